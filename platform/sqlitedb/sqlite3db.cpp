@@ -1,0 +1,166 @@
+#include "sqlite3db.h"
+
+#include <sqlite3.h>
+
+namespace {
+// Waits this long for another connection's lock before reporting "database is locked".
+constexpr int kBusyTimeoutMs = 1000;
+}
+
+Sqlite3DB::~Sqlite3DB()
+{
+    close();
+}
+
+void Sqlite3DB::throwLast(int rc)
+{
+    throw Sqlite3Error(rc, handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+}
+
+void Sqlite3DB::openThrow(const QString& path, int flags)
+{
+    close();
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 0);
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        // Opening is lazy in SQLite; reading the schema now makes a file that is
+        // not a database, or a locked one, fail here rather than at first use.
+        rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        throw Sqlite3Error(rc, message + " (" + path.toStdString() + ")");
+    }
+    handle = db;
+    m_path = path;
+}
+
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
+{
+    if (!handle)
+        throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
+    sqlite3_stmt* raw = nullptr;
+    const QByteArray text = sql.sql().toUtf8();
+    int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
+    if (rc != SQLITE_OK)
+        throwLast(rc);
+    if (!raw) // only white space or comments
+        throw Sqlite3Error(SQLITE_MISUSE, "empty SQL statement");
+    auto stmt = std::make_shared<Sqlite3Stmt>(handle, raw);
+
+    int index = 1;
+    for (const Sqlite3Sql::Param& p : sql.params()) {
+        switch (p.kind) {
+        case Sqlite3Sql::Kind::Text: {
+            const QByteArray utf8 = p.value.toString().toUtf8();
+            rc = sqlite3_bind_text(raw, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case Sqlite3Sql::Kind::Int64:
+            rc = sqlite3_bind_int64(raw, index, p.value.toLongLong());
+            break;
+        case Sqlite3Sql::Kind::Blob: {
+            const QByteArray bytes = p.value.toByteArray();
+            rc = bytes.isEmpty() ? sqlite3_bind_zeroblob(raw, index, 0)
+                                 : sqlite3_bind_blob(raw, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case Sqlite3Sql::Kind::Double:
+            rc = sqlite3_bind_double(raw, index, p.value.toDouble());
+            break;
+        case Sqlite3Sql::Kind::Null:
+            rc = sqlite3_bind_null(raw, index);
+            break;
+        }
+        if (rc != SQLITE_OK)
+            throwLast(rc);
+        ++index;
+    }
+
+    // Forget statements that are gone, so the list stays as long as the live ones.
+    if (m_statements.size() >= 64) {
+        std::vector<std::weak_ptr<Sqlite3Stmt>> alive;
+        for (auto& w : m_statements)
+            if (!w.expired())
+                alive.push_back(std::move(w));
+        m_statements.swap(alive);
+        if (m_statements.capacity() > 4 * (m_statements.size() + 64))
+            m_statements.shrink_to_fit();
+    }
+    m_statements.push_back(stmt);
+    return stmt;
+}
+
+Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
+{
+    return Sqlite3Cursor(prepareThrow(sql));
+}
+
+void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
+{
+    auto stmt = prepareThrow(sql);
+    while (stmt->step()) {
+    }
+    stmt->finalize();
+}
+
+int Sqlite3DB::exec(const QString& sql, QString& error)
+{
+    if (!handle) {
+        error = QStringLiteral("database is not open");
+        return SQLITE_MISUSE;
+    }
+    char* message = nullptr;
+    const int rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK)
+        error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
+    sqlite3_free(message);
+    return rc;
+}
+
+QHash<QString, _SqliteCol> Sqlite3DB::tbInfo(const QString& table)
+{
+    QHash<QString, _SqliteCol> columns;
+    Sqlite3Cursor c = queryThrow(QStringLiteral("pragma table_info(%1)").arg(sqlQuoteIdentifier(table)));
+    while (c.moveNext()) {
+        const QString name = c.getText(QStringLiteral("name"));
+        columns.insert(name, _SqliteCol(name, c.getText(QStringLiteral("type")), c.getInt(QStringLiteral("notnull")) != 0,
+                                        !c.isNull(QStringLiteral("dflt_value")), c.getInt(QStringLiteral("pk")) != 0));
+    }
+    return columns;
+}
+
+void Sqlite3DB::beginTran()
+{
+    executeThrow("begin transaction");
+}
+
+void Sqlite3DB::commitTran()
+{
+    executeThrow("commit transaction");
+}
+
+void Sqlite3DB::rollbackTran()
+{
+    executeThrow("rollback transaction");
+}
+
+qint64 Sqlite3DB::lastInsertId() const
+{
+    return handle ? sqlite3_last_insert_rowid(handle) : 0;
+}
+
+void Sqlite3DB::close()
+{
+    if (!handle)
+        return;
+    for (auto& w : m_statements)
+        if (auto stmt = w.lock())
+            stmt->finalize();
+    m_statements.clear();
+    sqlite3_close_v2(handle);
+    handle = nullptr;
+}

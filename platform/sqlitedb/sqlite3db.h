@@ -1,0 +1,58 @@
+// A connection to one SQLite file. Every call ending in Throw raises a
+// Sqlite3Error carrying SQLite's message; a failed open leaves nothing open.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "sqlite3cursor.h"
+#include "sqlite3row.h"
+#include "sqlite3sql.h"
+#include "sqlitecol.h"
+#include "sqliteerror.h"
+
+struct sqlite3;
+
+class Sqlite3DB
+{
+public:
+    // SQLite's open flags as callers pass them.
+    enum OpenFlags { ReadOnly = 1, ReadWrite = 2, ReadWriteCreate = 6 };
+
+    Sqlite3DB() = default;
+    virtual ~Sqlite3DB();
+    Sqlite3DB(const Sqlite3DB&) = delete;
+    Sqlite3DB& operator=(const Sqlite3DB&) = delete;
+
+    // The raw connection, null while closed.
+    sqlite3* handle = nullptr;
+
+    // Opens the file (closing any earlier connection first) and reads its
+    // schema, so a file that is not a database or is locked fails here.
+    void openThrow(const QString& path, int flags);
+    Sqlite3Cursor queryThrow(const Sqlite3Sql& sql);
+    void executeThrow(const Sqlite3Sql& sql);
+    // Runs one or more statements; 0 on success, else SQLite's code and its text in `error`.
+    int exec(const QString& sql, QString& error);
+    // Columns of a table by name; empty when the table does not exist.
+    QHash<QString, _SqliteCol> tbInfo(const QString& table);
+
+    void beginTran();
+    void commitTran();
+    void rollbackTran();
+    qint64 lastInsertId() const;
+    // Finalises every statement handed out and releases the file; a pending
+    // transaction is discarded. No-op while closed.
+    virtual void close();
+
+    const QString& path() const { return m_path; }
+
+private:
+    std::shared_ptr<Sqlite3Stmt> prepareThrow(const Sqlite3Sql& sql);
+    [[noreturn]] void throwLast(int rc);
+
+    QString m_path;
+    std::vector<std::weak_ptr<Sqlite3Stmt>> m_statements;
+};

@@ -1,0 +1,168 @@
+#include "msgdata.h"
+
+#include <cstdlib>
+
+#include "mergesort.h"
+
+QList<_MsgAttachment*> _MsgMessage::attachments() const
+{
+    QList<_MsgAttachment*> list = attas.values();
+    qsMergeSort(list, compareMsgAttachmentAsc);
+    return list;
+}
+
+bool compareMsgAttachmentAsc(const _MsgAttachment* a, const _MsgAttachment* b)
+{
+    return a->ROWID < b->ROWID;
+}
+
+__MsgData::~__MsgData()
+{
+    qDeleteAll(attachments);
+    qDeleteAll(messages);
+    qDeleteAll(handles);
+    qDeleteAll(chats);
+}
+
+namespace {
+// Removes every entry of `hash` whose value is in `gone`.
+template <typename K, typename V>
+void eraseValues(QHash<K, V*>& hash, const QSet<V*>& gone)
+{
+    for (auto it = hash.begin(); it != hash.end();) {
+        if (gone.contains(it.value()))
+            it = hash.erase(it);
+        else
+            ++it;
+    }
+}
+} // namespace
+
+void __MsgData::removeMessages(const QSet<_MsgMessage*>& gone)
+{
+    if (gone.isEmpty())
+        return;
+    eraseValues(messages, gone);
+    // A message may sit in more than one chat's hash, under its row id or its guid.
+    for (_MsgChat* chat : std::as_const(chats))
+        eraseValues(chat->messages, gone);
+    for (_MsgMessage* m : gone)
+        delete m;
+}
+
+void __MsgData::removeChats(const QSet<_MsgChat*>& gone)
+{
+    if (gone.isEmpty())
+        return;
+    eraseValues(chats, gone);
+    for (_MsgMessage* m : std::as_const(messages))
+        if (gone.contains(m->chat))
+            m->chat = nullptr;
+    for (_MsgChat* c : gone)
+        delete c;
+}
+
+void __MsgData::removeHandles(const QSet<_MsgHandle*>& gone)
+{
+    if (gone.isEmpty())
+        return;
+    eraseValues(handles, gone);
+    for (_MsgChat* chat : std::as_const(chats))
+        eraseValues(chat->handles, gone);
+    for (_MsgMessage* m : std::as_const(messages)) {
+        if (gone.contains(m->handle))
+            m->handle = nullptr;
+        if (gone.contains(m->otherHandle))
+            m->otherHandle = nullptr;
+    }
+    for (_MsgHandle* h : gone)
+        delete h;
+}
+
+void __MsgData::removeAttachments(const QSet<_MsgAttachment*>& gone)
+{
+    if (gone.isEmpty())
+        return;
+    eraseValues(attachments, gone);
+    for (_MsgMessage* m : std::as_const(messages))
+        eraseValues(m->attas, gone);
+    for (_MsgAttachment* a : gone)
+        delete a;
+}
+
+QList<_MsgMessage*> _MsgChatMerge::messages() const
+{
+    QList<_MsgMessage*> list;
+    for (const _MsgChat* chat : chats)
+        list.append(chat->messages.values());
+    return list;
+}
+
+MsgData::MsgData() : m_data(new __MsgData) {}
+
+QList<_MsgChat*> MsgData::chats() const
+{
+    return m_data->chats.values();
+}
+
+QList<_MsgMessage*> MsgData::messages() const
+{
+    return m_data->messages.values();
+}
+
+QList<_MsgChatMerge> MsgData::chatMergeList() const
+{
+    QHash<QString, _MsgChatMerge> merged;
+    for (_MsgChat* chat : std::as_const(m_data->chats)) {
+        auto it = merged.find(chat->chat_identifier);
+        if (it == merged.end()) {
+            _MsgChatMerge entry;
+            entry.chats.append(chat);
+            entry.last = chat->_last;
+            merged.insert(chat->chat_identifier, entry);
+        } else {
+            it->chats.append(chat);
+            if (chat->_last > it->last)
+                it->last = chat->_last;
+        }
+    }
+    return merged.values();
+}
+
+namespace {
+// Messages stored close together (at most 20 rows and 120 seconds apart) in
+// one database keep their storage order; everything else goes by date.
+// Returns whether the row rule decides, and the "a before b" answer it gives.
+bool rowRuleApplies(const _MsgMessage* a, const _MsgMessage* b)
+{
+    if (a->srcRowId <= 0 || b->srcRowId <= 0 || a->recovered || b->recovered)
+        return false;
+    const qint64 rows = a->srcRowId > b->srcRowId ? a->srcRowId - b->srcRowId : b->srcRowId - a->srcRowId;
+    if (rows > 20)
+        return false;
+    const qint64 seconds = std::llabs(qint64(a->date) - qint64(b->date));
+    return seconds <= 120;
+}
+} // namespace
+
+bool compareMsgMessageAsc(const _MsgMessage* a, const _MsgMessage* b)
+{
+    if (rowRuleApplies(a, b))
+        return a->srcRowId < b->srcRowId;
+    return a->date < b->date;
+}
+
+bool compareMsgMessageDesc(const _MsgMessage* a, const _MsgMessage* b)
+{
+    return !compareMsgMessageAsc(a, b);
+}
+
+bool compareMsgChatMergeLastDesc(const _MsgChatMerge& a, const _MsgChatMerge& b)
+{
+    return a.last >= b.last;
+}
+
+bool compareMsgChatLastDesc(const _MsgChat* a, const _MsgChat* b)
+{
+    return a->_last >= b->_last;
+}

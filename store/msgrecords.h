@@ -1,0 +1,132 @@
+// The four records of the message model, each mirroring one table of the
+// iOS 6+ sms.db (as the local databases store it) field for field, plus a few
+// fields of the application's own. Links between records are raw pointers
+// that own nothing: the message set (MsgData) owns every record.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+struct _MsgHandle;
+struct _MsgChat;
+struct _MsgAttachment;
+
+// Dates are date21: signed 32-bit seconds since 2001-01-01 00:00:00 UTC.
+struct _MsgMessage
+{
+    qint64 ROWID = 0;
+    QString guid;
+    QString text;
+    int replace = 0;
+    QString service_center;
+    qint64 handle_id = 0;
+    QString subject;
+    QString country;
+    QByteArray attributedBody;
+    int version = 10;
+    int type = 0;
+    QString service;
+    QString account;
+    QString account_guid;
+    int error = 0;
+    int date = 0;
+    int date_read = 0;
+    int date_delivered = 0;
+    int is_delivered = 0;
+    int is_finished = 0;
+    int is_emote = 0;
+    int is_from_me = 0;
+    int is_empty = 0;
+    int is_delayed = 0;
+    int is_auto_reply = 0;
+    int is_prepared = 0;
+    int is_read = 0;
+    int is_system_message = 0;
+    int is_sent = 0;
+    int has_dd_results = 0;
+    int is_service_message = 0;
+    int is_forward = 0;
+    int was_downgraded = 0;
+    int is_archive = 0;
+    int cache_has_attachments = 0;
+    QString cache_roomnames;
+    int was_data_detected = 0;
+    int was_deduplicated = 0;
+    bool recovered = false; // brought back by the recovery engine, not a live row
+    qint64 srcRowId = 0;    // row id in the database it was read from
+    int is_audio_message = 0;
+    int is_played = 0;
+    int date_played = 0;
+    int item_type = 0;
+    int other_handle = -1;
+    QString group_title;
+    int group_action_type = 0;
+    int share_status = 0;
+    int share_direction = 0;
+    int is_expirable = 0;
+    int expire_state = 0;
+    int message_action_type = 0;
+
+    _MsgHandle* handle = nullptr;
+    _MsgChat* chat = nullptr;
+    QHash<QString, _MsgAttachment*> attas; // keyed by attachment row id in decimal
+    _MsgHandle* otherHandle = nullptr;
+
+    // The attachments ordered by row id.
+    QList<_MsgAttachment*> attachments() const;
+};
+
+struct _MsgChat
+{
+    qint64 ROWID = 0;
+    QString guid;
+    int style = 45; // 45 '-' one-to-one, 43 '+' group
+    int state = 3;
+    QString account_id;
+    QByteArray properties;
+    QString chat_identifier;
+    QString service_name = QStringLiteral("SMS");
+    QString room_name;
+    QString account_login = QStringLiteral("E:");
+    int is_archived = 0;
+    QString last_addressed_handle;
+    QString display_name;
+    int _last = 0; // date21 of the newest message
+    QString group_id;
+
+    QHash<QString, _MsgHandle*> handles;   // keyed by handle row id in decimal
+    QHash<QString, _MsgMessage*> messages; // keyed by message row id in decimal
+
+    bool isGroup() const { return handles.size() > 1; }
+};
+
+struct _MsgHandle
+{
+    qint64 ROWID = 0;
+    QString id;
+    QString country;
+    QString service = QStringLiteral("SMS");
+    QString uncanonicalized_id;
+    QString _ct_name;
+    QByteArray _photo;
+};
+
+struct _MsgAttachment
+{
+    qint64 ROWID = 0;
+    QString guid;
+    int created_date = 0;
+    int start_date = 0;
+    QString filename;
+    QString uti;
+    QString mime_type;
+    int transfer_state = 5;
+    int is_outgoing = 0;
+    QByteArray user_info;
+    QString transfer_name;
+    qint64 total_bytes = 0;
+    QString localPath; // the file inside the database folder's file-relay tree
+};
+
+bool compareMsgAttachmentAsc(const _MsgAttachment* a, const _MsgAttachment* b);

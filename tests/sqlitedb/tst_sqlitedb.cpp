@@ -1,0 +1,250 @@
+// The database wrapper: opening, statements, cursors, rows, transactions and
+// closing, against files built with the SQLite C API.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+#include "sqlfixture.h"
+#include "sqlitedb.h"
+
+class TestSqliteDb : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString makeDb(const QString& name)
+    {
+        const QString path = m_dir.filePath(name);
+        SqlFixture::build(path,
+                          "create table t (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL DEFAULT '', "
+                          "n INTEGER, data BLOB, r REAL);"
+                          "insert into t (name, n, data) values ('a', 1, x'0001'), ('b', 5000000000, NULL), ('c', NULL, x'');");
+        return path;
+    }
+
+private slots:
+    void openFailuresThrowAndLeaveNothingOpen_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing, read-only") << QString() << 1 << "unable to open database file";
+        QTest::newRow("missing, read-write") << QString() << 2 << "unable to open database file";
+        QTest::newRow("not a database") << "this is plain text, long enough to look like a header........." << 1
+                                        << "file is not a database";
+    }
+    void openFailuresThrowAndLeaveNothingOpen()
+    {
+        QFETCH(QString, content);
+        QFETCH(int, flags);
+        QFETCH(QString, message);
+        const QString path = m_dir.filePath(QStringLiteral("bad-%1.db").arg(QTest::currentDataTag()));
+        if (!content.isNull()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content.toUtf8());
+        }
+        Sqlite3DB db;
+        try {
+            db.openThrow(path, flags);
+            QFAIL("open succeeded");
+        } catch (const std::exception& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
+        }
+        QVERIFY(db.handle == nullptr);
+        QCOMPARE(QFile::exists(path), !content.isNull()); // a failed open creates nothing
+    }
+
+    void lockedDatabaseThrows()
+    {
+        const QString path = makeDb(QStringLiteral("locked.db"));
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "begin exclusive; insert into t (name) values ('x');", nullptr, nullptr, nullptr), SQLITE_OK);
+        Sqlite3DB db;
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Error, db.openThrow(path, Sqlite3DB::ReadWrite));
+        QVERIFY(db.handle == nullptr);
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+
+    void cursorGettersByNameAnyCase()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("read.db")), Sqlite3DB::ReadOnly);
+        Sqlite3Cursor c = db.queryThrow("select * from t order by rowid");
+        QCOMPARE(c.count(), 3); // before the first row
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getInt64("rowid"), 1);
+        QCOMPARE(c.getText("NAME"), QStringLiteral("a"));
+        QCOMPARE(c.getBlob("data"), QByteArray("\x00\x01", 2));
+        QCOMPARE(c.getInt("absent"), 0);
+        QCOMPARE(c.getText("absent"), QString());
+        QVERIFY(c.isNull("absent"));
+        QCOMPARE(c.count(), 3); // counting keeps the position
+        QCOMPARE(c.getText("name"), QStringLiteral("a"));
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getInt64("n"), Q_INT64_C(5000000000));
+        QVERIFY(c.isNull("data"));
+        QCOMPARE(c.getBlob("data"), QByteArray());
+        QCOMPARE(c.getInt64(2), Q_INT64_C(5000000000));
+        QCOMPARE(c.getInt64(99), 0);
+        QVERIFY(c.moveNext());
+        QVERIFY(c.isNull("n"));
+        QCOMPARE(c.getInt("n"), 0);
+        QVERIFY(!c.moveNext());
+        QVERIFY(!c.moveNext());
+    }
+
+    void parametersBindInOrderAndKeepTypes()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("bind.db")), Sqlite3DB::ReadWrite);
+        Sqlite3Sql sql("insert into t (name, n, data) values (?, ?, ?)");
+        sql.addTextParam(QString()).addInt64Param(Q_INT64_C(-9000000000)).addBlobParam(QByteArray("\xff\0z", 3));
+        db.executeThrow(sql);
+        const qint64 id = db.lastInsertId();
+        QCOMPARE(id, 4);
+        Sqlite3Sql q("select name, n, data, typeof(name) as tn, typeof(data) as td from t where rowid = ?");
+        q.addInt64Param(id);
+        Sqlite3Cursor c = db.queryThrow(q);
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getText("tn"), QStringLiteral("text")); // an empty QString binds as '', never NULL
+        QCOMPARE(c.getInt64("n"), Q_INT64_C(-9000000000));
+        QCOMPARE(c.getBlob("data"), QByteArray("\xff\0z", 3));
+        QCOMPARE(c.getText("td"), QStringLiteral("blob"));
+    }
+
+    void sqlErrorsCarrySqliteMessage()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("err.db")), Sqlite3DB::ReadWrite);
+        try {
+            db.queryThrow("select * from nosuchtable");
+            QFAIL("no exception");
+        } catch (const Sqlite3Error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains("no such table: nosuchtable"), e.what());
+        }
+        try {
+            db.executeThrow(Sqlite3Sql("insert into t (name) values (NULL)"));
+            QFAIL("no exception");
+        } catch (const Sqlite3Error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains("NOT NULL constraint failed"), e.what());
+        }
+        QString error;
+        QVERIFY(db.exec("create table x (a); garbage here", error) != 0);
+        QVERIFY(error.contains("syntax error"));
+        QCOMPARE(db.exec("create table y (a); insert into y values (1);", error), 0);
+    }
+
+    void tbInfoDescribesColumns()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("info.db")), Sqlite3DB::ReadOnly);
+        const auto cols = db.tbInfo("t");
+        QCOMPARE(cols.size(), 5);
+        QVERIFY(cols["ROWID"].primaryKey && cols["ROWID"].isInteger());
+        QVERIFY(cols["name"].notNull && cols["name"].hasDefault && cols["name"].isText());
+        QVERIFY(cols["data"].isBlob() && !cols["data"].notNull);
+        QVERIFY(cols["r"].isReal());
+        QVERIFY(db.tbInfo("missing").isEmpty());
+    }
+
+    void columnTypeTests_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("INTEGER") << "INTEGER" << "int";
+        QTest::newRow("int lower") << "bigint" << "int";
+        QTest::newRow("TEXT") << "TEXT" << "text";
+        QTest::newRow("STRING") << "STRING" << "text";
+        QTest::newRow("VARCHAR") << "VARCHAR(10)" << "text";
+        QTest::newRow("BLOB") << "BLOB" << "blob";
+        QTest::newRow("none") << "" << "blob";
+        QTest::newRow("REAL") << "REAL" << "real";
+        QTest::newRow("NUMERIC") << "NUMERIC" << "numeric";
+    }
+    void columnTypeTests()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, kind);
+        const _SqliteCol c("c", type, false, false, false);
+        QCOMPARE(c.isInteger(), kind == "int");
+        QCOMPARE(c.isText(), kind == "text");
+        QCOMPARE(c.isBlob(), kind == "blob");
+        QCOMPARE(c.isReal(), kind == "real");
+        QCOMPARE(c.isNumeric(), kind == "numeric");
+    }
+
+    void rowInsertSqlLeavesOutColumnsAnyCase()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("row.db")), Sqlite3DB::ReadWrite);
+        Sqlite3Cursor c = db.queryThrow("select * from t where rowid = 1");
+        QVERIFY(c.moveNext());
+        Sqlite3Row row = c.getRow();
+        QCOMPARE(row.val("Name"), QVariant(QStringLiteral("a")));
+        row["NAME"] = QStringLiteral("copy \"quoted\"");
+        QCOMPARE(row.size(), 5);
+        db.executeThrow(row.insertSql("t", {QStringLiteral("rowid")}));
+        QCOMPARE(db.lastInsertId(), 4);
+        Sqlite3Cursor back = db.queryThrow("select name, n, data, r is null as rn from t where rowid = 4");
+        QVERIFY(back.moveNext());
+        QCOMPARE(back.getText("name"), QStringLiteral("copy \"quoted\""));
+        QCOMPARE(back.getInt("n"), 1);
+        QCOMPARE(back.getBlob("data"), QByteArray("\x00\x01", 2));
+        QCOMPARE(back.getInt("rn"), 1); // NULL stays NULL
+    }
+
+    void closeFinalisesStatementsAndDropsPendingTransaction()
+    {
+        const QString path = makeDb(QStringLiteral("close.db"));
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        Sqlite3Cursor open = db.queryThrow("select * from t");
+        QVERIFY(open.moveNext());
+        db.beginTran();
+        db.executeThrow(Sqlite3Sql("delete from t"));
+        db.close();
+        QVERIFY(db.handle == nullptr);
+        QVERIFY(!open.moveNext()); // the cursor outlived its connection and just ends
+        QCOMPARE(open.getText("name"), QString());
+        // The file is really closed (no zombie connection holds the lock) and the delete is gone.
+        QCOMPARE(SqlFixture::scalar(path, "select count(*) from t").toInt(), 3);
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        db.beginTran();
+        db.executeThrow(Sqlite3Sql("delete from t where rowid = 1"));
+        db.commitTran();
+        QCOMPARE(SqlFixture::scalar(path, "select count(*) from t").toInt(), 2);
+        db.close();
+        db.close(); // no-op
+    }
+
+    void transactionErrors()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("tran.db")), Sqlite3DB::ReadWrite);
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Error, db.commitTran());
+        db.beginTran();
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Error, db.beginTran());
+        db.rollbackTran();
+        Sqlite3DB closed;
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Error, closed.queryThrow("select 1"));
+    }
+
+    void manyStatementsDoNotAccumulate()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("many.db")), Sqlite3DB::ReadOnly);
+        for (int i = 0; i < 10000; ++i) {
+            Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select ? as v").addIntParam(i));
+            QVERIFY(c.moveNext());
+            QCOMPARE(c.getInt("v"), i);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqliteDb)
+#include "tst_sqlitedb.moc"
