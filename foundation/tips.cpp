@@ -11,9 +11,11 @@
 #include <QNetworkRequest>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QThread>
 
 int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
 {
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
     QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
     WinMovable movable(&box);
     box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
