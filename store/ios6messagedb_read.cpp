@@ -2,6 +2,7 @@
 #include <QtGlobal>
 #include <limits>
 
+#include "devicefilepath.h"
 #include "ios6messagedb.h"
 
 namespace {
@@ -214,31 +215,9 @@ void IOS6MessageDb::readAttachmentRows(__MsgData& d, long long chatId)
     }
 }
 
-/* Device paths of attachment files, and where the copies lie:
-
-   filename (as the phone stores it)            local file
-   /var/mobile/Library/SMS/Attachments/x.jpg    <folder>/file-relay/var/mobile/Library/SMS/Attachments/x.jpg
-   ~/Library/SMS/Attachments/x.jpg              <folder>/file-relay/var/mobile/Library/SMS/Attachments/x.jpg
-
-   One leading "/" goes, a leading "~/" becomes "var/mobile/", and the
-   characters \ : * ? " < > | LF CR TAB are dropped. What is left must stay
-   inside file-relay: an absolute remainder or one climbing out by ".." is
-   refused. */
 QString IOS6MessageDb::localPathOf(const QString& filename) const
 {
-    QString relative = filename;
-    if (relative.startsWith(QLatin1Char('/')))
-        relative.remove(0, 1);
-    if (relative.startsWith(QLatin1String("~/")))
-        relative.replace(0, 2, QStringLiteral("var/mobile/"));
-    static const QString kDropped = QStringLiteral("\\:*?\"<>|\n\r\t");
-    relative.removeIf([](QChar ch) { return kDropped.contains(ch); });
-    const QString cleaned = QDir::cleanPath(relative);
-    if (QDir::isAbsolutePath(cleaned) || cleaned == QLatin1String("..") || cleaned.startsWith(QLatin1String("../"))) {
-        qWarning("%s", qPrintable(QStringLiteral("IOS6MessageDb::messages, attachment path leaves its folder: %1").arg(filename)));
-        return QString();
-    }
-    return fileRelayDir.absoluteFilePath(relative);
+    return deviceFileLocalPath(fileRelayDir, filename, "IOS6MessageDb::messages");
 }
 
 void IOS6MessageDb::fillMessage(Sqlite3Cursor& c, _MsgMessage& msg)
