@@ -64,20 +64,6 @@ const _CountryInfo& IOS5MessageDb::countryOf(const QString& code, CountryCache& 
     return *it;
 }
 
-void IOS5MessageDb::lookUpContact(_MsgHandle& handle)
-{
-    if (!contacts.handle)
-        return;
-    try {
-        const _IOSContactPhoneInfo info = contacts.contactInfoByNumber(handle.id);
-        handle._ct_name = info.displayName();
-        handle._photo = info.photo;
-    } catch (const std::exception& e) {
-        qWarning("%s", qPrintable(QStringLiteral("IOS5MessageDb::chats, IOSContactsMemDb error. %1")
-                                      .arg(QString::fromUtf8(e.what()))));
-    }
-}
-
 void IOS5MessageDb::chats(MsgData& data)
 {
     openCheck();
@@ -131,7 +117,7 @@ void IOS5MessageDb::readSmsMembers(__MsgData& d, CountryCache& cache)
             made->country = c.getText(QStringLiteral("country"));
             made->service = QStringLiteral("SMS");
             made->id = countryOf(made->country, cache).formatNumber(c.getText(QStringLiteral("address")));
-            lookUpContact(*made);
+            contacts.fillContact(*made, "IOS5MessageDb::chats");
             d.handles.insert(hid, made);
             h = made;
         }
@@ -185,7 +171,7 @@ void IOS5MessageDb::readMadridChats(__MsgData& d)
             h->ROWID = -1 - qint64(d.handles.size());
             h->service = QStringLiteral("iMessage");
             h->id = country.formatNumber(participants.at(int(i)).toString());
-            lookUpContact(*h);
+            contacts.fillContact(*h, "IOS5MessageDb::chats");
             d.handles.insert(h->ROWID, h);
             chat->handles.insert(h->id, h);
         }

@@ -43,7 +43,6 @@ private:
     struct MessageRead;
 
     const _CountryInfo& countryOf(const QString& code, CountryCache& cache);
-    void lookUpContact(_MsgHandle& handle);
 
     void readSmsChats(__MsgData& d);
     void readSmsMembers(__MsgData& d, CountryCache& cache);

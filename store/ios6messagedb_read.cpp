@@ -120,16 +120,7 @@ void IOS6MessageDb::normaliseHandle(_MsgHandle& h, QHash<QString, _CountryInfo>&
             it = countryCache.insert(h.country, countries.infoByCode(h.country, nullptr));
         h.id = it->formatNumber(h.id);
     }
-    if (!contacts.handle)
-        return;
-    try {
-        const _IOSContactPhoneInfo info = contacts.contactInfoByNumber(h.id);
-        h._ct_name = info.displayName();
-        h._photo = info.photo;
-    } catch (const std::exception& e) {
-        qWarning("%s", qPrintable(QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1")
-                                      .arg(QString::fromUtf8(e.what()))));
-    }
+    contacts.fillContact(h, "IOS6MessageDb::chats");
 }
 
 void IOS6MessageDb::messages(MsgData& data, long long chatId)

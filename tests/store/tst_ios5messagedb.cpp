@@ -82,6 +82,16 @@ class TestIOS5MessageDb : public QObject
         return folder;
     }
 
+    // Everything the database at `folder` holds, read by a database object
+    // that is gone afterwards: the set owns what was read.
+    MsgData readAll(const QString& folder, long long chatId = 0)
+    {
+        IOS5MessageDb db{QDir(folder), m_us};
+        MsgData data;
+        db.messages(data, chatId);
+        return data;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -274,9 +284,7 @@ private slots:
 
     void smsMessages()
     {
-        IOS5MessageDb db{QDir(sampleFolder()), m_us};
-        MsgData data;
-        db.messages(data, 0);
+        const MsgData data = readAll(sampleFolder());
         const __MsgData& d = *data.p();
         QCOMPARE(d.messages.size(), 12); // ten rows and two MMS clones
 
@@ -312,9 +320,7 @@ private slots:
     void iMessages()
     {
         const QString folder = sampleFolder();
-        IOS5MessageDb db{QDir(folder), m_us};
-        MsgData data;
-        db.messages(data, 0);
+        const MsgData data = readAll(folder);
         const __MsgData& d = *data.p();
 
         const _MsgMessage* received = d.messages.value(8);
@@ -360,9 +366,7 @@ private slots:
     void mmsParts()
     {
         const QString folder = sampleFolder();
-        IOS5MessageDb db{QDir(folder), m_us};
-        MsgData data;
-        db.messages(data, 0);
+        const MsgData data = readAll(folder);
         const __MsgData& d = *data.p();
         const _MsgMessage* mms = d.messages.value(5);
         QCOMPARE(mms->text, QStringLiteral("Look") + kFfc);
@@ -440,9 +444,7 @@ private slots:
     {
         QFETCH(qint64, chatId);
         QFETCH(QList<qint64>, rows);
-        IOS5MessageDb db{QDir(sampleFolder()), m_us};
-        MsgData data;
-        db.messages(data, chatId);
+        const MsgData data = readAll(sampleFolder(), chatId);
         QList<qint64> keys = data.p()->messages.keys();
         std::sort(keys.begin(), keys.end());
         std::sort(rows.begin(), rows.end());
@@ -475,9 +477,7 @@ private slots:
             QStringLiteral("insert into msg_pieces (ROWID, data, part_id, content_type, content_loc) values %1;"
                            "update msg_pieces set message_id=37;")
                 .arg(parts));
-        IOS5MessageDb db{QDir(folder), m_us};
-        MsgData data;
-        db.messages(data, 0);
+        const MsgData data = readAll(folder);
         QCOMPARE(data.p()->messages.value(37)->text, text);
     }
 
@@ -502,9 +502,7 @@ private slots:
             QStringLiteral("insert into msg_pieces (ROWID, message_id, data, part_id, content_type, content_loc)"
                            " values (9, 37, X'0102', 2, '%1', '%2');")
                 .arg(type, loc));
-        IOS5MessageDb db{QDir(folder), m_us};
-        MsgData data;
-        db.messages(data, 0);
+        const MsgData data = readAll(folder);
         const _MsgAttachment* a = data.p()->attachments.value(9);
         QVERIFY(a);
         QCOMPARE(a->localPath, fileRelay(folder) + "var/mobile/Library/SMS/" + relative);
