@@ -120,6 +120,19 @@ SimBackend::State* SimBackend::enter(am_device* device, const char* function)
     return s->present ? s : nullptr;
 }
 
+template <typename Apply>
+int SimBackend::connectedStep(am_device* device, const char* function, Apply apply)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    State* s = enter(device, function);
+    int result = 0;
+    if (!s || !s->connected)
+        return kQSMDErrorNotConnected;
+    if (injected(s, function, result))
+        return result;
+    return apply(s);
+}
+
 bool SimBackend::injected(State* s, const char* function, int& result)
 {
     auto it = s->config.results.find(function);
@@ -151,40 +164,24 @@ int SimBackend::isPaired(am_device* device)
 
 int SimBackend::pair(am_device* device)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    State* s = enter(device, "AMDevicePair");
-    int result = 0;
-    if (!s || !s->connected)
-        return kQSMDErrorNotConnected;
-    if (injected(s, "AMDevicePair", result))
-        return result;
-    s->paired = true;
-    return 0;
+    return connectedStep(device, "AMDevicePair", [](State* s) {
+        s->paired = true;
+        return 0;
+    });
 }
 
 int SimBackend::validatePairing(am_device* device)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    State* s = enter(device, "AMDeviceValidatePairing");
-    int result = 0;
-    if (!s || !s->connected)
-        return kQSMDErrorNotConnected;
-    if (injected(s, "AMDeviceValidatePairing", result))
-        return result;
-    return s->paired ? 0 : kQSMDErrorInvalidArgument;
+    return connectedStep(device, "AMDeviceValidatePairing",
+                         [](State* s) { return s->paired ? 0 : int(kQSMDErrorInvalidArgument); });
 }
 
 int SimBackend::startSession(am_device* device)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    State* s = enter(device, "AMDeviceStartSession");
-    int result = 0;
-    if (!s || !s->connected)
-        return kQSMDErrorNotConnected;
-    if (injected(s, "AMDeviceStartSession", result))
-        return result;
-    s->session = true;
-    return 0;
+    return connectedStep(device, "AMDeviceStartSession", [](State* s) {
+        s->session = true;
+        return 0;
+    });
 }
 
 plist_t SimBackend::copyValue(am_device* device, const char* domain, const char* key)

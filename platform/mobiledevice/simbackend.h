@@ -43,6 +43,9 @@ private:
     State* enter(am_device* device, const char* function);
     // The injected result of the function on this device, when one is set.
     bool injected(State* s, const char* function, int& result);
+    // A step that needs a connection: the injected result, or `apply`'s.
+    template <typename Apply>
+    int connectedStep(am_device* device, const char* function, Apply apply);
     void deliverEventsInBackground();
     bool takeNextEvent(SimEvent& event, am_device*& record);
 

@@ -26,13 +26,17 @@ IoWait waitFd(int fd, bool forWriting, int ms, const std::atomic<bool>& stop)
     return IoWait::Failed;
 }
 
-bool readExact(int fd, char* buf, size_t len, const std::atomic<bool>& stop)
+namespace {
+
+// The loop of both directions: `transfer(done)` moves the next bytes.
+template <typename Transfer>
+bool moveAll(int fd, bool forWriting, size_t len, const std::atomic<bool>& stop, Transfer transfer)
 {
     size_t done = 0;
     while (done < len) {
-        if (waitFd(fd, false, -1, stop) != IoWait::Ready)
+        if (waitFd(fd, forWriting, -1, stop) != IoWait::Ready)
             return false;
-        const ssize_t n = recv(fd, buf + done, len - done, 0);
+        const ssize_t n = transfer(done);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
@@ -42,20 +46,17 @@ bool readExact(int fd, char* buf, size_t len, const std::atomic<bool>& stop)
     return true;
 }
 
+} // namespace
+
+bool readExact(int fd, char* buf, size_t len, const std::atomic<bool>& stop)
+{
+    return moveAll(fd, false, len, stop, [&](size_t done) { return recv(fd, buf + done, len - done, 0); });
+}
+
 bool writeAll(int fd, const char* buf, size_t len, const std::atomic<bool>& stop)
 {
-    size_t done = 0;
-    while (done < len) {
-        if (waitFd(fd, true, -1, stop) != IoWait::Ready)
-            return false;
-        const ssize_t n = send(fd, buf + done, len - done, MSG_NOSIGNAL);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
+    return moveAll(fd, true, len, stop,
+                   [&](size_t done) { return send(fd, buf + done, len - done, MSG_NOSIGNAL); });
 }
 
 } // namespace qsmd
