@@ -68,6 +68,7 @@ IOS6MessageDb::IOS6MessageDb(const QDir& dir, const _CountryInfo& country, bool 
     : dir(dir),
       fileRelayDir(dir.absoluteFilePath("file-relay")),
       contacts(dir, country),
+      recycle(dir.absoluteFilePath("recycle.db")),
       countries(QString()),
       country(country),
       smsDbPath(fileRelayDir.absoluteFilePath("var/mobile/Library/SMS/sms.db")),

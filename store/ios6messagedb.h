@@ -12,6 +12,7 @@
 #include "absiosmessagedb.h"
 #include "countrylibdb.h"
 #include "ioscontactsmemdb.h"
+#include "messagerecycledb.h"
 
 class IOS6MessageDb : public AbsIOSMessageDb
 {
@@ -29,6 +30,8 @@ public:
     // created is removed), so the next call starts over.
     void openCheck() override;
     void setIOSDbPath(const QString& path) { smsDbPath = path; }
+    // The recovery database beside the file (recycle.db in the folder).
+    MessageRecycleDb& recycleDb() { return recycle; }
     // Whether the open file's message table has item_type; false before the first open.
     bool isItemTypeEnabled() const;
     int type() const override { return 6; }
@@ -89,6 +92,7 @@ private:
     QDir dir;
     QDir fileRelayDir;
     IOSContactsMemDb contacts;
+    MessageRecycleDb recycle;
     CountryLibDb countries;
     _CountryInfo country;
     QHash<QString, QString> tableSql;

@@ -83,6 +83,7 @@ private slots:
         const QString folder = newFolder();
         IOS6MessageDb db(QDir(folder), us(), true);
         QVERIFY(!QFile::exists(folder)); // construction touches nothing
+        QVERIFY(!db.recycleDb().handle);
         QVERIFY(!db.isItemTypeEnabled());
         db.openCheck();
         QVERIFY(QFile::exists(SmsDbFixture::smsDbPath(folder)));
