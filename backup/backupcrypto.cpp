@@ -1,11 +1,38 @@
 #include "backupcrypto.h"
 
 #include <openssl/evp.h>
+#include <openssl/sha.h>
+
+#include <memory>
 
 namespace {
 
 const int kKeySize = 32;
 const int kBlock = 16;
+
+const EVP_CIPHER* cbcCipher(qsizetype keySize)
+{
+    switch (keySize) {
+    case 16: return EVP_aes_128_cbc();
+    case 24: return EVP_aes_192_cbc();
+    case 32: return EVP_aes_256_cbc();
+    default: return nullptr;
+    }
+}
+
+// Keys a CBC context without padding; both the one-shot and the streaming
+// cipher start here.
+bool initCbc(EVP_CIPHER_CTX* ctx, bool encrypt, const QByteArray& key, qsizetype keySize, const char* iv)
+{
+    static const unsigned char zeroIv[kBlock] = {};
+    const EVP_CIPHER* cipher = cbcCipher(keySize);
+    if (!ctx || !cipher || key.size() < keySize)
+        return false;
+    const auto* ivBytes = iv ? reinterpret_cast<const unsigned char*>(iv) : zeroIv;
+    return EVP_CipherInit_ex(ctx, cipher, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
+                             ivBytes, encrypt ? 1 : 0) == 1
+        && EVP_CIPHER_CTX_set_padding(ctx, 0) == 1;
+}
 
 QByteArray pbkdf2(const EVP_MD* md, const QByteArray& password, const QByteArray& salt,
                   quint32 iterations, int keyLength)
@@ -88,16 +115,7 @@ AesContext::~AesContext()
 
 bool AesContext::init(bool encrypt, const QByteArray& key, const char* iv)
 {
-    static const unsigned char zeroIv[kBlock] = {};
-    if (!m_ctx || key.size() < kKeySize)
-        return false;
-    const auto* ivBytes = iv ? reinterpret_cast<const unsigned char*>(iv) : zeroIv;
-    if (EVP_CipherInit_ex(m_ctx, EVP_aes_256_cbc(), nullptr,
-                          reinterpret_cast<const unsigned char*>(key.constData()), ivBytes,
-                          encrypt ? 1 : 0) != 1)
-        return false;
-    EVP_CIPHER_CTX_set_padding(m_ctx, 0);
-    return true;
+    return initCbc(m_ctx, encrypt, key, kKeySize, iv);
 }
 
 bool AesContext::update(const char* in, int length, char* out)
@@ -111,3 +129,34 @@ bool AesContext::update(const char* in, int length, char* out)
                             reinterpret_cast<const unsigned char*>(in), length) == 1
         && written == length;
 }
+
+namespace BackupCrypto {
+
+QByteArray sha1(const QByteArray& data)
+{
+    QByteArray digest(SHA_DIGEST_LENGTH, '\0');
+    SHA1(reinterpret_cast<const unsigned char*>(data.constData()), size_t(data.size()),
+         reinterpret_cast<unsigned char*>(digest.data()));
+    return digest;
+}
+
+bool aesCbc(bool encrypt, const QByteArray& key, const QByteArray& iv, const QByteArray& in, QByteArray& out)
+{
+    if (iv.size() != kBlock || in.size() % kBlock != 0 || in.size() > 0x7FFFFFF0)
+        return false;
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    if (!initCbc(ctx.get(), encrypt, key, key.size(), iv.constData()))
+        return false;
+    out.resize(in.size());
+    int written = 0;
+    int tail = 0;
+    auto* o = reinterpret_cast<unsigned char*>(out.data());
+    if (EVP_CipherUpdate(ctx.get(), o, &written, reinterpret_cast<const unsigned char*>(in.constData()),
+                         int(in.size())) != 1
+        || EVP_CipherFinal_ex(ctx.get(), o + written, &tail) != 1)
+        return false;
+    out.resize(written + tail);
+    return out.size() == in.size();
+}
+
+} // namespace BackupCrypto

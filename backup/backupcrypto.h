@@ -1,9 +1,21 @@
-// The one place where the backup code calls the crypto library: PBKDF2 for
-// the keybag, RFC 3394 key wrapping for class and file keys, and AES-256-CBC
-// for the contents of stored files. Every key of an iTunes backup has 32 bytes.
+// Every call of the backup code into the crypto library lives here, so the
+// engine can be exchanged in one place: SHA-1 for stored names and the index
+// cipher, PBKDF2 for the keybag, RFC 3394 key wrapping for class and file
+// keys, and AES-CBC for the index cipher and the contents of stored files.
 #pragma once
 
 #include <QByteArray>
+
+namespace BackupCrypto {
+
+QByteArray sha1(const QByteArray& data);
+
+// AES in CBC mode over whole 16-byte blocks, without any padding; the key is
+// 16, 24 or 32 bytes, the vector 16. False when the engine refuses (a key of
+// another size, input that is not whole blocks); `out` is then unspecified.
+bool aesCbc(bool encrypt, const QByteArray& key, const QByteArray& iv, const QByteArray& in, QByteArray& out);
+
+} // namespace BackupCrypto
 
 // PBKDF2 with HMAC-SHA256 / HMAC-SHA1; empty on failure or a zero count.
 QByteArray pbkdf2HmacSha256(const QByteArray& password, const QByteArray& salt,

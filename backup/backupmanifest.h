@@ -1,0 +1,100 @@
+// One iTunes backup folder: its manifest information, the name it is listed
+// under, the keys of an unlocked encrypted backup, and the file tree built
+// from its file index. Lives for one operation; never copied.
+#pragma once
+
+#include "mbdbparser.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class BackupManifest : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct _InfoPlist
+    {
+        QString UniqueDeviceID;
+        QString DeviceName;
+        QDateTime Date;
+        QString ProductType;
+        QString ProductVersion;
+        QString SerialNumber;
+        bool IsEncrypted = false;
+        QByteArray BackupKeyBag;
+        // A 4-byte prefix, then the wrapped key of an encrypted Manifest.db.
+        QByteArray ManifestKey;
+    };
+
+    // One node of the file tree; owns its children. Names come from the
+    // backup as they are: "", "." or ".." are kept here, and whoever turns
+    // names into paths on disk must refuse them.
+    struct _FileNode
+    {
+        _FileNode(_FileNode* parent, MBDBParser::_MBDBItem item, QString name);
+        ~_FileNode();
+        _FileNode(const _FileNode&) = delete;
+        _FileNode& operator=(const _FileNode&) = delete;
+
+        QString name;
+        MBDBParser::_MBDBItem item;
+        _FileNode* parent;
+        QList<const _FileNode*> children;
+    };
+
+    explicit BackupManifest(const QString& folder, QObject* parent = nullptr);
+    ~BackupManifest() override;
+
+    // The folders that hold the computer's backups, one subfolder per backup.
+    static QList<QDir> iTunesBackupDirs();
+
+    // Fills `info` and `displayName` from Manifest.plist and Status.plist.
+    // Throws std::runtime_error when the framework is not loaded or the
+    // manifest is missing or unreadable; a manifest that does not parse
+    // leaves the fields empty.
+    void readManifestInfo();
+    // Lower-case hex MD5 of the UTF-8 of the folder's absolute path.
+    QString dirPathMd5() const;
+    // Reads the file index and builds the tree, once: a later call does
+    // nothing while the tree has nodes. Index errors pass through unchanged.
+    void parseInfo();
+
+    _InfoPlist info;
+    QString displayName;
+    QString decryptedManifestDbPath;
+    QByteArray manifestKey;
+    QDir dir;
+    _FileNode root;
+    QString password;
+
+    // Well-known files, found while the tree is built; views into the tree.
+    QList<const _FileNode*> cameraRollPhotos;
+    QList<const _FileNode*> cameraRollVideos;
+    QMap<QString, const _FileNode*> cameraRollThumbnails;
+    QMap<QString, const _FileNode*> smsParts;
+    QMap<QString, const _FileNode*> smsAttachments;
+    QMap<QString, const _FileNode*> smsFiles;
+    const _FileNode* smsDbNode = nullptr;
+    const _FileNode* addressBookDbNode = nullptr;
+    const _FileNode* addressBookImagesDbNode = nullptr;
+    const _FileNode* notesDbNode = nullptr;
+    const _FileNode* calendarDbNode = nullptr;
+    const _FileNode* calendarExtrasDbNode = nullptr;
+    const _FileNode* recordingsDbNode = nullptr;
+    const _FileNode* voicemailDbNode = nullptr;
+    const _FileNode* safariBookmarksDbNode = nullptr;
+    const _FileNode* callHistoryDbNode = nullptr;
+    const _FileNode* callHistoryStoreNode = nullptr;
+    QMap<QString, const _FileNode*> recordings;
+    QMap<int, const _FileNode*> voicemails;
+
+    // The index the tree was built from, by stored name.
+    MBDBParser::Index items;
+};

@@ -1,0 +1,11 @@
+// Reading the Manifest.db index: the SQLite table `Files`, one row per file,
+// whose `file` column holds an MBFile keyed archive (enciphered with the
+// backup password when the database carries a salt).
+#pragma once
+
+#include "mbdbparser.h"
+
+// Every row with a domain, keyed by computed stored name, the later row
+// winning. `password` empty means the `file` column is read as stored.
+// Throws std::runtime_error (the database wrapper's, or a cipher text).
+MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& password);

@@ -1,0 +1,164 @@
+// Manifest.mbdb, all numbers big-endian, no padding:
+//
+//   OFFSET  SIZE  MEANING
+//   0       4     "mbdb"
+//   4       2     0x05 0x00 (version; the header is skipped unchecked)
+//   6       ...   records, one after another, up to the end of the file
+//
+// One record:
+//
+//   SIZE         MEANING
+//   2 + n        domain         string: 16-bit length n, then n bytes;
+//   2 + n        path                   0 or 0xFFFF = absent, no bytes follow
+//   2 + n        link target
+//   2 + n        digest         (raw bytes)
+//   2 + n        encryption key (raw bytes)
+//   2            mode
+//   4            inode, upper word
+//   4            inode, lower word
+//   4            user id
+//   4            group id
+//   4            last modified       (seconds since 1970)
+//   4            last status change  (seconds since 1970)
+//   4            birth               (seconds since 1970)
+//   8            size (signed)
+//   1            protection class (signed)
+//   1            property count c (signed; 0 or below: none)
+//   c x (2+n+2+m) properties: name string, value string
+//
+// Every length is bounded by the bytes that remain, so a hostile file can
+// neither make us read past its end nor allocate more than it holds. A string
+// cut short by the end of the file keeps the bytes that were there.
+#include "mbdbfile.h"
+
+#include "byterange.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <stdexcept>
+
+namespace {
+[[noreturn]] void throwTruncated(const MbdbCursor& cursor)
+{
+    throw std::runtime_error(QCoreApplication::translate("MBDBParser", "Manifest.mbdb ends unexpectedly at offset %1.")
+                                 .arg(cursor.pos)
+                                 .toStdString());
+}
+
+const uchar* take(MbdbCursor& cursor, quint64 size)
+{
+    if (!g_fitsIn(cursor.pos, size, cursor.size))
+        throwTruncated(cursor);
+    const auto* p = reinterpret_cast<const uchar*>(cursor.data + cursor.pos);
+    cursor.pos += size;
+    return p;
+}
+
+quint64 readBigEndian(MbdbCursor& cursor, int width)
+{
+    const uchar* p = take(cursor, quint64(width));
+    quint64 value = 0;
+    for (int i = 0; i < width; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+// Domains repeat across thousands of records: share one copy of each.
+void shareDomain(MBDBParser::_MBDBBinary& domain, MBDBParser::_MBDBBinary& previous)
+{
+    if (domain.data == previous.data)
+        domain.data = previous.data;
+    else
+        previous.data = domain.data;
+}
+
+MBDBParser::_MBDBItem readRecord(MbdbCursor& cursor)
+{
+    MBDBParser::_MBDBItem item;
+    item.domain = g_readBinary(cursor);
+    item.path = g_readBinary(cursor);
+    item.linkTarget = g_readBinary(cursor);
+    item.digest = g_readBinary(cursor);
+    item.encryptionKey = g_readBinary(cursor);
+    item.mode = g_readInt16(cursor);
+    item.inodeHigh = g_readInt32(cursor);
+    item.inode = g_readInt32(cursor);
+    item.userId = g_readInt32(cursor);
+    item.groupId = g_readInt32(cursor);
+    item.lastModified = g_readInt32(cursor);
+    item.lastStatusChange = g_readInt32(cursor);
+    item.birth = g_readInt32(cursor);
+    item.size = qint64(readBigEndian(cursor, 8));
+    item.protectionClass = g_readByte(cursor);
+    const int count = g_readByte(cursor);
+    for (int i = 0; i < count; ++i) {
+        MBDBParser::_MBDBProperty property;
+        property.name = g_readBinary(cursor);
+        property.value = g_readBinary(cursor);
+        item.properties.append(property);
+    }
+    return item;
+}
+} // namespace
+
+MBDBParser::_MBDBBinary g_readBinary(MbdbCursor& cursor)
+{
+    MBDBParser::_MBDBBinary value;
+    value.length = g_readInt16(cursor);
+    if (!value.isValid())
+        return value;
+    if (cursor.atEnd())
+        throwTruncated(cursor);
+    const quint64 n = qMin<quint64>(value.length, cursor.size - cursor.pos);
+    value.data = QByteArray(reinterpret_cast<const char*>(take(cursor, n)), qsizetype(n));
+    return value;
+}
+
+quint16 g_readInt16(MbdbCursor& cursor)
+{
+    return quint16(readBigEndian(cursor, 2));
+}
+
+quint32 g_readInt32(MbdbCursor& cursor)
+{
+    return quint32(readBigEndian(cursor, 4));
+}
+
+qint8 g_readByte(MbdbCursor& cursor)
+{
+    return qint8(readBigEndian(cursor, 1));
+}
+
+MBDBParser::Index g_parseMbdbBytes(const char* data, quint64 size)
+{
+    const quint64 headerSize = 6;
+    MbdbCursor cursor{data, size, qMin(size, headerSize)};
+    MBDBParser::Index index;
+    MBDBParser::_MBDBBinary previousDomain;
+    while (!cursor.atEnd()) {
+        MBDBParser::_MBDBItem item = readRecord(cursor);
+        if (!item.domain.isValid())
+            continue;
+        shareDomain(item.domain, previousDomain);
+        index.insert(item.backupFileName(), item);
+    }
+    return index;
+}
+
+MBDBParser::Index g_readMbdbIndex(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(file.errorString().toStdString());
+    const qint64 size = file.size();
+    if (size <= 0)
+        return MBDBParser::Index();
+    // Mapped rather than read: an index of a million records is large.
+    if (const uchar* mapped = file.map(0, size))
+        return g_parseMbdbBytes(reinterpret_cast<const char*>(mapped), quint64(size));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw std::runtime_error(file.errorString().toStdString());
+    return g_parseMbdbBytes(bytes.constData(), quint64(bytes.size()));
+}

@@ -1,0 +1,17 @@
+// The MBFile record object of a Manifest.db `file` column: a keyed archive
+// whose root object carries the numbers, digest, key and link target of one
+// index record.
+#pragma once
+
+#include "mbdbparser.h"
+
+class CFType;
+
+namespace MBFile {
+
+// Fills the fields of `item` that the archive's root object carries (all but
+// domain and path). Bytes that are no property list, or an archive without a
+// root, leave them at their defaults.
+void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item);
+
+} // namespace MBFile

@@ -1,0 +1,111 @@
+#include "mobiledevice_loader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
+#include <QObject>
+
+#include <stdexcept>
+
+namespace {
+
+const char* const kMobileDeviceFile = "libqs_mobiledevice.so";
+const char* const kCoreFoundationFile = "libqs_corefoundation.so";
+const char* const kInstallerPage = "http://quillsprout.example/itunes.html";
+
+QLibrary& iTunesMobileDevice()
+{
+    static QLibrary library;
+    return library;
+}
+
+QLibrary& CoreFoundation()
+{
+    static QLibrary library;
+    return library;
+}
+
+QString& uwpiTunesPath()
+{
+    static QString path;
+    return path;
+}
+
+void* resolve(QLibrary& library, const char* name)
+{
+    if (!name || !library.isLoaded())
+        return nullptr;
+    return reinterpret_cast<void*>(library.resolve(name));
+}
+
+} // namespace
+
+QString mobiledevice_loader_frameworks_dir()
+{
+    const QString configured = qEnvironmentVariable("QUILLSPROUT_FRAMEWORKS");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("frameworks"));
+}
+
+int mobiledevice_loader_ini(QString& error, QString path)
+{
+    uwpiTunesPath() = path;
+    const QDir dir(mobiledevice_loader_frameworks_dir());
+    iTunesMobileDevice().setFileName(dir.filePath(QLatin1String(kMobileDeviceFile)));
+    CoreFoundation().setFileName(dir.filePath(QLatin1String(kCoreFoundationFile)));
+    const QString failure =
+        QObject::tr("Failed to load (Apple Mobile Device) framework. Please uninstall current version iTunes from your "
+                    "computer first. Then download this <a href=\"%1\">iTunes</a> to install on your computer.")
+            .arg(QLatin1String(kInstallerPage));
+    const bool mobileDevice = iTunesMobileDevice().load();
+    const bool coreFoundation = CoreFoundation().load();
+    if (!coreFoundation) {
+        error = failure;
+        return -1;
+    }
+    if (!mobileDevice) {
+        error = failure;
+        return 0;
+    }
+    return 1;
+}
+
+bool mobiledevice_loader_is_loaded()
+{
+    return mobiledevice_loader_is_mobiledevice_loaded() && mobiledevice_loader_is_corefoundation_loaded();
+}
+
+bool mobiledevice_loader_is_mobiledevice_loaded()
+{
+    return iTunesMobileDevice().isLoaded();
+}
+
+bool mobiledevice_loader_is_corefoundation_loaded()
+{
+    return CoreFoundation().isLoaded();
+}
+
+QString mobiledevice_loader_ini_uwpiTunesPath()
+{
+    return uwpiTunesPath();
+}
+
+void* mobiledevice_loader_mf(const char* name)
+{
+    return resolve(iTunesMobileDevice(), name);
+}
+
+void* mobiledevice_loader_cf(const char* name)
+{
+    return resolve(CoreFoundation(), name);
+}
+
+void* mobiledevice_loader_mfThrow(const char* name)
+{
+    void* address = mobiledevice_loader_mf(name);
+    if (!address)
+        throw std::runtime_error(std::string("The device framework does not provide ") + (name ? name : "(null)")
+                                 + ".");
+    return address;
+}
