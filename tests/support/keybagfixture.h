@@ -25,6 +25,7 @@ public:
     QByteArray addClass(int number, quint32 wrap = 3);
     const QList<Class>& classes() const { return m_classes; }
     QByteArray classKey(int number) const;
+    bool hasDoubleProtection() const { return m_dpIterations > 0; }
     // The keybag bytes: header records, then one record group per class.
     QByteArray bytes() const;
 
