@@ -1,5 +1,7 @@
 #include "mobiledevice_loader.h"
 
+#include "makerserver.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibrary>
@@ -11,7 +13,6 @@ namespace {
 
 const char* const kMobileDeviceFile = "libqs_mobiledevice.so";
 const char* const kCoreFoundationFile = "libqs_corefoundation.so";
-const char* const kInstallerPage = "http://quillsprout.example/itunes.html";
 
 QLibrary& iTunesMobileDevice()
 {
@@ -57,7 +58,7 @@ int mobiledevice_loader_ini(QString& error, QString path)
     const QString failure =
         QObject::tr("Failed to load (Apple Mobile Device) framework. Please uninstall current version iTunes from your "
                     "computer first. Then download this <a href=\"%1\">iTunes</a> to install on your computer.")
-            .arg(QLatin1String(kInstallerPage));
+            .arg(g_makerServerUrl(QStringLiteral("/itunes.html")).toString());
     const bool mobileDevice = iTunesMobileDevice().load();
     const bool coreFoundation = CoreFoundation().load();
     if (!coreFoundation) {

@@ -63,7 +63,7 @@ CFTypeID CFDictionaryGetTypeID(void)
 CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex, const CFDictionaryKeyCallBacks*,
                                                  const CFDictionaryValueCallBacks*)
 {
-    return reinterpret_cast<CFMutableDictionaryRef>(static_cast<Object*>(new Dictionary(true)));
+    return handle<CFMutableDictionaryRef>(new Dictionary(true));
 }
 
 // Null keys or values are skipped: containers hold no null.
@@ -74,7 +74,7 @@ CFDictionaryRef CFDictionaryCreate(CFAllocatorRef, const void** keys, const void
     for (CFIndex i = 0; keys && values && i < count; ++i)
         if (keys[i] && values[i])
             dict->set(obj(keys[i]), obj(values[i]));
-    return reinterpret_cast<CFDictionaryRef>(static_cast<const Object*>(dict));
+    return handle<CFDictionaryRef>(dict);
 }
 
 CFMutableDictionaryRef CFDictionaryCreateMutableCopy(CFAllocatorRef, CFIndex, CFDictionaryRef dictionary)
@@ -85,7 +85,7 @@ CFMutableDictionaryRef CFDictionaryCreateMutableCopy(CFAllocatorRef, CFIndex, CF
     auto dict = new Dictionary(true);
     for (const auto& entry : source->entries)
         dict->set(entry.first, entry.second);
-    return reinterpret_cast<CFMutableDictionaryRef>(static_cast<Object*>(dict));
+    return handle<CFMutableDictionaryRef>(dict);
 }
 
 CFIndex CFDictionaryGetCount(CFDictionaryRef dictionary)
@@ -137,7 +137,7 @@ CFTypeID CFArrayGetTypeID(void)
 
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks*)
 {
-    return reinterpret_cast<CFMutableArrayRef>(static_cast<Object*>(new Array(true)));
+    return handle<CFMutableArrayRef>(new Array(true));
 }
 
 CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex count, const CFArrayCallBacks*)
@@ -146,7 +146,7 @@ CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex count, con
     for (CFIndex i = 0; values && i < count; ++i)
         if (values[i])
             array->append(obj(values[i]));
-    return reinterpret_cast<CFArrayRef>(static_cast<const Object*>(array));
+    return handle<CFArrayRef>(array);
 }
 
 CFIndex CFArrayGetCount(CFArrayRef array)

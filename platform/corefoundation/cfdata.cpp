@@ -19,7 +19,7 @@ CFDataRef CFDataCreate(CFAllocatorRef, const uint8_t* bytes, CFIndex length)
     if (length < 0 || (!bytes && length > 0) || length > CFIndex(std::numeric_limits<int>::max()))
         return nullptr;
     QByteArray copy(reinterpret_cast<const char*>(bytes), qsizetype(length));
-    return reinterpret_cast<CFDataRef>(static_cast<const Object*>(new Data(std::move(copy))));
+    return handle<CFDataRef>(new Data(std::move(copy)));
 }
 
 CFIndex CFDataGetLength(CFDataRef data)
@@ -46,7 +46,7 @@ CFTypeID _CFKeyedArchiverUIDGetTypeID(void)
 
 CFKeyedArchiverUIDRef _CFKeyedArchiverUIDCreate(CFAllocatorRef, uint32_t value)
 {
-    return reinterpret_cast<CFKeyedArchiverUIDRef>(static_cast<const Object*>(new UID(value)));
+    return handle<CFKeyedArchiverUIDRef>(new UID(value));
 }
 
 uint32_t _CFKeyedArchiverUIDGetValue(CFKeyedArchiverUIDRef uid)

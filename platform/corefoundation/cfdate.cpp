@@ -66,7 +66,7 @@ CFTypeID CFDateGetTypeID(void)
 
 CFDateRef CFDateCreate(CFAllocatorRef, CFAbsoluteTime at)
 {
-    return reinterpret_cast<CFDateRef>(static_cast<const Object*>(new Date(at)));
+    return handle<CFDateRef>(new Date(at));
 }
 
 CFAbsoluteTime CFDateGetAbsoluteTime(CFDateRef date)
@@ -122,14 +122,14 @@ CFTimeZoneRef CFTimeZoneCreateWithName(CFAllocatorRef, CFStringRef name, Boolean
         made = new TimeZone(zone);
     else if (tryAbbreviations && (s->text == QLatin1String("GMT") || s->text == QLatin1String("UTC")))
         made = new TimeZone(0.0);
-    return reinterpret_cast<CFTimeZoneRef>(made);
+    return handle<CFTimeZoneRef>(made);
 }
 
 CFTimeZoneRef CFTimeZoneCreateWithTimeIntervalFromGMT(CFAllocatorRef, CFTimeInterval secondsFromGMT)
 {
     if (!(secondsFromGMT >= -18 * 3600.0 && secondsFromGMT <= 18 * 3600.0))
         return nullptr;
-    return reinterpret_cast<CFTimeZoneRef>(static_cast<const Object*>(new TimeZone(secondsFromGMT)));
+    return handle<CFTimeZoneRef>(new TimeZone(secondsFromGMT));
 }
 
 } // extern "C"

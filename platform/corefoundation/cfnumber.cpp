@@ -153,8 +153,8 @@ bool numberValue(const Object* object, CFNumberType type, void* out)
 
 extern "C" {
 
-const CFBooleanRef kCFBooleanTrue = reinterpret_cast<CFBooleanRef>(static_cast<const Object*>(&g_true));
-const CFBooleanRef kCFBooleanFalse = reinterpret_cast<CFBooleanRef>(static_cast<const Object*>(&g_false));
+const CFBooleanRef kCFBooleanTrue = handle<CFBooleanRef>(&g_true);
+const CFBooleanRef kCFBooleanFalse = handle<CFBooleanRef>(&g_false);
 
 CFTypeID CFNumberGetTypeID(void)
 {
@@ -189,7 +189,7 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* value)
     case kCFNumberDoubleType: n = realFrom<double>(canonical, value); break;
     default: break;
     }
-    return reinterpret_cast<CFNumberRef>(static_cast<const Object*>(n));
+    return handle<CFNumberRef>(n);
 }
 
 CFNumberType CFNumberGetType(CFNumberRef number)

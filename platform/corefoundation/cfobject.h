@@ -118,6 +118,13 @@ const T* as(const void* handle, Kind kind)
     return object && object->kind == kind ? static_cast<const T*>(object) : nullptr;
 }
 
+// The opaque handle of an object, as the C interface hands it out.
+template <typename Ref>
+Ref handle(const Object* object)
+{
+    return reinterpret_cast<Ref>(const_cast<Object*>(object));
+}
+
 // Reading the value of a number (or boolean) into one of the type codes.
 bool numberValue(const Object* number, CFNumberType type, void* out);
 // The canonical type code (1..6) of a type code, 0 for an unknown code.

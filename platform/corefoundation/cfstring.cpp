@@ -102,7 +102,7 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const uint8_t* bytes, CFInde
     QString text = decoder(QByteArrayView(reinterpret_cast<const char*>(bytes), numBytes));
     if (decoder.hasError())
         return nullptr;
-    return reinterpret_cast<CFStringRef>(static_cast<const Object*>(new String(std::move(text))));
+    return handle<CFStringRef>(new String(std::move(text)));
 }
 
 } // extern "C"

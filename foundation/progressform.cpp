@@ -1,0 +1,164 @@
+#include "progressform.h"
+
+#include "stylesheet.h"
+#include "tips.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+
+class Ui_ProgressForm
+{
+public:
+    QProgressBar* progressBar;
+    QLabel* lbProgress;
+    QPushButton* btnCancel;
+    QLabel* lbStatus;
+
+    void setupUi(QDialog* dialog)
+    {
+        dialog->setObjectName(QStringLiteral("ProgressForm"));
+        dialog->resize(350, 122);
+        progressBar = new QProgressBar(dialog);
+        progressBar->setObjectName(QStringLiteral("progressBar"));
+        progressBar->setGeometry(20, 40, 321, 23);
+        progressBar->setRange(0, 100);
+        progressBar->setValue(0);
+        progressBar->setTextVisible(true);
+        progressBar->setOrientation(Qt::Horizontal);
+        progressBar->setTextDirection(QProgressBar::TopToBottom);
+        lbProgress = new QLabel(dialog);
+        lbProgress->setObjectName(QStringLiteral("lbProgress"));
+        lbProgress->setGeometry(25, 70, 281, 20);
+        lbProgress->setAlignment(Qt::AlignCenter);
+        btnCancel = new QPushButton(dialog);
+        btnCancel->setObjectName(QStringLiteral("btnCancel"));
+        btnCancel->setGeometry(130, 90, 75, 23);
+        // Return must not reach Cancel through the default-button rule.
+        btnCancel->setAutoDefault(false);
+        lbStatus = new QLabel(dialog);
+        lbStatus->setObjectName(QStringLiteral("lbStatus"));
+        lbStatus->setGeometry(20, 20, 311, 16);
+        dialog->setWindowTitle(ProgressForm::tr("Dialog"));
+        btnCancel->setText(ProgressForm::tr("Cancel"));
+    }
+};
+
+ProgressForm::ProgressForm(const QString& title, QWidget* parent)
+    : QDialog(parent)
+    , movable(this)
+    , ui(new Ui_ProgressForm)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setStyleSheet(getStyleSheet());
+    connect(this, &QDialog::finished, this, &ProgressForm::onFinish);
+    connect(ui->btnCancel, &QPushButton::pressed, this, &ProgressForm::cancel);
+    setWindowTitle(title);
+    ui->lbStatus->setText(title);
+}
+
+ProgressForm::~ProgressForm()
+{
+    delete ui;
+}
+
+void ProgressForm::setCancelable(bool cancelable)
+{
+    ui->btnCancel->setEnabled(cancelable);
+}
+
+void ProgressForm::invokeUpdateProgress(const QString& status, int curProgress, const QString& progressText)
+{
+    QMetaObject::invokeMethod(this, "updateProgress", Qt::AutoConnection, Q_ARG(QString, status),
+                              Q_ARG(int, curProgress), Q_ARG(QString, progressText));
+}
+
+void ProgressForm::invokeErrorOccurred(const QString& err)
+{
+    QMetaObject::invokeMethod(this, "errorOccurred", Qt::AutoConnection, Q_ARG(QString, err));
+}
+
+void ProgressForm::invokeSucceed(const QString& tipsStr)
+{
+    QMetaObject::invokeMethod(this, "succeed", Qt::AutoConnection, Q_ARG(QString, tipsStr));
+}
+
+void ProgressForm::invokeTipsWait(const QString& info)
+{
+    waitingTips = true;
+    QMetaObject::invokeMethod(this, "tipsWait", Qt::AutoConnection, Q_ARG(QString, info));
+}
+
+void ProgressForm::watchWorker(QThread* worker)
+{
+    connect(worker, &QThread::finished, this, &ProgressForm::workerEnded);
+}
+
+bool ProgressForm::waitForThread(QThread& thread)
+{
+    if (cancelled)
+        thread.requestInterruption();
+    return thread.wait();
+}
+
+// Return, Escape and close requests never end the dialog: only the worker's
+// report or the Cancel button do.
+void ProgressForm::accept()
+{
+}
+
+void ProgressForm::reject()
+{
+}
+
+void ProgressForm::updateProgress(QString status, int curProgress, QString progressText)
+{
+    if (!status.isEmpty())
+        ui->lbStatus->setText(status);
+    if (curProgress >= 0)
+        ui->progressBar->setValue(curProgress);
+    ui->lbProgress->setText(progressText.isEmpty()
+                                ? QStringLiteral("Progress:%1%").arg(ui->progressBar->value())
+                                : progressText);
+}
+
+void ProgressForm::errorOccurred(QString err)
+{
+    outcomeReported = true;
+    Tips::error(err);
+    done(0);
+}
+
+void ProgressForm::succeed(QString tipsStr)
+{
+    outcomeReported = true;
+    if (!tipsStr.isEmpty())
+        Tips::info(tipsStr);
+    done(1);
+}
+
+void ProgressForm::onFinish(int result)
+{
+    cancelled = result == 0;
+}
+
+void ProgressForm::tipsWait(QString info)
+{
+    Tips::info(info);
+    waitingTips = false;
+}
+
+void ProgressForm::cancel()
+{
+    outcomeReported = true;
+    emit userCacel();
+    done(0);
+}
+
+void ProgressForm::workerEnded()
+{
+    if (!outcomeReported)
+        errorOccurred(tr("The operation ended without reporting its result."));
+}

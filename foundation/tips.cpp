@@ -1,0 +1,111 @@
+#include "tips.h"
+
+#include "makerserver.h"
+#include "productinfo.h"
+#include "stylesheet.h"
+#include "winmovable.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QThread>
+
+int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
+{
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
+    WinMovable movable(&box);
+    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box.setStyleSheet(getStyleSheet());
+    for (const QMessageBox::StandardButton button :
+         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
+        if (buttons & button)
+            box.addButton(button);
+    }
+    return box.exec();
+}
+
+QString prodInfoDisplay()
+{
+    return g_productTitle() + QStringLiteral(" v%1").arg(QLatin1String(kVersionText));
+}
+
+QString base64_var(const QString& text)
+{
+    QByteArray encoded = text.toUtf8().toBase64();
+    encoded.replace('/', '!').replace('=', '-');
+    return QString::fromLatin1(encoded);
+}
+
+namespace {
+// The report travels as plain text: line-break tags become CR LF and any
+// other markup is escaped.
+QString reportText(const QString& message)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("< *br */?>"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString text = message;
+    text.replace(lineBreak, QStringLiteral("\r\n"));
+    text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    text.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    return text;
+}
+
+QString boxHeading()
+{
+    return QStringLiteral("<nobr><b>") + prodInfoDisplay() + QStringLiteral("</b></nobr><br/><br/>");
+}
+
+void showError(const QString& boxText, const QString& message)
+{
+    g_showMessageBox(QMessageBox::Critical, boxText, QMessageBox::Ok);
+    report_err(message);
+}
+}
+
+void report_err(const QString& message)
+{
+    const QString body = QStringLiteral("prod=") + base64_var(g_productTitle())
+        + QStringLiteral("&ver=") + base64_var(QStringLiteral("%1(%2)").arg(QLatin1String(kVersionText)).arg(kVersionNumber))
+        + QStringLiteral("&err=") + base64_var(reportText(message));
+
+    QNetworkRequest request(g_makerServerUrl(QStringLiteral("/err_report.php")));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+
+    // One client per report, released with its reply; the application owns
+    // it so that a report still pending at exit is cleaned up too.
+    auto* client = new QNetworkAccessManager(QCoreApplication::instance());
+    QNetworkReply* reply = client->post(request, body.toUtf8());
+    QObject::connect(reply, &QNetworkReply::finished, client, &QObject::deleteLater);
+}
+
+void Tips::info(const QString& text)
+{
+    g_showMessageBox(QMessageBox::Information, text, QMessageBox::Ok);
+}
+
+void Tips::warning(const QString& text)
+{
+    g_showMessageBox(QMessageBox::Warning, text, QMessageBox::Ok);
+}
+
+bool Tips::question(const QString& text)
+{
+    return g_showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void Tips::error(const QString& message)
+{
+    const QString sentence = QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ").arg(message)
+        + QLatin1String(kSupportEmail) + QStringLiteral(" for help.");
+    showError(boxHeading() + sentence, message);
+}
+
+void Tips::errorWithoutPrefix(const QString& message)
+{
+    showError(boxHeading() + message, message);
+}

@@ -1,0 +1,249 @@
+// The progress dialog and the worker protocol: real worker threads behind
+// the modal dialog, answered by a ModalWatcher.
+#include "localhttpserver.h"
+#include "modalwatcher.h"
+#include "progressform.h"
+#include "progressrunner.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <atomic>
+#include <functional>
+
+namespace {
+class FnWorker : public QThread
+{
+public:
+    explicit FnWorker(std::function<void()> body) : m_body(std::move(body)) {}
+
+protected:
+    void run() override { m_body(); }
+
+private:
+    std::function<void()> m_body;
+};
+
+QProgressBar* bar(ProgressForm& form) { return form.findChild<QProgressBar*>(QStringLiteral("progressBar")); }
+QString label(ProgressForm& form, const char* name) { return form.findChild<QLabel*>(QLatin1String(name))->text(); }
+QPushButton* cancelButton(QWidget* form) { return form->findChild<QPushButton*>(QStringLiteral("btnCancel")); }
+
+// A worker's item loop: works until the dialog was cancelled (bounded, so a
+// broken cancel fails the test instead of hanging it).
+void waitForCancel(ProgressForm& form)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!form.cancelled && timer.elapsed() < 20000)
+        QThread::msleep(2);
+}
+
+const QString kSilentError = QStringLiteral("The operation ended without reporting its result.");
+}
+
+class TstProgressForm : public QObject
+{
+    Q_OBJECT
+private slots:
+    void construction()
+    {
+        ProgressForm form(QStringLiteral("Exporting"));
+        QCOMPARE(form.objectName(), QStringLiteral("ProgressForm"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Exporting"));
+        QCOMPARE(label(form, "lbStatus"), QStringLiteral("Exporting"));
+        QCOMPARE(form.size(), QSize(350, 122));
+        QCOMPARE(form.windowFlags(), Qt::Dialog | Qt::FramelessWindowHint);
+        QVERIFY(!form.styleSheet().isEmpty());
+        QVERIFY(!form.cancelled);
+        QVERIFY(cancelButton(&form)->isEnabled());
+        form.setCancelable(false);
+        QVERIFY(!cancelButton(&form)->isEnabled());
+    }
+
+    void updateProgress()
+    {
+        ProgressForm form(QStringLiteral("Start"));
+        form.invokeUpdateProgress(QStringLiteral("Copying"), 40, QString());
+        QCOMPARE(label(form, "lbStatus"), QStringLiteral("Copying"));
+        QCOMPARE(bar(form)->value(), 40);
+        QCOMPARE(label(form, "lbProgress"), QStringLiteral("Progress:40%"));
+        // Empty status, negative percentage and empty text keep what was there.
+        form.invokeUpdateProgress(QString(), -1, QString());
+        QCOMPARE(label(form, "lbStatus"), QStringLiteral("Copying"));
+        QCOMPARE(bar(form)->value(), 40);
+        QCOMPARE(label(form, "lbProgress"), QStringLiteral("Progress:40%"));
+        form.invokeUpdateProgress(QString(), 50, QStringLiteral("3 of 6"));
+        QCOMPARE(bar(form)->value(), 50);
+        QCOMPARE(label(form, "lbProgress"), QStringLiteral("3 of 6"));
+    }
+
+    void keysAndCloseDoNotEndIt()
+    {
+        ProgressForm form{QString()};
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QTest::keyClick(&form, Qt::Key_Return);
+        form.close();
+        QVERIFY(form.isVisible());
+    }
+
+    void tipsWait()
+    {
+        ModalWatcher watcher;
+        ProgressForm form{QString()};
+        form.invokeTipsWait(QStringLiteral("Unlock the phone"));
+        QVERIFY(!form.isWaitingTips());
+        QCOMPARE(watcher.shown().size(), 1);
+        QCOMPARE(watcher.shown().first().text, QStringLiteral("Unlock the phone"));
+    }
+
+    void success_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("with a message") << "All done" << 1;
+        QTest::newRow("silent success") << "" << 0;
+    }
+    void success()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, boxes);
+        ModalWatcher watcher;
+        ProgressForm form(QStringLiteral("Working"));
+        FnWorker worker([&form, text] {
+            for (int i = 1; i <= 4; ++i)
+                form.invokeUpdateProgress(i == 4 ? QStringLiteral("Finishing") : QString(), i * 10, QString());
+            form.invokeSucceed(text);
+        });
+        QVERIFY(g_runWithProgress(form, worker));
+        QVERIFY(!form.cancelled);
+        QCOMPARE(bar(form)->value(), 40);
+        QCOMPARE(label(form, "lbStatus"), QStringLiteral("Finishing"));
+        QCOMPARE(watcher.shown().size(), boxes);
+        if (boxes)
+            QCOMPARE(watcher.shown().first().icon, QMessageBox::Information);
+    }
+
+    void errorShowsBoxAndReports()
+    {
+        LocalHttpServer server;
+        qputenv("QUILLSPROUT_SERVER", server.hostPort());
+        ModalWatcher watcher;
+        ProgressForm form{QString()};
+        FnWorker worker([&form] { form.invokeErrorOccurred(QStringLiteral("Disk full")); });
+        QVERIFY(!g_runWithProgress(form, worker));
+        QVERIFY(form.cancelled);
+        QCOMPARE(watcher.shown().size(), 1);
+        QCOMPARE(watcher.shown().first().icon, QMessageBox::Critical);
+        QVERIFY(watcher.shown().first().text.contains(QLatin1String("<br/><br/>Disk full<br/><br/>")));
+        QVERIFY(server.waitForRequests(1));
+        QVERIFY(server.requests().first().body.endsWith("&err=RGlzayBmdWxs"));
+    }
+
+    void cancelMidWay()
+    {
+        ModalWatcher watcher;
+        ProgressForm form{QString()};
+        QStringList order;
+        connect(&form, &ProgressForm::userCacel, this, [&] { order << "userCacel"; });
+        connect(&form, &QDialog::finished, this, [&](int result) { order << QString::number(result); });
+        std::atomic<int> itemsAfterCancel{0};
+        FnWorker worker([&] {
+            form.invokeUpdateProgress(QStringLiteral("Copying"), 10, QString());
+            waitForCancel(form);
+            itemsAfterCancel = form.cancelled ? 0 : 1;
+        });
+        watcher.onDialog([](QWidget* modal) {
+            auto* progress = qobject_cast<ProgressForm*>(modal);
+            if (!progress || bar(*progress)->value() != 10)
+                return false;
+            QTest::mousePress(cancelButton(progress), Qt::LeftButton);
+            return true;
+        });
+        QVERIFY(!g_runWithProgress(form, worker));
+        QVERIFY(form.cancelled);
+        QCOMPARE(itemsAfterCancel.load(), 0);
+        QCOMPARE(order, QStringList({"userCacel", "0"}));
+        QVERIFY(watcher.shown().isEmpty());
+        // The worker's end, handled late, adds no error box.
+        QTest::qWait(20);
+        QVERIFY(watcher.shown().isEmpty());
+    }
+
+    // A worker that ends without any report closes the dialog with an error.
+    void silentWorkerEndsTheDialog()
+    {
+        ModalWatcher watcher;
+        ProgressForm form{QString()};
+        FnWorker worker([] {});
+        QVERIFY(!g_runWithProgress(form, worker));
+        QVERIFY(form.cancelled);
+        QCOMPARE(watcher.shown().size(), 1);
+        QVERIFY(watcher.shown().first().text.contains(kSilentError));
+    }
+
+    void chainStopsAtFirstFailure_data()
+    {
+        QTest::addColumn<int>("failingStep");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<int>("stepsRun");
+        QTest::newRow("all succeed") << -1 << true << 3;
+        QTest::newRow("second fails") << 1 << false << 2;
+        QTest::newRow("first fails") << 0 << false << 1;
+    }
+    void chainStopsAtFirstFailure()
+    {
+        QFETCH(int, failingStep);
+        QFETCH(bool, result);
+        QFETCH(int, stepsRun);
+        ModalWatcher watcher;
+        int run = 0;
+        QList<ProgressStep> steps;
+        for (int i = 0; i < 3; ++i) {
+            steps.append({QStringLiteral("Step %1").arg(i), true, [&run, i, failingStep](ProgressForm& form) {
+                              ++run;
+                              return std::make_unique<FnWorker>([&form, i, failingStep] {
+                                  if (i == failingStep)
+                                      form.invokeErrorOccurred(QStringLiteral("step failed"));
+                                  else
+                                      form.invokeSucceed(QString());
+                              });
+                          }});
+        }
+        QCOMPARE(g_runProgressSteps(steps, nullptr), result);
+        QCOMPARE(run, stepsRun);
+        QCOMPARE(watcher.shown().size(), result ? 0 : 1);
+    }
+
+    void waitForThread_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("dialog succeeded") << false;
+        QTest::newRow("dialog ended with 0: the thread is asked to stop") << true;
+    }
+    void waitForThread()
+    {
+        QFETCH(bool, cancelled);
+        ProgressForm form{QString()};
+        form.cancelled = cancelled;
+        // Without cancel the thread ends by itself after a few rounds; with
+        // cancel it would run until asked to stop.
+        FnWorker worker([cancelled] {
+            for (int round = 0; cancelled || round < 20; ++round) {
+                if (QThread::currentThread()->isInterruptionRequested())
+                    return;
+                QThread::msleep(5);
+            }
+        });
+        worker.start();
+        QVERIFY(form.waitForThread(worker));
+        QVERIFY(worker.isFinished());
+    }
+};
+
+QTEST_MAIN(TstProgressForm)
+#include "tst_progressform.moc"
