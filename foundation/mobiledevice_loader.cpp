@@ -7,7 +7,10 @@
 #include <QLibrary>
 #include <QObject>
 
+#include <mutex>
 #include <stdexcept>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -32,11 +35,44 @@ QString& uwpiTunesPath()
     return path;
 }
 
+// Addresses already found, per library. Every property-list value goes
+// through these look-ups, and a dynamic-linker search per call made reading a
+// large backup index a hundred times slower than the database underneath.
+// Only names that resolved are kept, so a look-up made before the library
+// loaded is made again later; loading anew forgets them all.
+struct ResolvedNames
+{
+    std::mutex lock;
+    std::unordered_map<std::string, void*> addresses;
+};
+
+ResolvedNames& resolvedNames(const QLibrary& library)
+{
+    static ResolvedNames mobileDevice;
+    static ResolvedNames coreFoundation;
+    return &library == &iTunesMobileDevice() ? mobileDevice : coreFoundation;
+}
+
+void forgetResolvedNames(QLibrary& library)
+{
+    ResolvedNames& names = resolvedNames(library);
+    std::lock_guard<std::mutex> guard(names.lock);
+    names.addresses.clear();
+}
+
 void* resolve(QLibrary& library, const char* name)
 {
     if (!name || !library.isLoaded())
         return nullptr;
-    return reinterpret_cast<void*>(library.resolve(name));
+    ResolvedNames& names = resolvedNames(library);
+    std::lock_guard<std::mutex> guard(names.lock);
+    auto it = names.addresses.find(name);
+    if (it != names.addresses.end())
+        return it->second;
+    void* address = reinterpret_cast<void*>(library.resolve(name));
+    if (address)
+        names.addresses.emplace(name, address);
+    return address;
 }
 
 } // namespace
@@ -52,6 +88,8 @@ QString mobiledevice_loader_frameworks_dir()
 int mobiledevice_loader_ini(QString& error, QString path)
 {
     uwpiTunesPath() = path;
+    forgetResolvedNames(iTunesMobileDevice());
+    forgetResolvedNames(CoreFoundation());
     const QDir dir(mobiledevice_loader_frameworks_dir());
     iTunesMobileDevice().setFileName(dir.filePath(QLatin1String(kMobileDeviceFile)));
     CoreFoundation().setFileName(dir.filePath(QLatin1String(kCoreFoundationFile)));

@@ -1,6 +1,7 @@
 // Loads the CoreFoundation and MobileDevice stand-ins at run time and turns
 // names into the addresses of the functions and constants they export. Every
-// call of a framework goes through these look-ups, made afresh at each use.
+// call of a framework goes through these look-ups at each use (a name found
+// once is remembered until the libraries are loaded anew).
 #pragma once
 
 #include <QString>
