@@ -1,0 +1,4 @@
+# The unlock tests read Manifest.plist through the CoreFoundation stand-in.
+if(TARGET tst_backupmanifestcrypto)
+  add_dependencies(tst_backupmanifestcrypto corefoundation)
+endif()
