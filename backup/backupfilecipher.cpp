@@ -65,8 +65,14 @@ qint64 readChunk(QFile& source, char* buffer, qint64 done, qint64 size)
 
 } // namespace
 
-void backupDecryptFileThrow(const QByteArray& key, const QString& sourcePath, const QString& targetPath,
-                            void* context, BackupProgressCallback callback)
+namespace {
+
+// The chunk loop of decryption and copy: `process` turns each chunk, in
+// place, into the bytes to write and returns their count; the last chunk is
+// flagged. The target replaces what stood at its path only when whole.
+template <typename Process>
+void transformFile(const QString& sourcePath, const QString& targetPath, const char* stallError,
+                   void* context, BackupProgressCallback callback, Process process)
 {
     QFile source(sourcePath);
     openSource(source);
@@ -74,54 +80,47 @@ void backupDecryptFileThrow(const QByteArray& key, const QString& sourcePath, co
     openTarget(target, true);
     const qint64 size = source.size();
 
-    AesContext aes;
-    if (!aes.init(false, key))
-        fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_KEY_LENGTH.").arg(QFileInfo(sourcePath).fileName()));
     QByteArray buffer(kChunk, '\0');
     qint64 done = 0;
     while (done < size) {
         const qint64 rd = readChunk(source, buffer.data(), done, size);
         if (rd <= 0)
-            fail(QStringLiteral("BackupManifest::decryptFile, imcomplete IO read (rd=0)."));
-        if (!aes.update(buffer.constData(), int(rd), buffer.data()))
-            fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH (rd%16 != 0).")
-                     .arg(QFileInfo(sourcePath).fileName()));
+            fail(QString::fromLatin1(stallError));
         done += rd;
-        qint64 plain = rd;
-        if (done == size) {
-            const int padding = static_cast<unsigned char>(buffer.at(int(rd) - 1));
-            if (padding < 1 || padding > kBlock)
-                fail(QStringLiteral("BackupManifest::decryptFile, last byte must GT 0 and LET 16"));
-            plain -= padding;
-        }
-        write(target, buffer.constData(), plain);
+        write(target, buffer.constData(), process(buffer.data(), rd, done == size));
         if (callback)
             callback(size, done, context);
     }
     commit(target);
 }
 
+} // namespace
+
+void backupDecryptFileThrow(const QByteArray& key, const QString& sourcePath, const QString& targetPath,
+                            void* context, BackupProgressCallback callback)
+{
+    const QString name = QFileInfo(sourcePath).fileName();
+    AesContext aes;
+    if (!aes.init(false, key))
+        fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_KEY_LENGTH.").arg(name));
+    transformFile(sourcePath, targetPath, "BackupManifest::decryptFile, imcomplete IO read (rd=0).", context,
+                  callback, [&](char* buffer, qint64 rd, bool last) {
+                      if (!aes.update(buffer, int(rd), buffer))
+                          fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH (rd%16 != 0).").arg(name));
+                      if (!last)
+                          return rd;
+                      const int padding = static_cast<unsigned char>(buffer[rd - 1]);
+                      if (padding < 1 || padding > kBlock)
+                          fail(QStringLiteral("BackupManifest::decryptFile, last byte must GT 0 and LET 16"));
+                      return rd - padding;
+                  });
+}
+
 void backupCopyFileThrow(const QString& sourcePath, const QString& targetPath,
                          void* context, BackupProgressCallback callback)
 {
-    QFile source(sourcePath);
-    openSource(source);
-    QSaveFile target(targetPath);
-    openTarget(target, true);
-    const qint64 size = source.size();
-
-    QByteArray buffer(kChunk, '\0');
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 rd = readChunk(source, buffer.data(), done, size);
-        if (rd <= 0)
-            fail(QStringLiteral("BackupManifest::copyItemThrow, imcomplete IO read."));
-        done += rd;
-        write(target, buffer.constData(), rd);
-        if (callback)
-            callback(size, done, context);
-    }
-    commit(target);
+    transformFile(sourcePath, targetPath, "BackupManifest::copyItemThrow, imcomplete IO read.", context, callback,
+                  [](char*, qint64 rd, bool) { return rd; });
 }
 
 void backupEncryptFileThrow(const QString& sourcePath, const QString& targetPath, const QByteArray& key)

@@ -74,6 +74,10 @@ public:
     // are set; otherwise nothing changes. False for a wrong password; throws
     // std::runtime_error when Manifest.db cannot be decrypted.
     bool setPasscodeNoUIThrow(const QString& password);
+    // The same on the GUI thread: runs the unlock on a worker behind a
+    // progress dialog and returns once the worker ended; false also when the
+    // unlock failed with an error, which the dialog has shown.
+    bool setPasscode(const QString& password);
 
     // Copies a stored file out of the backup, decrypting it when the backup
     // is encrypted, and gives it the record's modification time. Throws

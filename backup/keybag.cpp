@@ -1,6 +1,7 @@
 #include "keybag.h"
 
 #include "backupcrypto.h"
+#include "byterange.h"
 
 #include <QtEndian>
 
@@ -23,11 +24,6 @@ const int kRecordHeader = 8;
 const int kKeyLength = 32;
 const int kWrappedKeyLength = 40;
 const quint32 kWrapPasscode = 2;
-
-bool fits(qsizetype offset, qsizetype size, qsizetype limit)
-{
-    return offset <= limit && size <= limit - offset;
-}
 
 bool readUInt32(const QByteArray& value, quint32* out)
 {
@@ -98,12 +94,12 @@ _KeybagInfo parseKeybag(const QByteArray& data)
     const QString classTags = QString::fromLatin1(kClassKeyTags);
     qsizetype offset = 0;
     while (offset < data.size()) {
-        if (!fits(offset, kRecordHeader, data.size()))
+        if (!g_fitsIn(quint64(offset), kRecordHeader, quint64(data.size())))
             break;
         const QString tag = QString::fromLatin1(data.constData() + offset, 4);
         const quint32 length = qFromBigEndian<quint32>(data.constData() + offset + 4);
         offset += kRecordHeader;
-        if (!fits(offset, qsizetype(length), data.size()))
+        if (!g_fitsIn(quint64(offset), length, quint64(data.size())))
             break;
         const QByteArray value = data.mid(offset, qsizetype(length));
         offset += qsizetype(length);

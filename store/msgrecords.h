@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -75,6 +76,20 @@ struct _MsgMessage
 
     // The attachments ordered by row id.
     QList<_MsgAttachment*> attachments() const;
+
+    // `text` without the attachment place holders (U+FFFC). Named apart from
+    // the field it reads.
+    QString visibleText() const;
+    // One line (group events: two) for lists: group events written out,
+    // attachments as markers ("[IMAGE]", ...), emoji left as they are.
+    QString summaryRawEmoji() const;
+    // summaryRawEmoji() with every emoji replaced by "[EMOJI]".
+    QString summary() const;
+    // The conversation's name and, in groups, the sender.
+    QString contactInfo() const;
+    // MD5 over the content (sender, date, direction, text, attachment names),
+    // independent of row ids, so one message is recognised across databases.
+    QString logicalHash() const;
 };
 
 struct _MsgChat
@@ -99,6 +114,8 @@ struct _MsgChat
     QHash<QString, _MsgMessage*> messages; // keyed by message row id in decimal
 
     bool isGroup() const { return handles.size() > 1; }
+    // display_name, else the handles' names joined with ", ", else "Unknown".
+    QString displayName(bool withId) const;
 };
 
 struct _MsgHandle
@@ -110,6 +127,9 @@ struct _MsgHandle
     QString uncanonicalized_id;
     QString _ct_name;
     QByteArray _photo;
+
+    // The contact name (with the id in parentheses when asked), else the id.
+    QString displayName(bool withId) const;
 };
 
 struct _MsgAttachment
@@ -127,6 +147,17 @@ struct _MsgAttachment
     QString transfer_name;
     qint64 total_bytes = 0;
     QString localPath; // the file inside the database folder's file-relay tree
+
+    // Path of a 120-pixel thumbnail of the image at localPath, made in the
+    // temporary folder on first use. Nothing is written when the file is not
+    // a JPEG or PNG image; the caller then finds no file at the path.
+    QString thumbnail() const;
 };
+
+// A date21 value in local time (the sum with the 1970 offset is taken as an
+// unsigned 32-bit count of seconds).
+QDateTime dtFromDate21(int date);
+// The emoji handler of _MsgMessage::summary(): always "[EMOJI]".
+QString emoji_replace_handler(void* context, QString code);
 
 bool compareMsgAttachmentAsc(const _MsgAttachment* a, const _MsgAttachment* b);

@@ -1,0 +1,90 @@
+#include "iosdevice.h"
+
+#include "cftype.h"
+#include "data_path_util.h"
+#include "iosversion.h"
+#include "mobiledevice_session.h"
+#include "tips.h"
+
+#include <QObject>
+#include <QRegularExpression>
+
+#include <stdexcept>
+
+namespace {
+
+const char* const kBackupDomain = "com.apple.mobile.backup";
+
+struct BackupSettingCheck
+{
+    const char* key;
+    const char* message;
+    const char* picture;
+};
+
+const BackupSettingCheck kICloudCheck = {
+    "CloudBackupEnabled",
+    "Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try again.",
+    ":res/close_icloudbk.jpg"};
+const BackupSettingCheck kEncryptCheck = {
+    "WillEncrypt",
+    "Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes on computer and then "
+    "uncheck \"Encrypt iPhone backup\" option to try again.",
+    ":res/close_itunesbkenc.jpg"};
+
+// True after warning when the setting is a property-list true.
+bool settingInTheWay(const CFType& settings, const BackupSettingCheck& check)
+{
+    if (!settings.get(QString::fromLatin1(check.key)).CFNumberBool(false))
+        return false;
+    Tips::warning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>")
+                      .arg(QString::fromLatin1(check.message), QString::fromLatin1(check.picture)));
+    return true;
+}
+
+} // namespace
+
+IOSDevice::IOSDevice() : device(nullptr) {}
+
+IOSDevice::~IOSDevice() = default;
+
+QString IOSDevice::udidError() const
+{
+    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9-]+$"));
+    if (udid.isEmpty())
+        return QObject::tr("The device reported no unique device id.");
+    if (device && !allowed.match(udid).hasMatch())
+        return QObject::tr("The unique device id \"%1\" holds characters that are not allowed.").arg(udid);
+    return QString();
+}
+
+QDir IOSDevice::cacheDir() const
+{
+    const QDir dir(g_dataSaveDir().absoluteFilePath(QStringLiteral("ios_cache/") + udid));
+    const bool mayCreate = !device || udidError().isEmpty();
+    if (mayCreate && !dir.exists())
+        dir.mkpath(dir.absolutePath());
+    return dir;
+}
+
+QList<int> IOSDevice::versionList() const
+{
+    return _IOSVersion::parse(productVersion);
+}
+
+bool IOSDevice::checkiTunesBackupSettings(bool checkICloud, bool checkEncrypt) const
+{
+    try {
+        const QList<CFType> values = mobiledevice_info(device, QStringList() << QString(), QLatin1String(kBackupDomain));
+        if (values.isEmpty())
+            return true;
+        const CFType settings = values.first();
+        if (checkICloud && settingInTheWay(settings, kICloudCheck))
+            return false;
+        if (checkEncrypt && settingInTheWay(settings, kEncryptCheck))
+            return false;
+        return true;
+    } catch (const std::exception&) {
+        return true;
+    }
+}

@@ -1,0 +1,84 @@
+// The scenario of the simulated device backend, read from the property-list
+// file (XML or binary) that QUILLSPROUT_DEVICE_SIM names. Shared by the
+// MobileDevice stand-in and the backup tool stand-in.
+//
+// Format: a dictionary
+//   Devices        array of device dictionaries:
+//     UniqueDeviceID string, required, unique
+//     Paired         boolean, default true: whether the host holds a pairing
+//     Ignored        boolean, default false: the record's device word is 0,
+//                    so the application ignores its notifications
+//     Values         dictionary: the default lockdown domain
+//     Domains        dictionary: domain name -> dictionary of its values
+//     Results        dictionary: device function name (AMDeviceConnect,
+//                    AMDevicePair, AMDeviceValidatePairing,
+//                    AMDeviceStartSession, AMDeviceSetValue,
+//                    AMDeviceStartService) -> integer result returned by
+//                    every call of it on this device instead of working
+//     Services       dictionary: service name -> dictionary with
+//                      Peer  string, the registered peer that answers
+//                            (default: the service name)
+//                    and any options of that peer
+//   Events         array of dictionaries, delivered in order:
+//     Event          "attach" or "detach" (or Code, any integer message code)
+//     Device         the UniqueDeviceID it concerns
+//     DelayMs        integer, default 0: pause before it
+//   ManualEvents   boolean, default false: when true the events wait for
+//                  QSMDSimFireNextEvent; otherwise a thread delivers them
+//                  once the application subscribes.
+// Integers are read as signed 64-bit values (libplist keeps them unsigned).
+#pragma once
+
+#include <plist/plist.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qsmd {
+
+// A libplist node with its owner; copies share it.
+using Plist = std::shared_ptr<void>;
+Plist adoptPlist(plist_t node);
+
+// The largest scenario file read.
+constexpr long long kMaxScenarioBytes = 64LL * 1024 * 1024;
+
+struct SimService
+{
+    std::string peer;
+    Plist options; // the service's dictionary
+};
+
+struct SimDevice
+{
+    std::string udid;
+    bool paired = true;
+    bool ignored = false;
+    Plist values;                          // dictionary, never null
+    std::map<std::string, Plist> domains;  // each a dictionary
+    std::map<std::string, long long> results;
+    std::map<std::string, SimService> services;
+};
+
+struct SimEvent
+{
+    long long code = 0;
+    std::string udid;
+    long long delayMs = 0;
+};
+
+struct SimScenario
+{
+    std::vector<SimDevice> devices;
+    std::vector<SimEvent> events;
+    bool manualEvents = false;
+
+    const SimDevice* device(const std::string& udid) const;
+    // False with `error` set when the file is unreadable or malformed.
+    static bool load(const std::string& path, SimScenario& out, std::string& error);
+    static bool parse(plist_t root, SimScenario& out, std::string& error);
+};
+
+} // namespace qsmd
