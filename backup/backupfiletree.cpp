@@ -15,12 +15,7 @@ const QString kMergedDomains = QStringLiteral(
     "=Domain=MediaDomain=RootDomain=HomeDomain=SystemPreferencesDomain=MobileDeviceDomain=WirelessDomain="
     "DatabaseDomain=CameraRollDomain=HealthDomain=KeychainDomain=KeyboardDomain=ManagedPreferencesDomain=");
 
-struct SortedRecord
-{
-    QString domain;
-    QString path;
-    const MBDBParser::_MBDBItem* item;
-};
+using SortedRecord = MBDBSortedItem;
 
 class TreeBuilder
 {
@@ -103,13 +98,7 @@ void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
     // Sorted by domain, then path (the order of compareMBDBItemLess), on texts
     // decoded once: a folder's record then comes before the records below it.
-    std::vector<SortedRecord> sorted;
-    sorted.reserve(size_t(items.size()));
-    for (auto it = items.cbegin(); it != items.cend(); ++it)
-        sorted.push_back({it->domain.toString(), it->path.toString(), &it.value()});
-    std::sort(sorted.begin(), sorted.end(), [](const SortedRecord& a, const SortedRecord& b) {
-        return g_domainPathLess(a.domain, a.path, b.domain, b.path);
-    });
+    const std::vector<SortedRecord> sorted = g_sortedByDomainPath(items);
     TreeBuilder builder(backup);
     for (const SortedRecord& record : sorted)
         builder.add(record);

@@ -6,6 +6,8 @@
 //     file                   the MBFile archive as a binary property list, or
 //                            the Base64 of its enciphered bytes
 //   Properties(key, value)   only key 'salt' is read: the cipher's salt
+//
+// Written back: fileID the stored name, flags 1 file, 2 folder, 4 link.
 #include "manifestdbfile.h"
 
 #include "mbfile.h"
@@ -26,7 +28,54 @@ QByteArray recordKey(Sqlite3DB& db, const QString& password)
         return QByteArray();
     return MBDBParser::fileDescKey(secret, salt.getBlob(QStringLiteral("value")));
 }
+int rowFlags(const MBDBParser::_MBDBItem& item)
+{
+    if (item.isFolder())
+        return 2;
+    return item.linkTarget.isValid() ? 4 : 1;
+}
+
+// The `file` column: the archive as a blob, or its enciphered Base64 as text.
+void addFileParam(Sqlite3Sql& sql, const MBDBParser::_MBDBItem& item, const QByteArray& key)
+{
+    const QByteArray archive = MBFile::writeArchive(item);
+    if (key.isEmpty())
+        sql.addBlobParam(archive);
+    else
+        sql.addTextParam(QString::fromLatin1(MBDBParser::encryptFileDescThrow(archive, key).toBase64()));
+}
+
+void writeRow(Sqlite3DB& db, const MBDBParser::_MBDBItem& item, const QByteArray& key)
+{
+    const QString name = item.backupFileName();
+    if (item.isRemoved) {
+        db.executeThrow(Sqlite3Sql("delete from Files where fileID=?").addTextParam(name));
+    } else if (item.isModified) {
+        Sqlite3Sql sql("update Files set file=?,domain=?,relativePath=?,flags=? where fileID=?");
+        addFileParam(sql, item, key);
+        sql.addTextParam(item.domain.toString()).addTextParam(item.path.toString()).addIntParam(rowFlags(item));
+        db.executeThrow(sql.addTextParam(name));
+    } else if (item.isNew) {
+        Sqlite3Sql sql("replace into Files(fileID,domain,relativePath,flags,file) values(?,?,?,?,?)");
+        sql.addTextParam(name).addTextParam(item.domain.toString()).addTextParam(item.path.toString());
+        sql.addIntParam(rowFlags(item));
+        addFileParam(sql, item, key);
+        db.executeThrow(sql);
+    }
+}
 } // namespace
+
+void g_updateManifestDbIndex(const QString& dbPath, const QString& password, const QList<MBDBParser::_MBDBItem>& items)
+{
+    Sqlite3DB db;
+    db.openThrow(dbPath, Sqlite3DB::ReadWrite);
+    const QByteArray key = recordKey(db, password);
+    db.beginTran();
+    for (const MBDBParser::_MBDBItem& item : items)
+        writeRow(db, item, key);
+    db.commitTran();
+    db.close();
+}
 
 MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& password)
 {

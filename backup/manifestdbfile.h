@@ -1,4 +1,4 @@
-// Reading the Manifest.db index: the SQLite table `Files`, one row per file,
+// Reading and updating the Manifest.db index: the SQLite table `Files`, one row per file,
 // whose `file` column holds an MBFile keyed archive (enciphered with the
 // backup password when the database carries a salt).
 #pragma once
@@ -9,3 +9,9 @@
 // winning. `password` empty means the `file` column is read as stored.
 // Throws std::runtime_error (the database wrapper's, or a cipher text).
 MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& password);
+
+// Deletes, updates or inserts the rows of the removed, modified and new
+// records, in list order, in one transaction of the database at `dbPath`;
+// with a password and a salt the `file` column is enciphered. A failure
+// commits nothing. Throws std::runtime_error.
+void g_updateManifestDbIndex(const QString& dbPath, const QString& password, const QList<MBDBParser::_MBDBItem>& items);

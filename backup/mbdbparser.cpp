@@ -2,6 +2,7 @@
 
 #include "backupcrypto.h"
 #include "backupmanifest.h"
+#include "backupwritetransaction.h"
 #include "manifestdbfile.h"
 #include "mbdbfile.h"
 
@@ -108,6 +109,7 @@ QByteArray MBDBParser::encryptFileDescThrow(const QByteArray& plaintext, const Q
 
 MBDBParser::Index MBDBParser::parse(const BackupManifest& backup)
 {
+    BackupWriteTransaction::recoverThrow(backup.dir);
     if (!isIos10Mbdb(backup.dir))
         return g_readMbdbIndex(backup.dir.absoluteFilePath(QStringLiteral("Manifest.mbdb")));
     const QString dbPath = backup.manifestKey.isEmpty()

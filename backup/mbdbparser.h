@@ -9,7 +9,11 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
+#include <vector>
+
 class BackupManifest;
+class BackupWriteTransaction;
 
 class MBDBParser
 {
@@ -80,9 +84,51 @@ public:
 
     // The whole index of the backup, keyed by stored name. Throws
     // std::runtime_error; never returns a partial index.
+    // A change interrupted by a crash is finished first (BackupWriteTransaction).
     static Index parse(const BackupManifest& backup);
+
+    // Enters the stored file at `storedFilePath` (its digest and times are
+    // read from it) under domain and relative path, with the missing parent
+    // folders; an existing record is marked modified and takes the new size.
+    // `size` <= 0 takes the stored file's size; `tmpl` gives the protection
+    // class and wrapped key. `inodeCounter`, when given, carries the largest
+    // inode from call to call (start it at -1), so a long list of files does
+    // not scan the index each time. Nothing for an empty domain.
+    static void appendFile(Index& index, const QString& storedFilePath, const QString& domain,
+                           const QString& relativePath, qint64 size, const _MBDBItem* tmpl,
+                           qint64* inodeCounter = nullptr);
+    // Writes the whole index back in the backup's own generation through
+    // `transaction`, which stages the new index files; the caller commits.
+    static void save2File(QList<_MBDBItem> items, BackupManifest& backup, BackupWriteTransaction& transaction);
+    // The same, committed at once: the index is replaced whole or not at all.
+    static void save2File(QList<_MBDBItem> items, BackupManifest& backup);
+    // The record's MBFile archive for the Manifest.db `file` column.
+    static QByteArray mbFilePlist(const _MBDBItem& item);
 };
 
 // Ascending by domain, then by path, as text compared by UTF-16 code units.
 bool g_domainPathLess(const QString& domainA, const QString& pathA, const QString& domainB, const QString& pathB);
 bool compareMBDBItemLess(const MBDBParser::_MBDBItem& a, const MBDBParser::_MBDBItem& b);
+
+// A record with its domain and path decoded once, for sorting many records.
+struct MBDBSortedItem
+{
+    QString domain;
+    QString path;
+    const MBDBParser::_MBDBItem* item;
+};
+
+// The records of any container of _MBDBItem in the order of
+// compareMBDBItemLess; each text is decoded once, not at every comparison.
+template <class Container>
+std::vector<MBDBSortedItem> g_sortedByDomainPath(const Container& items)
+{
+    std::vector<MBDBSortedItem> sorted;
+    sorted.reserve(size_t(items.size()));
+    for (const MBDBParser::_MBDBItem& item : items)
+        sorted.push_back({item.domain.toString(), item.path.toString(), &item});
+    std::sort(sorted.begin(), sorted.end(), [](const MBDBSortedItem& a, const MBDBSortedItem& b) {
+        return g_domainPathLess(a.domain, a.path, b.domain, b.path);
+    });
+    return sorted;
+}

@@ -13,9 +13,22 @@
 //   ProtectionClass   integer, its low 8 bits
 //
 // "RelativePath" is not read: the path comes from the row's own column.
+//
+// As written, with d = 1 when there is a digest and k = 1 when there is a key:
+//
+//   $objects INDEX   OBJECT
+//   0                "$null"
+//   1                the root dictionary
+//   2                the path string
+//   3                the digest data                        (when d)
+//   3 + d            {"$class": UID 4 + d, "NS.data": key}  (when k)
+//   4 + d            the NSMutableData class dictionary     (when k)
+//   3 + d + 2k       the MBFile class dictionary
 #include "mbfile.h"
 
 #include "cftype.h"
+
+#include <QStringList>
 
 namespace {
 // Data stored plainly or wrapped as an NSMutableData dictionary.
@@ -62,6 +75,77 @@ void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
     item.birth = uint32Value(object, "Birth");
     item.size = int64Value(object, "Size");
     item.protectionClass = qint8(int64Value(object, "ProtectionClass"));
+}
+
+namespace {
+CFType classDictionary(const QString& name, const QStringList& classes)
+{
+    CFType list = CFType::createCFArray();
+    for (const QString& c : classes)
+        list.append(CFType::createCFString(c));
+    CFType dict = CFType::createCFDictionary();
+    dict.put(QStringLiteral("$classes"), list);
+    dict.put(QStringLiteral("$classname"), CFType::createCFString(name));
+    return dict;
+}
+
+CFType uid(long index)
+{
+    return CFType::createCFKeyedArchiverUID(index);
+}
+
+CFType int32(quint32 value)
+{
+    return CFType::createCFNumberInt32(int(value));
+}
+} // namespace
+
+QByteArray writeArchive(const MBDBParser::_MBDBItem& item)
+{
+    const int d = item.digest.isValid() ? 1 : 0;
+    const int k = item.encryptionKey.isValid() ? 1 : 0;
+    CFType root = CFType::createCFDictionary();
+    root.put(QStringLiteral("$class"), uid(3 + d + 2 * k));
+    root.put(QStringLiteral("Birth"), int32(item.birth));
+    if (d)
+        root.put(QStringLiteral("Digest"), uid(3));
+    if (k)
+        root.put(QStringLiteral("EncryptionKey"), uid(3 + d));
+    root.put(QStringLiteral("GroupID"), int32(item.groupId));
+    root.put(QStringLiteral("InodeNumber"), CFType::createCFNumberInt64(qint64(item.inode)));
+    root.put(QStringLiteral("LastModified"), int32(item.lastModified));
+    root.put(QStringLiteral("LastStatusChange"), int32(item.lastStatusChange));
+    root.put(QStringLiteral("Mode"), int32(item.mode));
+    root.put(QStringLiteral("ProtectionClass"), CFType::createCFNumberInt8(char(item.protectionClass)));
+    root.put(QStringLiteral("RelativePath"), uid(2));
+    root.put(QStringLiteral("Size"), CFType::createCFNumberInt64(item.size));
+    root.put(QStringLiteral("UserID"), int32(item.userId));
+
+    CFType objects = CFType::createCFArray();
+    objects.append(CFType::createCFString(QStringLiteral("$null")));
+    objects.append(root);
+    objects.append(CFType::createCFString(item.path.toString()));
+    if (d)
+        objects.append(CFType::createCFData(item.digest.data));
+    if (k) {
+        CFType key = CFType::createCFDictionary();
+        key.put(QStringLiteral("$class"), uid(4 + d));
+        key.put(QStringLiteral("NS.data"), CFType::createCFData(item.encryptionKey.data));
+        objects.append(key);
+        objects.append(classDictionary(QStringLiteral("NSMutableData"),
+                                       {QStringLiteral("NSMutableData"), QStringLiteral("NSData"),
+                                        QStringLiteral("NSObject")}));
+    }
+    objects.append(classDictionary(QStringLiteral("MBFile"), {QStringLiteral("MBFile"), QStringLiteral("NSObject")}));
+
+    CFType top = CFType::createCFDictionary();
+    top.put(QStringLiteral("root"), uid(1));
+    CFType archive = CFType::createCFDictionary();
+    archive.put(QStringLiteral("$archiver"), CFType::createCFString(QStringLiteral("NSKeyedArchiver")));
+    archive.put(QStringLiteral("$objects"), objects);
+    archive.put(QStringLiteral("$top"), top);
+    archive.put(QStringLiteral("$version"), CFType::createCFNumberInt32(100000));
+    return archive.CFPropertyListToBytes(200);
 }
 
 } // namespace MBFile

@@ -1,6 +1,6 @@
 // The MBFile record object of a Manifest.db `file` column: a keyed archive
 // whose root object carries the numbers, digest, key and link target of one
-// index record.
+// index record. Read and written here.
 #pragma once
 
 #include "mbdbparser.h"
@@ -13,5 +13,9 @@ namespace MBFile {
 // domain and path). Bytes that are no property list, or an archive without a
 // root, leave them at their defaults.
 void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item);
+
+// The record's archive as binary property-list bytes; empty when it cannot
+// be serialised. The link target and the inode's upper word are not kept.
+QByteArray writeArchive(const MBDBParser::_MBDBItem& item);
 
 } // namespace MBFile

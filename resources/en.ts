@@ -27,4 +27,19 @@
         <translation>Invalid password.</translation>
     </message>
 </context>
+<context>
+    <name>ITunesCacheSMSThread</name>
+    <message>
+        <source>IDS_LOADING_ITUNES_BACKUP</source>
+        <translation>Loading iTunes backup...</translation>
+    </message>
+    <message>
+        <source>IDS_NOT_CONTAIN_SMS_DB_IN_ITUNES_BACKUP</source>
+        <translation>Found no message database file in this iTunes backup.</translation>
+    </message>
+    <message>
+        <source>IDS_CACHING_BACKUP_FILE_%1</source>
+        <translation>Saving %1...</translation>
+    </message>
+</context>
 </TS>

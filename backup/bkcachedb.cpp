@@ -1,0 +1,100 @@
+#include "bkcachedb.h"
+
+#include "data_path_util.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+BkCacheDb::BkCacheDb(const QString& path) : m_path(path)
+{
+}
+
+BkCacheDb::~BkCacheDb()
+{
+    if (!m_db.handle)
+        return;
+    try {
+        m_db.commitTran();
+    } catch (const std::exception&) {
+        // The dates are a cache: losing them costs a new copy, nothing more.
+    }
+    m_db.close();
+}
+
+void BkCacheDb::openCheck()
+{
+    if (m_db.handle)
+        return;
+    if (QFileInfo::exists(m_path))
+        m_db.openThrow(m_path, Sqlite3DB::ReadWrite);
+    else
+        create();
+    m_db.beginTran();
+}
+
+void BkCacheDb::create()
+{
+    m_db.openThrow(m_path, Sqlite3DB::ReadWriteCreate);
+    QFile schema(QStringLiteral(":res/cache_db.sql"));
+    if (!schema.open(QIODevice::ReadOnly)) {
+        m_db.close();
+        throw std::runtime_error(schema.errorString().toUtf8().constData());
+    }
+    QByteArray script = schema.readAll();
+    const qsizetype nul = script.indexOf('\0');
+    if (nul >= 0)
+        script.truncate(nul);
+    char* error = nullptr;
+    if (sqlite3_exec(m_db.handle, script.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string text = error ? error : "sqlite3_exec failed";
+        sqlite3_free(error);
+        m_db.close();
+        QFile::remove(m_path);
+        throw std::runtime_error(text);
+    }
+}
+
+int BkCacheDb::fileDateSecs(const QString& storedName, bool* found)
+{
+    openCheck();
+    Sqlite3Cursor row =
+        m_db.queryThrow(Sqlite3Sql("select last_date from manifest where file_name=?").addTextParam(storedName));
+    const bool hasRow = row.moveNext();
+    if (found)
+        *found = hasRow;
+    return hasRow ? row.getInt(QStringLiteral("last_date")) : 0;
+}
+
+void BkCacheDb::setFileDate(const QString& storedName, int seconds)
+{
+    bool found = false;
+    const int recorded = fileDateSecs(storedName, &found);
+    if (!found)
+        m_db.executeThrow(Sqlite3Sql("insert into manifest(file_name,last_date) values(?,?)")
+                              .addTextParam(storedName)
+                              .addIntParam(seconds));
+    else if (recorded != seconds)
+        m_db.executeThrow(Sqlite3Sql("update manifest set last_date=? where file_name=?")
+                              .addIntParam(seconds)
+                              .addTextParam(storedName));
+}
+
+void BkCacheDb::remove(const QString& storedName)
+{
+    openCheck();
+    m_db.executeThrow(Sqlite3Sql("delete from manifest where file_name=?").addTextParam(storedName));
+}
+
+void BkCacheDb::close()
+{
+    m_db.close();
+}
+
+QDir BkCacheDb::cacheDir()
+{
+    return QDir(g_dataSaveDir().filePath(QStringLiteral("cache")));
+}
