@@ -8,4 +8,11 @@
         <translation>Quillsprout Chatterquay for Mac</translation>
     </message>
 </context>
+<context>
+    <name>IOSLoadFileRelayThread</name>
+    <message>
+        <source>IDS_LOADING_IOS_DATABASES</source>
+        <translation>Loading SMS from iPhone...</translation>
+    </message>
+</context>
 </TS>
