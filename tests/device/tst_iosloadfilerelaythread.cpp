@@ -300,6 +300,7 @@ void TestIOSLoadFileRelayThread::failures_data()
                                          << "invalid feedback.\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     QTest::newRow("closes before answering") << good << "no reply" << kUdid
                                              << "mobiledevice_recmsg(msg-length) error, received length: 0.\n<?xml";
+    QTest::newRow("archive file cannot be made") << good << "cpio is a folder" << kUdid << "file-relay.cpio failed. ";
     QTest::newRow("not an archive") << QByteArray(3000, 'z') << "" << kUdid << "file-relay.cpio(-30) error.";
     QTest::newRow("truncated before the trailer") << good << "cut 150" << kUdid << "file-relay.cpio error. ";
     QTest::newRow("file without its folder") << cpio({file(kSmsDb, "db")}) << "" << kUdid
@@ -324,6 +325,8 @@ void TestIOSLoadFileRelayThread::failures()
         phone.option("NoReply", plist_new_bool(1));
     } else if (knob == "start fails") {
         phone.scenario().result(kUdid, "AMDeviceStartService", -5);
+    } else if (knob == "cpio is a folder") {
+        QVERIFY(QDir().mkpath(cacheFile("file-relay.cpio")));
     } else if (knob.startsWith("cut ")) {
         phone.number("SendBytes", archive.size() - knob.mid(4).toInt());
     }
