@@ -13,6 +13,22 @@
     <message>
         <source>IDS_LOADING_IOS_DATABASES</source>
         <translation>Loading SMS from iPhone...</translation>
+    <name>PasscodeDlg</name>
+    <message>
+        <source>IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP</source>
+        <translation>This iTunes Backup is encrypted. Please enter password:</translation>
+    </message>
+    <message>
+        <source>IDS_ENTER_PASSWORD</source>
+        <translation>Enter password</translation>
+    </message>
+    <message>
+        <source>IDS_PWD_IS_NULL</source>
+        <translation>Password is required.</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_PASSWORD</source>
+        <translation>Invalid password.</translation>
     </message>
 </context>
 </TS>
