@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -44,26 +46,43 @@ QString describeDevice(am_device* dev)
 }
 
 // Waits until the socket is ready, at most `ms` (0 or below: no limit); false
-// on a time-out. A failed wait counts as ready: the transfer that follows
-// tells.
-bool waitReady(int fd, short events, int ms)
+// on a time-out, or once `cancel` (when given) is set, which is looked at
+// every kCancelCheckMs. A failed wait counts as ready: the transfer that
+// follows tells.
+bool waitReady(int fd, short events, int ms, const std::atomic<bool>* cancel)
 {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
+        if (cancel && *cancel)
+            return false;
+        int slice = -1;
+        if (ms > 0) {
+            slice = int(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            if (slice <= 0)
+                return false;
+        }
+        if (cancel)
+            slice = slice < 0 ? kCancelCheckMs : std::min(slice, kCancelCheckMs);
         pollfd p{fd, events, 0};
-        const int r = poll(&p, 1, ms > 0 ? ms : -1);
+        const int r = poll(&p, 1, slice);
         if (r < 0 && errno == EINTR)
             continue;
-        return r != 0;
+        if (r != 0)
+            return true;
+        if (!cancel)
+            return false;
     }
 }
 
 // The transfer loop of both directions.
 template <typename Transfer>
-int transferAll(unsigned int socket, int len, int ms, short events, Transfer transfer)
+int transferAll(unsigned int socket, int len, int ms, short events, const std::atomic<bool>* cancel,
+                Transfer transfer)
 {
     int done = 0;
     while (done < len) {
-        if (!waitReady(int(socket), events, ms))
+        if (!waitReady(int(socket), events, ms, cancel))
             break;
         const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
@@ -110,13 +129,13 @@ void mobiledevice_startservice(am_device* dev, const char* name, unsigned int& s
 
 int mobiledevice_send_all(unsigned int socket, const char* buf, int len, int ms)
 {
-    return transferAll(socket, len, ms, POLLOUT,
+    return transferAll(socket, len, ms, POLLOUT, nullptr,
                        [&](int done) { return send(int(socket), buf + done, size_t(len - done), MSG_NOSIGNAL); });
 }
 
-int mobiledevice_recv_all(unsigned int socket, char* buf, int len, int ms)
+int mobiledevice_recv_all(unsigned int socket, char* buf, int len, int ms, const std::atomic<bool>* cancel)
 {
-    return transferAll(socket, len, ms, POLLIN,
+    return transferAll(socket, len, ms, POLLIN, cancel,
                        [&](int done) { return recv(int(socket), buf + done, size_t(len - done), 0); });
 }
 
@@ -133,10 +152,10 @@ void mobiledevice_sendmsg(unsigned int socket, CFType msg, bool binary, int ms)
         fail(QStringLiteral("mobiledevice_sendmsg(msg) error.\n%1").arg(shownXml(msg)));
 }
 
-CFType mobiledevice_recmsg(unsigned int socket, CFType request, int ms)
+CFType mobiledevice_recmsg(unsigned int socket, CFType request, int ms, const std::atomic<bool>* cancel)
 {
     unsigned char header[4];
-    const int got = mobiledevice_recv_all(socket, reinterpret_cast<char*>(header), 4, kMessageLengthWaitMs);
+    const int got = mobiledevice_recv_all(socket, reinterpret_cast<char*>(header), 4, kMessageLengthWaitMs, cancel);
     if (got != 4)
         fail(withRequest(QStringLiteral("mobiledevice_recmsg(msg-length) error, received length: %1.").arg(got),
                          request));
@@ -149,7 +168,7 @@ CFType mobiledevice_recmsg(unsigned int socket, CFType request, int ms)
                              .arg(kMaxServiceMessageBytes),
                          request));
     QByteArray body(len > 0 ? len : 0, Qt::Uninitialized);
-    const int count = len < 0 ? 0 : mobiledevice_recv_all(socket, body.data(), len, ms);
+    const int count = len < 0 ? 0 : mobiledevice_recv_all(socket, body.data(), len, ms, cancel);
     if (count != len)
         fail(withRequest(QStringLiteral("mobiledevice_recmsg(msg) error, received length: %1.").arg(count), request));
     return CFType::createCFPropertyList(body);

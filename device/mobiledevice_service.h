@@ -14,6 +14,8 @@
 #include "cftype.h"
 #include "mobiledevicetypes.h"
 
+#include <atomic>
+
 // The longest message body accepted from a device; a longer announced length
 // fails before anything is allocated.
 constexpr int kMaxServiceMessageBytes = 64 * 1024 * 1024;
@@ -21,15 +23,20 @@ constexpr int kMaxServiceMessageBytes = 64 * 1024 * 1024;
 constexpr int kMessageLengthWaitMs = 60000;
 // How much of a message an error text shows, in UTF-16 units.
 constexpr int kMessageShownChars = 800;
+// How often a receive given a cancel flag looks at it while it waits.
+constexpr int kCancelCheckMs = 200;
 
 void mobiledevice_startservice(am_device* dev, const char* name, unsigned int& socket);
 // Bytes moved, 0 to `len`; a short count means a time-out (`ms` per wait, 0
-// or below: none), a closed connection or an error.
+// or below: none), a closed connection or an error. A receive given a
+// `cancel` flag also stops, short, soon after the flag is set.
 int mobiledevice_send_all(unsigned int socket, const char* buf, int len, int ms);
-int mobiledevice_recv_all(unsigned int socket, char* buf, int len, int ms);
+int mobiledevice_recv_all(unsigned int socket, char* buf, int len, int ms,
+                          const std::atomic<bool>* cancel = nullptr);
 // Sends one frame; `binary` chooses the body's form.
 void mobiledevice_sendmsg(unsigned int socket, CFType msg, bool binary, int ms);
 // The next message, null when the body is no property list. `request` (the
-// message this one answers, or null) only goes into error texts.
-CFType mobiledevice_recmsg(unsigned int socket, CFType request, int ms);
+// message this one answers, or null) only goes into error texts. A set
+// `cancel` flag ends the waits as a time-out does.
+CFType mobiledevice_recmsg(unsigned int socket, CFType request, int ms, const std::atomic<bool>* cancel = nullptr);
 int mobiledevice_closeservice(unsigned int socket);

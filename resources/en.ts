@@ -9,6 +9,13 @@
     </message>
 </context>
 <context>
+    <name>IOSLoadFileRelayThread</name>
+    <message>
+        <source>IDS_LOADING_IOS_DATABASES</source>
+        <translation>Loading SMS from iPhone...</translation>
+    </message>
+</context>
+<context>
     <name>PasscodeDlg</name>
     <message>
         <source>IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP</source>

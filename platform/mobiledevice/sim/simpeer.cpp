@@ -111,4 +111,14 @@ bool peerOptionFlag(const SimPeerContext& ctx, const char* key, bool def)
     return v != 0;
 }
 
+long long peerOptionInt(const SimPeerContext& ctx, const char* key, long long def)
+{
+    plist_t node = plist_dict_get_item(ctx.options, key);
+    if (!node || plist_get_node_type(node) != PLIST_UINT)
+        return def;
+    uint64_t v = 0;
+    plist_get_uint_val(node, &v);
+    return static_cast<long long>(v);
+}
+
 } // namespace qsmd

@@ -51,5 +51,6 @@ bool writePeerBytes(SimPeerContext& ctx, const char* bytes, size_t len);
 std::string peerOptionText(const SimPeerContext& ctx, const char* key);
 std::string peerOptionData(const SimPeerContext& ctx, const char* key);
 bool peerOptionFlag(const SimPeerContext& ctx, const char* key, bool def);
+long long peerOptionInt(const SimPeerContext& ctx, const char* key, long long def);
 
 } // namespace qsmd
