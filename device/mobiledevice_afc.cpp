@@ -64,26 +64,35 @@ void AfcFile::close()
     handle = 0;
 }
 
-int AfcFile::read(char* buffer, int length)
+namespace {
+
+// A transfer of `length` bytes on an open connection: its count, or -1.
+template <typename Transfer>
+int transferred(unsigned int socket, int length, Transfer transfer)
 {
-    if (socket() == 0 || length < 0)
+    if (socket == 0 || length < 0)
         return -1;
     try {
-        return int(mobiledevice_afc_file_read(socket(), handle, buffer, unsigned(length)));
+        return int(transfer(unsigned(length)));
     } catch (const std::exception&) {
         return -1;
     }
 }
 
+} // namespace
+
+int AfcFile::read(char* buffer, int length)
+{
+    return transferred(socket(), length, [&](unsigned int n) {
+        return mobiledevice_afc_file_read(socket(), handle, buffer, n);
+    });
+}
+
 int AfcFile::write(const char* data, int length)
 {
-    if (socket() == 0 || length < 0)
-        return -1;
-    try {
-        return int(mobiledevice_afc_file_write(socket(), handle, data, unsigned(length)));
-    } catch (const std::exception&) {
-        return -1;
-    }
+    return transferred(socket(), length, [&](unsigned int n) {
+        return mobiledevice_afc_file_write(socket(), handle, data, n);
+    });
 }
 
 void AfcFile::adopt(const std::shared_ptr<AfcConnection>& connection, unsigned long long newHandle)
