@@ -105,6 +105,14 @@ SimDeviceScenario& SimDeviceScenario::service(const QString& udid, const QString
     return *this;
 }
 
+SimDeviceScenario& SimDeviceScenario::serviceOptions(const QString& udid, const QString& name, const QString& peer,
+                                                     plist_t options)
+{
+    plist_dict_set_item(options, "Peer", plist_new_string(utf8(peer).constData()));
+    plist_dict_set_item(dict(device(udid), "Services"), utf8(name).constData(), options);
+    return *this;
+}
+
 SimDeviceScenario& SimDeviceScenario::event(const QString& udid, const QString& kind)
 {
     device(udid);

@@ -25,6 +25,9 @@ public:
     SimDeviceScenario& result(const QString& udid, const QString& function, qint64 result);
     SimDeviceScenario& service(const QString& udid, const QString& name, const QString& peer,
                          const QByteArray& sendBytes = QByteArray());
+    // A service whose peer reads the options of the dictionary `options`,
+    // which it takes over.
+    SimDeviceScenario& serviceOptions(const QString& udid, const QString& name, const QString& peer, plist_t options);
     // Adds the device when it is new.
     SimDeviceScenario& event(const QString& udid, const QString& kind); // "attach", "detach"
     SimDeviceScenario& eventCode(const QString& udid, qint64 code);
