@@ -80,6 +80,7 @@ bool parseDevice(plist_t dict, SimDevice& d, std::string& error)
     d.paired = flag(dict, "Paired", true);
     d.ignored = flag(dict, "Ignored", false);
     d.values = copyDict(item(dict, "Values", PLIST_DICT));
+    d.backupTool = copyDict(item(dict, "BackupTool", PLIST_DICT));
     forEachEntry(item(dict, "Domains", PLIST_DICT), [&](const std::string& name, plist_t value) {
         if (plist_get_node_type(value) == PLIST_DICT)
             d.domains[name] = copyDict(value);

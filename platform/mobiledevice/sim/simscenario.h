@@ -19,6 +19,8 @@
 //                      Peer  string, the registered peer that answers
 //                            (default: the service name)
 //                    and any options of that peer
+//     BackupTool     dictionary: what the backup tool stand-in does for
+//                    this device (platform/backuptool/simbackup.h)
 //   Events         array of dictionaries, delivered in order:
 //     Event          "attach" or "detach" (or Code, any integer message code)
 //     Device         the UniqueDeviceID it concerns
@@ -60,6 +62,7 @@ struct SimDevice
     std::map<std::string, Plist> domains;  // each a dictionary
     std::map<std::string, long long> results;
     std::map<std::string, SimService> services;
+    Plist backupTool; // dictionary, never null
 };
 
 struct SimEvent
