@@ -5,6 +5,131 @@
 
 #include <memory>
 
+namespace {
+
+const int kKeySize = 32;
+const int kBlock = 16;
+
+const EVP_CIPHER* cbcCipher(qsizetype keySize)
+{
+    switch (keySize) {
+    case 16: return EVP_aes_128_cbc();
+    case 24: return EVP_aes_192_cbc();
+    case 32: return EVP_aes_256_cbc();
+    default: return nullptr;
+    }
+}
+
+// Keys a CBC context without padding; both the one-shot and the streaming
+// cipher start here.
+bool initCbc(EVP_CIPHER_CTX* ctx, bool encrypt, const QByteArray& key, qsizetype keySize, const char* iv)
+{
+    static const unsigned char zeroIv[kBlock] = {};
+    const EVP_CIPHER* cipher = cbcCipher(keySize);
+    if (!ctx || !cipher || key.size() < keySize)
+        return false;
+    const auto* ivBytes = iv ? reinterpret_cast<const unsigned char*>(iv) : zeroIv;
+    return EVP_CipherInit_ex(ctx, cipher, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
+                             ivBytes, encrypt ? 1 : 0) == 1
+        && EVP_CIPHER_CTX_set_padding(ctx, 0) == 1;
+}
+
+QByteArray pbkdf2(const EVP_MD* md, const QByteArray& password, const QByteArray& salt,
+                  quint32 iterations, int keyLength)
+{
+    if (iterations == 0 || iterations > 0x7fffffffu || keyLength <= 0)
+        return QByteArray();
+    QByteArray out(keyLength, '\0');
+    const int ok = PKCS5_PBKDF2_HMAC(password.constData(), password.size(),
+                                     reinterpret_cast<const unsigned char*>(salt.constData()),
+                                     salt.size(), int(iterations), md, keyLength,
+                                     reinterpret_cast<unsigned char*>(out.data()));
+    return ok == 1 ? out : QByteArray();
+}
+
+// Runs the RFC 3394 wrap cipher once over the whole input.
+QByteArray keyWrapCipher(bool encrypt, const QByteArray& kek, const QByteArray& input, int outLength)
+{
+    if (kek.size() < kKeySize || outLength <= 0)
+        return QByteArray();
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    if (!ctx)
+        return QByteArray();
+    EVP_CIPHER_CTX_set_flags(ctx, EVP_CIPHER_CTX_FLAG_WRAP_ALLOW);
+    // The wrap cipher may write a block more than the result before it checks.
+    QByteArray out(outLength + kBlock, '\0');
+    int len = 0;
+    int finalLen = 0;
+    const auto* key = reinterpret_cast<const unsigned char*>(kek.constData());
+    auto* dst = reinterpret_cast<unsigned char*>(out.data());
+    const bool ok = EVP_CipherInit_ex(ctx, EVP_aes_256_wrap(), nullptr, key, nullptr, encrypt ? 1 : 0) == 1
+        && EVP_CipherUpdate(ctx, dst, &len, reinterpret_cast<const unsigned char*>(input.constData()),
+                            input.size()) == 1
+        && EVP_CipherFinal_ex(ctx, dst + len, &finalLen) == 1
+        && len + finalLen == outLength;
+    EVP_CIPHER_CTX_free(ctx);
+    if (!ok)
+        return QByteArray();
+    out.truncate(outLength);
+    return out;
+}
+
+} // namespace
+
+QByteArray pbkdf2HmacSha256(const QByteArray& password, const QByteArray& salt,
+                            quint32 iterations, int keyLength)
+{
+    return pbkdf2(EVP_sha256(), password, salt, iterations, keyLength);
+}
+
+QByteArray pbkdf2HmacSha1(const QByteArray& password, const QByteArray& salt,
+                          quint32 iterations, int keyLength)
+{
+    return pbkdf2(EVP_sha1(), password, salt, iterations, keyLength);
+}
+
+QByteArray aes_key_unwrap(const QByteArray& kek, const QByteArray& wrapped)
+{
+    const int blocks = wrapped.size() / 8;
+    if (blocks < 2)
+        return QByteArray();
+    return keyWrapCipher(false, kek, wrapped.left(blocks * 8), (blocks - 1) * 8);
+}
+
+QByteArray aes_key_wrap(const QByteArray& kek, const QByteArray& key)
+{
+    if (key.size() < 16 || key.size() % 8 != 0)
+        return QByteArray();
+    return keyWrapCipher(true, kek, key, key.size() + 8);
+}
+
+AesContext::AesContext()
+    : m_ctx(EVP_CIPHER_CTX_new())
+{
+}
+
+AesContext::~AesContext()
+{
+    EVP_CIPHER_CTX_free(m_ctx);
+}
+
+bool AesContext::init(bool encrypt, const QByteArray& key, const char* iv)
+{
+    return initCbc(m_ctx, encrypt, key, kKeySize, iv);
+}
+
+bool AesContext::update(const char* in, int length, char* out)
+{
+    if (length < 0 || length % kBlock != 0)
+        return false;
+    if (length == 0)
+        return true;
+    int written = 0;
+    return EVP_CipherUpdate(m_ctx, reinterpret_cast<unsigned char*>(out), &written,
+                            reinterpret_cast<const unsigned char*>(in), length) == 1
+        && written == length;
+}
+
 namespace BackupCrypto {
 
 QByteArray sha1(const QByteArray& data)
@@ -15,30 +140,12 @@ QByteArray sha1(const QByteArray& data)
     return digest;
 }
 
-namespace {
-const EVP_CIPHER* cbcCipher(qsizetype keySize)
-{
-    switch (keySize) {
-    case 16: return EVP_aes_128_cbc();
-    case 24: return EVP_aes_192_cbc();
-    case 32: return EVP_aes_256_cbc();
-    default: return nullptr;
-    }
-}
-} // namespace
-
 bool aesCbc(bool encrypt, const QByteArray& key, const QByteArray& iv, const QByteArray& in, QByteArray& out)
 {
-    const EVP_CIPHER* cipher = cbcCipher(key.size());
-    if (!cipher || iv.size() != 16 || in.size() % 16 != 0 || in.size() > 0x7FFFFFF0)
+    if (iv.size() != kBlock || in.size() % kBlock != 0 || in.size() > 0x7FFFFFF0)
         return false;
     std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
-    if (!ctx)
-        return false;
-    const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
-    const auto* v = reinterpret_cast<const unsigned char*>(iv.constData());
-    if (EVP_CipherInit_ex(ctx.get(), cipher, nullptr, k, v, encrypt ? 1 : 0) != 1
-        || EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1)
+    if (!initCbc(ctx.get(), encrypt, key, key.size(), iv.constData()))
         return false;
     out.resize(in.size());
     int written = 0;

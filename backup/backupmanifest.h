@@ -3,6 +3,8 @@
 // from its file index. Lives for one operation; never copied.
 #pragma once
 
+#include "backupfilecipher.h"
+#include "keybag.h"
 #include "mbdbparser.h"
 
 #include <QByteArray>
@@ -66,6 +68,32 @@ public:
     // nothing while the tree has nodes. Index errors pass through unchanged.
     void parseInfo();
 
+    // Unlocks an encrypted backup with its password, all or nothing: on
+    // success the keybag with its class keys, the password and, for a backup
+    // whose Manifest.db is encrypted, the manifest key and the decrypted copy
+    // are set; otherwise nothing changes. False for a wrong password; throws
+    // std::runtime_error when Manifest.db cannot be decrypted.
+    bool setPasscodeNoUIThrow(const QString& password);
+    // The same on the GUI thread: runs the unlock on a worker behind a
+    // progress dialog and returns once the worker ended; false also when the
+    // unlock failed with an error, which the dialog has shown.
+    bool setPasscode(const QString& password);
+
+    // Copies a stored file out of the backup, decrypting it when the backup
+    // is encrypted, and gives it the record's modification time. Throws
+    // std::runtime_error, also for a record of an encrypted backup whose key
+    // does not unwrap. Nothing for a null node.
+    void copyFile(const _FileNode* node, const QString& target, void* context,
+                  BackupProgressCallback callback) const;
+    void copyItemThrow(const MBDBParser::_MBDBItem& item, const QString& target, void* context,
+                       BackupProgressCallback callback) const;
+    void decryptFileThrow(const QByteArray& key, const QString& source, const QString& target, void* context,
+                          BackupProgressCallback callback) const;
+    static void encryptFileThrow(const QString& source, const QString& target, const QByteArray& key);
+    // A record of the index whose file key unwraps, with that key; throws
+    // when there is none.
+    MBDBParser::_MBDBItem firstEncryptedItem(QByteArray& key) const;
+
     _InfoPlist info;
     QString displayName;
     QString decryptedManifestDbPath;
@@ -73,6 +101,7 @@ public:
     QDir dir;
     _FileNode root;
     QString password;
+    _KeybagInfo keybag;
 
     // Well-known files, found while the tree is built; views into the tree.
     QList<const _FileNode*> cameraRollPhotos;
@@ -97,4 +126,8 @@ public:
 
     // The index the tree was built from, by stored name.
     MBDBParser::Index items;
+
+private:
+    // The record's file key unwrapped by its class key; empty when it does not unwrap.
+    QByteArray fileKey(const MBDBParser::_MBDBItem& item) const;
 };

@@ -132,3 +132,17 @@ _IOSContactPhoneInfo IOSContactsMemDb::contactInfoByNumber(const QString& number
     }
     return info;
 }
+
+void IOSContactsMemDb::fillContact(_MsgHandle& h, const char* caller)
+{
+    if (!handle)
+        return;
+    try {
+        const _IOSContactPhoneInfo info = contactInfoByNumber(h.id);
+        h._ct_name = info.displayName();
+        h._photo = info.photo;
+    } catch (const std::exception& e) {
+        qWarning("%s", qPrintable(QStringLiteral("%1, IOSContactsMemDb error. %2")
+                                      .arg(QLatin1String(caller), QString::fromUtf8(e.what()))));
+    }
+}

@@ -10,6 +10,7 @@
 
 #include "absdb.h"
 #include "countryinfo.h"
+#include "msgrecords.h"
 
 struct _IOSContactPhoneInfo
 {
@@ -32,6 +33,10 @@ public:
     void openCheck() override;
     // The person whose canonical number equals `number`; empty when none.
     _IOSContactPhoneInfo contactInfoByNumber(const QString& number);
+    // While the cache is open, gives the handle the name and photo of the
+    // person with its id. A failing look-up is logged as "<caller>,
+    // IOSContactsMemDb error. <text>" and leaves the handle as it was.
+    void fillContact(_MsgHandle& handle, const char* caller);
 
 private:
     void rebuildThrow(const QString& ct, const QString& ab, const QString& img);

@@ -8,9 +8,11 @@ Sqlite3Stmt::Sqlite3Stmt(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stm
 {
     const int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i)).toLower();
-        if (!m_columns.contains(name))
-            m_columns.insert(name, i);
+        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
+        if (!m_exact.contains(name))
+            m_exact.insert(name, i);
+        if (!m_columns.contains(name.toLower()))
+            m_columns.insert(name.toLower(), i);
     }
 }
 
@@ -73,6 +75,11 @@ int Sqlite3Stmt::count()
 
 int Sqlite3Stmt::column(const QString& name) const
 {
+    // Readers ask for columns by name once per field and row: the exact
+    // spelling is found without making a lower-case copy.
+    const auto exact = m_exact.constFind(name);
+    if (exact != m_exact.constEnd())
+        return *exact;
     return m_columns.value(name.toLower(), -1);
 }
 

@@ -31,6 +31,7 @@ public:
 private:
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
+    QHash<QString, int> m_exact;   // name as SQLite reports it -> index
     QHash<QString, int> m_columns; // lower-cased name -> index
     int m_position = 0;            // rows stepped so far
     int m_count = -1;

@@ -1,0 +1,22 @@
+// Copying, decrypting and encrypting the stored files of an iTunes backup.
+// Files go in 8192-byte chunks through one reused buffer and one AES-256-CBC
+// stream (zero initial value, PKCS#7 padding always present), and every
+// target is written through a temporary file that replaces it only when the
+// whole file was written: a failure leaves no half-written file behind.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Called after every chunk with the source's size and the bytes read so far.
+typedef void (*BackupProgressCallback)(qint64 total, qint64 done, void* context);
+
+// Decrypts a stored file with its 32-byte key; creates the target's folder.
+void backupDecryptFileThrow(const QByteArray& key, const QString& source, const QString& target,
+                            void* context, BackupProgressCallback callback);
+// Copies a stored file unchanged; creates the target's folder.
+void backupCopyFileThrow(const QString& source, const QString& target,
+                         void* context, BackupProgressCallback callback);
+// Encrypts a file into the stored format; with an empty key copies it
+// instead, never over an existing target. The target's folder must exist.
+void backupEncryptFileThrow(const QString& source, const QString& target, const QByteArray& key);

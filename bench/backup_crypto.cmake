@@ -1,0 +1,1 @@
+target_link_libraries(bench_backup_crypto PRIVATE backup)

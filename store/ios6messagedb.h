@@ -1,0 +1,101 @@
+// The message database of the iOS 6+ schema: a device's sms.db in its cache
+// folder, or one of the application's own local databases. Opens (creating or
+// upgrading local files) on first use, reads conversations, messages and
+// attachments into the message set, finds stored rows, writes new ones and
+// deletes messages.
+#pragma once
+
+#include <QDir>
+#include <QHash>
+#include <QString>
+
+#include "absiosmessagedb.h"
+#include "countrylibdb.h"
+#include "ioscontactsmemdb.h"
+#include "messagerecycledb.h"
+
+class IOS6MessageDb : public AbsIOSMessageDb
+{
+public:
+    // `dir` is the database folder (file-relay/, ct-phone.db, recycle.db);
+    // `country` the country of its numbers; `upgrade` lets openCheck add the
+    // newer columns to an existing file (the local databases). Touches no file.
+    IOS6MessageDb(const QDir& dir, const _CountryInfo& country, bool upgrade);
+    ~IOS6MessageDb() override;
+
+    // Opens the file, or creates it from the local schema when missing;
+    // upgrades it when asked; registers the SQL functions the device triggers
+    // call; caches the CREATE statements; empties the synchronisation tables.
+    // On any failure the connection is closed again (and a file this call
+    // created is removed), so the next call starts over.
+    void openCheck() override;
+    void setIOSDbPath(const QString& path) { smsDbPath = path; }
+    // The recovery database beside the file (recycle.db in the folder).
+    MessageRecycleDb& recycleDb() { return recycle; }
+    // Whether the open file's message table has item_type; false before the first open.
+    bool isItemTypeEnabled() const;
+    int type() const override { return 6; }
+
+    // Reading.
+    void chats(MsgData& data) override;
+    void messages(MsgData& data, long long chatId) override;
+    void fillMessage(Sqlite3Cursor& c, _MsgMessage& msg);
+
+    // Finding: each gives the stored row id, or 0 when there is none.
+    qint64 findChat(const QString& guid);
+    qint64 findHandle(const _MsgHandle& handle);
+    bool isHandleBelong2Chat(long long chatId, long long handleId);
+    qint64 findMessage(const QString& guid);
+    qint64 findMessageHash(const _MsgMessage& msg);
+    qint64 findAttachment(const _MsgAttachment& atta);
+    // Pairs of conversation and message (group events but those of item_type 4 included).
+    qint64 total();
+
+    // Writing, inside the caller's edit; nothing here looks for existing rows.
+    qint64 insertChatAndHandles(const _MsgChat& chat);
+    qint64 insertHandle(const _MsgHandle& handle);
+    void joinChatHandle(long long chatId, long long handleId);
+    void updateChatLastHandle(long long chatId, const QString& handleId);
+    void updateChatLastDate21(long long chatId, int date21);
+    qint64 insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash);
+    void joinChatMessage(long long chatId, long long messageId);
+    qint64 insertAttachment(const _MsgAttachment& atta);
+    void joinMessageAtta(long long messageId, long long attachmentId);
+
+    // Deletes the message, its links, and its chat when no message is left in it.
+    void deleteMessage(const _MsgMessage* msg);
+
+private:
+    void createFromSchema();
+    void upgradeColumns();
+    void registerFunctions();
+    void cacheTableSql();
+    void emptySyncTables();
+    // Whether the cached CREATE statement of `table` contains `text`.
+    bool tableSqlHas(const QString& table, const char* text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
+    bool isNanosecondTable() const;
+
+    void readChats(__MsgData& d);
+    void readLastDates(__MsgData& d);
+    void readChatHandles(__MsgData& d);
+    void normaliseHandle(_MsgHandle& h, QHash<QString, _CountryInfo>& countryCache);
+    void readMessageRows(__MsgData& d, long long chatId);
+    void readAttachmentRows(__MsgData& d, long long chatId);
+    void fillMessage(Sqlite3Cursor& c, _MsgMessage& msg, bool nanoseconds);
+    // The attachment's file inside file-relay; empty for a path that would leave it.
+    QString localPathOf(const QString& filename) const;
+    qint64 findRowId(const Sqlite3Sql& sql);
+    void execute(const QString& sql);
+    // Sqlite3Error texts from reading name this database's file.
+    [[noreturn]] void rethrowNamingFile(const Sqlite3Error& e) const;
+
+    QDir dir;
+    QDir fileRelayDir;
+    IOSContactsMemDb contacts;
+    MessageRecycleDb recycle;
+    CountryLibDb countries;
+    _CountryInfo country;
+    QHash<QString, QString> tableSql;
+    QString smsDbPath;
+    bool upgrade;
+};
