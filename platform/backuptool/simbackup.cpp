@@ -13,38 +13,19 @@ namespace fs = std::filesystem;
 namespace qsbt {
 namespace {
 
-plist_t item(plist_t dict, const char* key, plist_type type)
-{
-    plist_t node = dict ? plist_dict_get_item(dict, key) : nullptr;
-    return node && plist_get_node_type(node) == type ? node : nullptr;
-}
-
-std::string text(plist_t dict, const char* key)
-{
-    std::string out;
-    if (plist_t node = item(dict, key, PLIST_STRING)) {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        out = s ? s : "";
-        free(s);
-    }
-    return out;
-}
+using qsmd::item;
+using qsmd::text;
 
 long long integer(plist_t dict, const char* key)
 {
-    uint64_t v = 0;
-    if (plist_t node = item(dict, key, PLIST_UINT))
-        plist_get_uint_val(node, &v);
-    return static_cast<long long>(v);
+    long long v = 0;
+    qsmd::integer(dict, key, v);
+    return v;
 }
 
 bool flag(plist_t dict, const char* key)
 {
-    uint8_t v = 0;
-    if (plist_t node = item(dict, key, PLIST_BOOLEAN))
-        plist_get_bool_val(node, &v);
-    return v != 0;
+    return qsmd::flag(dict, key, false);
 }
 
 double number(plist_t node)

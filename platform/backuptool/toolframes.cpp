@@ -9,11 +9,13 @@
 namespace qsbt {
 namespace {
 
-bool readAll(int fd, char* buf, size_t len)
+// Blocking transfers of whole buffers: `transfer(done)` moves the next bytes.
+template <typename Transfer>
+bool transferAll(size_t len, Transfer transfer)
 {
     size_t done = 0;
     while (done < len) {
-        const ssize_t n = read(fd, buf + done, len - done);
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -21,6 +23,11 @@ bool readAll(int fd, char* buf, size_t len)
         done += size_t(n);
     }
     return true;
+}
+
+bool readAll(int fd, char* buf, size_t len)
+{
+    return transferAll(len, [&](size_t done) { return read(fd, buf + done, len - done); });
 }
 
 } // namespace
@@ -55,16 +62,7 @@ bool requestPipeClosed(int fd, int ms)
 
 bool ReplyWriter::writeAll(const char* data, size_t len)
 {
-    size_t done = 0;
-    while (done < len) {
-        const ssize_t n = write(m_fd, data + done, len - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
+    return transferAll(len, [&](size_t done) { return write(m_fd, data + done, len - done); });
 }
 
 bool ReplyWriter::sendLength(int length)

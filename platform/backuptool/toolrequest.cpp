@@ -5,22 +5,18 @@
 namespace qsbt {
 namespace {
 
+// The text under `key`, false when there is none.
 bool text(plist_t dict, const char* key, std::string& out)
 {
-    plist_t node = dict ? plist_dict_get_item(dict, key) : nullptr;
-    if (!node || plist_get_node_type(node) != PLIST_STRING)
+    if (!qsmd::item(dict, key, PLIST_STRING))
         return false;
-    char* s = nullptr;
-    plist_get_string_val(node, &s);
-    out = s ? s : "";
-    free(s);
+    out = qsmd::text(dict, key);
     return true;
 }
 
 plist_t dict(plist_t parent, const char* key)
 {
-    plist_t node = plist_dict_get_item(parent, key);
-    return node && plist_get_node_type(node) == PLIST_DICT ? node : nullptr;
+    return qsmd::item(parent, key, PLIST_DICT);
 }
 
 } // namespace

@@ -100,8 +100,7 @@ private slots:
 
 private:
     // The scenario's BackupTool dictionary of the phone.
-    plist_t behaviour() { return dictOf(m_scenario.device(kUdid), "BackupTool"); }
-    static plist_t dictOf(plist_t parent, const char* key);
+    plist_t behaviour() { return m_scenario.dict(m_scenario.device(kUdid), "BackupTool"); }
     void useScenario();
     void useScript(const QByteArray& output, int status);
     QString file(const QString& name) const { return m_dir->filePath(name); }
@@ -110,16 +109,6 @@ private:
     QScopedPointer<backup2tool> m_tool;
     SimDeviceScenario m_scenario;
 };
-
-plist_t TestBackup2Tool::dictOf(plist_t parent, const char* key)
-{
-    plist_t node = plist_dict_get_item(parent, key);
-    if (!node) {
-        node = plist_new_dict();
-        plist_dict_set_item(parent, key, node);
-    }
-    return node;
-}
 
 void TestBackup2Tool::initTestCase()
 {

@@ -4,7 +4,6 @@
 #include <iterator>
 
 namespace qsmd {
-namespace {
 
 plist_t item(plist_t dict, const char* key, plist_type type)
 {
@@ -44,6 +43,8 @@ bool integer(plist_t dict, const char* key, long long& out)
     out = static_cast<long long>(v);
     return true;
 }
+
+namespace {
 
 // Calls `fn(key, node)` for each entry of a dictionary.
 template <typename Fn>

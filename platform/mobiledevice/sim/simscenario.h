@@ -44,6 +44,13 @@ namespace qsmd {
 using Plist = std::shared_ptr<void>;
 Plist adoptPlist(plist_t node);
 
+// Readers of a dictionary's entries (the dictionary may be null): a missing
+// key or a value of another type gives null, the empty text, `def` or false.
+plist_t item(plist_t dict, const char* key, plist_type type);
+std::string text(plist_t dict, const char* key);
+bool flag(plist_t dict, const char* key, bool def);
+bool integer(plist_t dict, const char* key, long long& out);
+
 // The largest scenario file read.
 constexpr long long kMaxScenarioBytes = 64LL * 1024 * 1024;
 
