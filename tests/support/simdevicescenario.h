@@ -48,7 +48,9 @@ public:
     static void* deviceRecord(const QString& udid);
     static int callCount(const char* function);
 
-private:
+    // The dictionary under `key` of `parent`, added when missing.
     plist_t dict(plist_t parent, const char* key);
+
+private:
     plist_t m_root;
 };

@@ -4,7 +4,6 @@
 #include <iterator>
 
 namespace qsmd {
-namespace {
 
 plist_t item(plist_t dict, const char* key, plist_type type)
 {
@@ -45,6 +44,8 @@ bool integer(plist_t dict, const char* key, long long& out)
     return true;
 }
 
+namespace {
+
 // Calls `fn(key, node)` for each entry of a dictionary.
 template <typename Fn>
 void forEachEntry(plist_t dict, Fn fn)
@@ -80,6 +81,7 @@ bool parseDevice(plist_t dict, SimDevice& d, std::string& error)
     d.paired = flag(dict, "Paired", true);
     d.ignored = flag(dict, "Ignored", false);
     d.values = copyDict(item(dict, "Values", PLIST_DICT));
+    d.backupTool = copyDict(item(dict, "BackupTool", PLIST_DICT));
     forEachEntry(item(dict, "Domains", PLIST_DICT), [&](const std::string& name, plist_t value) {
         if (plist_get_node_type(value) == PLIST_DICT)
             d.domains[name] = copyDict(value);

@@ -19,6 +19,8 @@
 //                      Peer  string, the registered peer that answers
 //                            (default: the service name)
 //                    and any options of that peer
+//     BackupTool     dictionary: what the backup tool stand-in does for
+//                    this device (platform/backuptool/simbackup.h)
 //   Events         array of dictionaries, delivered in order:
 //     Event          "attach" or "detach" (or Code, any integer message code)
 //     Device         the UniqueDeviceID it concerns
@@ -42,6 +44,13 @@ namespace qsmd {
 using Plist = std::shared_ptr<void>;
 Plist adoptPlist(plist_t node);
 
+// Readers of a dictionary's entries (the dictionary may be null): a missing
+// key or a value of another type gives null, the empty text, `def` or false.
+plist_t item(plist_t dict, const char* key, plist_type type);
+std::string text(plist_t dict, const char* key);
+bool flag(plist_t dict, const char* key, bool def);
+bool integer(plist_t dict, const char* key, long long& out);
+
 // The largest scenario file read.
 constexpr long long kMaxScenarioBytes = 64LL * 1024 * 1024;
 
@@ -60,6 +69,7 @@ struct SimDevice
     std::map<std::string, Plist> domains;  // each a dictionary
     std::map<std::string, long long> results;
     std::map<std::string, SimService> services;
+    Plist backupTool; // dictionary, never null
 };
 
 struct SimEvent
