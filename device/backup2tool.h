@@ -59,6 +59,8 @@ public:
     const QString& status1() const { return m_status1; }
     const QString& status2() const { return m_status2; }
     double progress() const { return m_progress; }
+    // The last run ended on `cancel()` rather than on the tool's final reply.
+    bool cancelled() const { return m_cancelled; }
     // The wait for each reply (60 s) and the grace a tool gets to end after
     // its final reply (2 s); tests shorten them.
     void setWaits(int replyWaitMs, int graceMs);

@@ -50,10 +50,17 @@ IOSDevice::~IOSDevice() = default;
 
 QString IOSDevice::udidError() const
 {
+    if (udid.isEmpty() || device)
+        return deviceIdError();
+    return QString();
+}
+
+QString IOSDevice::deviceIdError() const
+{
     static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9-]+$"));
     if (udid.isEmpty())
         return QObject::tr("The device reported no unique device id.");
-    if (device && !allowed.match(udid).hasMatch())
+    if (!allowed.match(udid).hasMatch())
         return QObject::tr("The unique device id \"%1\" holds characters that are not allowed.").arg(udid);
     return QString();
 }

@@ -32,6 +32,11 @@ public:
     // "-"; no id may be empty. Callers test it before they download into or
     // delete from those folders.
     QString udidError() const;
+    // The strict rule of udidError whatever the handle: empty only for an id
+    // that is not empty and holds only letters, digits and "-". The device
+    // backup folder, which is deleted and rewritten, is named only after such
+    // an id.
+    QString deviceIdError() const;
 
     QString deviceName;
     QString udid;

@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Writes iphone.png, the small phone that marks devices and backups in the
+lists: a dark rounded body, a light screen and a home button, on a
+transparent background. Run from this folder; the PNG is checked in beside it."""
+import struct
+import zlib
+
+WIDTH, HEIGHT = 36, 64
+BODY = (0x33, 0x33, 0x38, 0xFF)
+SCREEN = (0xA8, 0xD8, 0xF0, 0xFF)
+CLEAR = (0, 0, 0, 0)
+
+
+def chunk(kind, data):
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+
+def inside_rounded(x, y, left, top, right, bottom, radius):
+    if not (left <= x < right and top <= y < bottom):
+        return False
+    cx = min(max(x, left + radius), right - 1 - radius)
+    cy = min(max(y, top + radius), bottom - 1 - radius)
+    return (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
+
+
+def pixel(x, y):
+    if not inside_rounded(x, y, 1, 1, WIDTH - 1, HEIGHT - 1, 6):
+        return CLEAR
+    if 4 <= x < WIDTH - 4 and 9 <= y < HEIGHT - 12:
+        return SCREEN
+    if (x - WIDTH / 2 + 0.5) ** 2 + (y - (HEIGHT - 6.5)) ** 2 <= 9:
+        return SCREEN
+    return BODY
+
+
+rows = bytearray()
+for y in range(HEIGHT):
+    rows += b"\0" + b"".join(bytes(pixel(x, y)) for x in range(WIDTH))
+header = struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 6, 0, 0, 0)
+with open("iphone.png", "wb") as out:
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+              + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
