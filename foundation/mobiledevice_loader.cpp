@@ -7,10 +7,12 @@
 #include <QLibrary>
 #include <QObject>
 
+#include <QHash>
+
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 
 namespace {
 
@@ -43,7 +45,7 @@ QString& uwpiTunesPath()
 struct ResolvedNames
 {
     std::mutex lock;
-    std::unordered_map<std::string, void*> addresses;
+    QHash<QByteArray, void*> addresses;
 };
 
 ResolvedNames& resolvedNames(const QLibrary& library)
@@ -66,12 +68,13 @@ void* resolve(QLibrary& library, const char* name)
         return nullptr;
     ResolvedNames& names = resolvedNames(library);
     std::lock_guard<std::mutex> guard(names.lock);
-    auto it = names.addresses.find(name);
-    if (it != names.addresses.end())
-        return it->second;
+    // Looked up through a view of the caller's text: no copy per call.
+    const auto it = names.addresses.constFind(QByteArray::fromRawData(name, qsizetype(std::strlen(name))));
+    if (it != names.addresses.constEnd())
+        return *it;
     void* address = reinterpret_cast<void*>(library.resolve(name));
     if (address)
-        names.addresses.emplace(name, address);
+        names.addresses.insert(QByteArray(name), address);
     return address;
 }
 
