@@ -26,10 +26,19 @@ void IOSBackupToolThread::backupUpdate(double pg, QString status1, QString statu
     m_form->invokeUpdateProgress(status1, int(pg), status2);
 }
 
-void IOSBackupToolThread::connectTool()
+bool IOSBackupToolThread::begin(const QString& status)
 {
+    m_form->invokeUpdateProgress(status, 0, QString());
+    // The device's backup folder is deleted, rewritten and renamed in: only
+    // a plain device id may name it.
+    const QString udidError = m_device->deviceIdError();
+    if (!udidError.isEmpty()) {
+        m_form->invokeErrorOccurred(udidError);
+        return false;
+    }
     connect(m_tool, &backup2tool::update, this, &IOSBackupToolThread::backupUpdate, Qt::UniqueConnection);
     connect(m_form, &ProgressForm::userCacel, m_tool, &backup2tool::cancel, Qt::UniqueConnection);
+    return true;
 }
 
 bool IOSBackupToolThread::userCancelled() const

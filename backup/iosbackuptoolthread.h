@@ -30,9 +30,11 @@ protected:
     IOSBackupToolThread(bool tutorial, const IOSDevice& device, const QDir& root, ProgressForm& form,
                         QObject* parent);
 
-    // Connects the tool's progress to this worker and the dialog's Cancel to
-    // the tool; done at the start of each run.
-    void connectTool();
+    // The start of each run: shows `status`, refuses a device id that could
+    // name another folder than the device's own (false, after the error),
+    // then connects the tool's progress to this worker and the dialog's
+    // Cancel to the tool.
+    bool begin(const QString& status);
     // The user cancelled: the dialog has closed already and must hear no
     // success after it.
     bool userCancelled() const;

@@ -51,18 +51,11 @@ bool IOSMobileBackupThread::isReusable(const QDir& folder, const QString& produc
 
 void IOSMobileBackupThread::run()
 {
-    m_form->invokeUpdateProgress(QStringLiteral("Loading data from Device..."), 0, QString());
-    // The folder below is deleted and rewritten: only a plain device id may
-    // name it.
-    const QString udidError = m_device->deviceIdError();
-    if (!udidError.isEmpty()) {
-        m_form->invokeErrorOccurred(udidError);
+    if (!begin(QStringLiteral("Loading data from Device...")))
         return;
-    }
     const QDir folder = deviceDir();
     if (folder.exists() && !isReusable(folder, m_device->productVersion))
         g_delDirCascade(folder.absolutePath());
-    connectTool();
     try {
         if (userCancelled())
             return;

@@ -19,13 +19,8 @@ IOSMobileRestoreThread::IOSMobileRestoreThread(bool tutorial, const IOSDevice& d
 
 void IOSMobileRestoreThread::run()
 {
-    m_form->invokeUpdateProgress(tr("Transferring data to Device..."), 0, QString());
-    const QString udidError = m_device->deviceIdError();
-    if (!udidError.isEmpty()) {
-        m_form->invokeErrorOccurred(udidError);
+    if (!begin(tr("Transferring data to Device...")))
         return;
-    }
-    connectTool();
     const QString info = deviceDir().absoluteFilePath(QStringLiteral("Info.plist"));
     const QString parked = info + QLatin1Char('-') + QString::number(QDateTime::currentMSecsSinceEpoch());
     if (QFileInfo(info).isFile())

@@ -128,6 +128,8 @@ void TestIOSDevice::udidError()
     if (attached)
         d.device = reinterpret_cast<am_device*>(&d);
     QCOMPARE(d.udidError().isEmpty(), accepted);
+    // The strict rule ignores the handle: a saved device's path is refused.
+    QCOMPARE(d.deviceIdError().isEmpty(), accepted && !udid.contains('/'));
 }
 
 void TestIOSDevice::backupSettings_data()
