@@ -150,7 +150,7 @@ void TestLoadItunesBackupDlg::modelData()
     ItemModelLoadBk model;
     const QString path = writeBackup(m_home->file("f00d"), may(2));
     writeBackup(m_home->file("beef"), may(1));
-    for (const QString& name : {"f00d", "beef"}) {
+    for (const char* name : {"f00d", "beef"}) {
         QSharedPointer<BackupManifest> backup(new BackupManifest(m_home->file(name)));
         backup->readManifestInfo();
         model.addBackup(backup);
