@@ -79,9 +79,9 @@ private:
     void readLastDates(__MsgData& d);
     void readChatHandles(__MsgData& d);
     void normaliseHandle(_MsgHandle& h, QHash<QString, _CountryInfo>& countryCache);
+    void reserveMessages(__MsgData& d, long long chatId);
     void readMessageRows(__MsgData& d, long long chatId);
     void readAttachmentRows(__MsgData& d, long long chatId);
-    void fillMessage(Sqlite3Cursor& c, _MsgMessage& msg, bool nanoseconds);
     // The attachment's file inside file-relay; empty for a path that would leave it.
     QString localPathOf(const QString& filename) const;
     qint64 findRowId(const Sqlite3Sql& sql);

@@ -4,12 +4,13 @@
 
 #include "devicefilepath.h"
 #include "ios6messagedb.h"
+#include "textpool.h"
 
 namespace {
 
 // A date column in the model's unit, date21 seconds. Files of newer phones
 // hold nanoseconds; a value that does not fit the model reads as 0.
-int readDate(const Sqlite3Cursor& c, const QString& column, bool nanoseconds)
+int readDate(const Sqlite3Cursor& c, int column, bool nanoseconds)
 {
     qint64 value = c.getInt64(column);
     if (nanoseconds)
@@ -22,6 +23,90 @@ int readDate(const Sqlite3Cursor& c, const QString& column, bool nanoseconds)
 QString key(qint64 rowId)
 {
     return QString::number(rowId, 10);
+}
+
+// The positions of the message columns in a result row, looked up once per
+// statement rather than by name for every field of every row.
+struct MessageColumns
+{
+    explicit MessageColumns(const Sqlite3Cursor& c) : c(c) {}
+    int at(const char* name) const { return c.column(QLatin1String(name)); }
+
+    const Sqlite3Cursor& c;
+    const int chat_id = at("chat_id"), rowid = at("rowid"), guid = at("guid"), text = at("text"),
+              replace = at("replace"), service_center = at("service_center"), handle_id = at("handle_id"),
+              subject = at("subject"), country = at("country"), attributedBody = at("attributedBody"),
+              version = at("version"), type = at("type"), service = at("service"), account = at("account"),
+              account_guid = at("account_guid"), error = at("error"), date = at("date"), date_read = at("date_read"),
+              date_delivered = at("date_delivered"), is_delivered = at("is_delivered"), is_finished = at("is_finished"),
+              is_emote = at("is_emote"), is_from_me = at("is_from_me"), is_empty = at("is_empty"),
+              is_delayed = at("is_delayed"), is_auto_reply = at("is_auto_reply"), is_prepared = at("is_prepared"),
+              is_read = at("is_read"), is_system_message = at("is_system_message"), is_sent = at("is_sent"),
+              has_dd_results = at("has_dd_results"), is_service_message = at("is_service_message"),
+              is_forward = at("is_forward"), was_downgraded = at("was_downgraded"), is_archive = at("is_archive"),
+              cache_has_attachments = at("cache_has_attachments"), cache_roomnames = at("cache_roomnames"),
+              was_data_detected = at("was_data_detected"), was_deduplicated = at("was_deduplicated"),
+              is_audio_message = at("is_audio_message"), is_played = at("is_played"), date_played = at("date_played"),
+              item_type = at("item_type"), other_handle = at("other_handle"), group_title = at("group_title"),
+              group_action_type = at("group_action_type"), share_status = at("share_status"),
+              share_direction = at("share_direction"), is_expirable = at("is_expirable"),
+              expire_state = at("expire_state"), message_action_type = at("message_action_type");
+};
+
+// One message row into `msg`. Texts that repeat across messages come from
+// `pool`, so that equal ones share their buffer.
+void readMessage(const Sqlite3Cursor& c, const MessageColumns& col, TextPool& pool, _MsgMessage& msg, bool nanoseconds)
+{
+    msg.ROWID = c.getInt64(col.rowid);
+    msg.guid = c.getText(col.guid);
+    msg.text = c.getText(col.text);
+    msg.replace = c.getInt(col.replace);
+    msg.service_center = pool.text(c, col.service_center);
+    msg.handle_id = c.getInt64(col.handle_id);
+    msg.subject = c.getText(col.subject);
+    msg.country = pool.text(c, col.country);
+    msg.attributedBody = c.getBlob(col.attributedBody);
+    msg.version = c.getInt(col.version);
+    msg.type = c.getInt(col.type);
+    msg.service = pool.text(c, col.service);
+    msg.account = pool.text(c, col.account);
+    msg.account_guid = pool.text(c, col.account_guid);
+    msg.error = c.getInt(col.error);
+    msg.date = readDate(c, col.date, nanoseconds);
+    msg.date_read = readDate(c, col.date_read, nanoseconds);
+    msg.date_delivered = readDate(c, col.date_delivered, nanoseconds);
+    msg.is_delivered = c.getInt(col.is_delivered);
+    msg.is_finished = c.getInt(col.is_finished);
+    msg.is_emote = c.getInt(col.is_emote);
+    msg.is_from_me = c.getInt(col.is_from_me);
+    msg.is_empty = c.getInt(col.is_empty);
+    msg.is_delayed = c.getInt(col.is_delayed);
+    msg.is_auto_reply = c.getInt(col.is_auto_reply);
+    msg.is_prepared = c.getInt(col.is_prepared);
+    msg.is_read = c.getInt(col.is_read);
+    msg.is_system_message = c.getInt(col.is_system_message);
+    msg.is_sent = c.getInt(col.is_sent);
+    msg.has_dd_results = c.getInt(col.has_dd_results);
+    msg.is_service_message = c.getInt(col.is_service_message);
+    msg.is_forward = c.getInt(col.is_forward);
+    msg.was_downgraded = c.getInt(col.was_downgraded);
+    msg.is_archive = c.getInt(col.is_archive);
+    msg.cache_has_attachments = c.getInt(col.cache_has_attachments);
+    msg.cache_roomnames = pool.text(c, col.cache_roomnames);
+    msg.was_data_detected = c.getInt(col.was_data_detected);
+    msg.was_deduplicated = c.getInt(col.was_deduplicated);
+    msg.is_audio_message = c.getInt(col.is_audio_message);
+    msg.is_played = c.getInt(col.is_played);
+    msg.date_played = c.getInt(col.date_played);
+    msg.item_type = c.getInt(col.item_type);
+    msg.other_handle = c.getInt(col.other_handle);
+    msg.group_title = c.getText(col.group_title);
+    msg.group_action_type = c.getInt(col.group_action_type);
+    msg.share_status = c.getInt(col.share_status);
+    msg.share_direction = c.getInt(col.share_direction);
+    msg.is_expirable = c.getInt(col.is_expirable);
+    msg.expire_state = c.getInt(col.expire_state);
+    msg.message_action_type = c.getInt(col.message_action_type);
 }
 
 } // namespace
@@ -80,7 +165,7 @@ void IOS6MessageDb::readLastDates(__MsgData& d)
                                  "group by chat_id");
     while (c.moveNext()) {
         if (_MsgChat* chat = d.chats.value(c.getInt64(QStringLiteral("chat_id"))))
-            chat->_last = readDate(c, QStringLiteral("last"), nanoseconds);
+            chat->_last = readDate(c, c.column(QStringLiteral("last")), nanoseconds);
     }
 }
 
@@ -129,11 +214,31 @@ void IOS6MessageDb::messages(MsgData& data, long long chatId)
     chats(data);
     __MsgData& d = *data.p();
     try {
+        reserveMessages(d, chatId);
         readMessageRows(d, chatId);
         readAttachmentRows(d, chatId);
     } catch (const Sqlite3Error& e) {
         rethrowNamingFile(e);
     }
+}
+
+void IOS6MessageDb::reserveMessages(__MsgData& d, long long chatId)
+{
+    // Counted on the join table's own index, a fraction of the message read;
+    // sizing the hashes up front spares rehashing them row after row.
+    QString sql("select chat_id, count(*) from chat_message_join");
+    if (chatId > 0)
+        sql += QStringLiteral(" where chat_id=%1").arg(chatId);
+    sql += " group by chat_id";
+    Sqlite3Cursor c = queryThrow(sql);
+    qint64 total = 0;
+    while (c.moveNext()) {
+        const qint64 rows = c.getInt64(1);
+        total += rows;
+        if (_MsgChat* chat = d.chats.value(c.getInt64(0)))
+            chat->messages.reserve(chat->messages.size() + rows);
+    }
+    d.messages.reserve(d.messages.size() + total);
 }
 
 void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId)
@@ -145,27 +250,28 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatId);
     const bool nanoseconds = isNanosecondTable();
     Sqlite3Cursor c = queryThrow(sql);
+    const MessageColumns col(c);
+    TextPool pool;
     while (c.moveNext()) {
-        if (c.getInt(QStringLiteral("item_type")) != 0)
+        if (c.getInt(col.item_type) != 0)
             continue; // group events are not messages
-        const qint64 rowId = c.getInt64(QStringLiteral("rowid"));
-        _MsgMessage* msg = d.messages.value(rowId);
+        const qint64 rowId = c.getInt64(col.rowid);
+        _MsgMessage*& msg = d.messages[rowId];
         if (!msg) {
             msg = new _MsgMessage;
-            d.messages.insert(rowId, msg);
             msg->srcRowId = rowId;
-            fillMessage(c, *msg, nanoseconds);
+            readMessage(c, col, pool, *msg, nanoseconds);
         }
-        if (_MsgHandle* h = d.handles.value(c.getInt64(QStringLiteral("handle_id")))) {
+        if (_MsgHandle* h = d.handles.value(c.getInt64(col.handle_id))) {
             msg->handle = h;
             if (msg->country.isEmpty())
                 msg->country = h->country;
         }
-        const qint64 other = c.getInt64(QStringLiteral("other_handle"));
+        const qint64 other = c.getInt64(col.other_handle);
         if (other > 0)
             if (_MsgHandle* h = d.handles.value(other))
                 msg->otherHandle = h;
-        if (_MsgChat* chat = d.chats.value(c.getInt64(QStringLiteral("chat_id")))) {
+        if (_MsgChat* chat = d.chats.value(c.getInt64(col.chat_id))) {
             msg->chat = chat;
             chat->messages.insert(key(rowId), msg);
         }
@@ -213,61 +319,8 @@ QString IOS6MessageDb::localPathOf(const QString& filename) const
 
 void IOS6MessageDb::fillMessage(Sqlite3Cursor& c, _MsgMessage& msg)
 {
-    fillMessage(c, msg, isNanosecondTable());
-}
-
-void IOS6MessageDb::fillMessage(Sqlite3Cursor& c, _MsgMessage& msg, bool nanoseconds)
-{
-    msg.ROWID = c.getInt64(QStringLiteral("rowid"));
-    msg.guid = c.getText(QStringLiteral("guid"));
-    msg.text = c.getText(QStringLiteral("text"));
-    msg.replace = c.getInt(QStringLiteral("replace"));
-    msg.service_center = c.getText(QStringLiteral("service_center"));
-    msg.handle_id = c.getInt64(QStringLiteral("handle_id"));
-    msg.subject = c.getText(QStringLiteral("subject"));
-    msg.country = c.getText(QStringLiteral("country"));
-    msg.attributedBody = c.getBlob(QStringLiteral("attributedBody"));
-    msg.version = c.getInt(QStringLiteral("version"));
-    msg.type = c.getInt(QStringLiteral("type"));
-    msg.service = c.getText(QStringLiteral("service"));
-    msg.account = c.getText(QStringLiteral("account"));
-    msg.account_guid = c.getText(QStringLiteral("account_guid"));
-    msg.error = c.getInt(QStringLiteral("error"));
-    msg.date = readDate(c, QStringLiteral("date"), nanoseconds);
-    msg.date_read = readDate(c, QStringLiteral("date_read"), nanoseconds);
-    msg.date_delivered = readDate(c, QStringLiteral("date_delivered"), nanoseconds);
-    msg.is_delivered = c.getInt(QStringLiteral("is_delivered"));
-    msg.is_finished = c.getInt(QStringLiteral("is_finished"));
-    msg.is_emote = c.getInt(QStringLiteral("is_emote"));
-    msg.is_from_me = c.getInt(QStringLiteral("is_from_me"));
-    msg.is_empty = c.getInt(QStringLiteral("is_empty"));
-    msg.is_delayed = c.getInt(QStringLiteral("is_delayed"));
-    msg.is_auto_reply = c.getInt(QStringLiteral("is_auto_reply"));
-    msg.is_prepared = c.getInt(QStringLiteral("is_prepared"));
-    msg.is_read = c.getInt(QStringLiteral("is_read"));
-    msg.is_system_message = c.getInt(QStringLiteral("is_system_message"));
-    msg.is_sent = c.getInt(QStringLiteral("is_sent"));
-    msg.has_dd_results = c.getInt(QStringLiteral("has_dd_results"));
-    msg.is_service_message = c.getInt(QStringLiteral("is_service_message"));
-    msg.is_forward = c.getInt(QStringLiteral("is_forward"));
-    msg.was_downgraded = c.getInt(QStringLiteral("was_downgraded"));
-    msg.is_archive = c.getInt(QStringLiteral("is_archive"));
-    msg.cache_has_attachments = c.getInt(QStringLiteral("cache_has_attachments"));
-    msg.cache_roomnames = c.getText(QStringLiteral("cache_roomnames"));
-    msg.was_data_detected = c.getInt(QStringLiteral("was_data_detected"));
-    msg.was_deduplicated = c.getInt(QStringLiteral("was_deduplicated"));
-    msg.is_audio_message = c.getInt(QStringLiteral("is_audio_message"));
-    msg.is_played = c.getInt(QStringLiteral("is_played"));
-    msg.date_played = c.getInt(QStringLiteral("date_played"));
-    msg.item_type = c.getInt(QStringLiteral("item_type"));
-    msg.other_handle = c.getInt(QStringLiteral("other_handle"));
-    msg.group_title = c.getText(QStringLiteral("group_title"));
-    msg.group_action_type = c.getInt(QStringLiteral("group_action_type"));
-    msg.share_status = c.getInt(QStringLiteral("share_status"));
-    msg.share_direction = c.getInt(QStringLiteral("share_direction"));
-    msg.is_expirable = c.getInt(QStringLiteral("is_expirable"));
-    msg.expire_state = c.getInt(QStringLiteral("expire_state"));
-    msg.message_action_type = c.getInt(QStringLiteral("message_action_type"));
+    TextPool pool;
+    readMessage(c, MessageColumns(c), pool, msg, isNanosecondTable());
 }
 
 qint64 IOS6MessageDb::findRowId(const Sqlite3Sql& sql)

@@ -100,26 +100,29 @@ int Sqlite3Cursor::index(const QString& column) const
     return m_stmt->column(column);
 }
 
+int Sqlite3Cursor::column(const QString& name) const
+{
+    return m_stmt ? m_stmt->column(name) : -1;
+}
+
+bool Sqlite3Cursor::readable(int position) const
+{
+    return m_stmt && m_stmt->onRow() && position >= 0 && position < sqlite3_column_count(m_stmt->raw());
+}
+
 bool Sqlite3Cursor::hasColumn(const QString& column) const
 {
-    return m_stmt && m_stmt->column(column) >= 0;
+    return this->column(column) >= 0;
 }
 
 int Sqlite3Cursor::getInt(const QString& column) const
 {
-    return int(getInt64(column));
+    return getInt(index(column));
 }
 
 qint64 Sqlite3Cursor::getInt64(const QString& column) const
 {
     return getInt64(index(column));
-}
-
-qint64 Sqlite3Cursor::getInt64(int position) const
-{
-    if (!m_stmt || !m_stmt->onRow() || position < 0 || position >= sqlite3_column_count(m_stmt->raw()))
-        return 0;
-    return sqlite3_column_int64(m_stmt->raw(), position);
 }
 
 double Sqlite3Cursor::getDouble(const QString& column) const
@@ -130,20 +133,44 @@ double Sqlite3Cursor::getDouble(const QString& column) const
 
 QString Sqlite3Cursor::getText(const QString& column) const
 {
-    const int i = index(column);
-    if (i < 0)
-        return QString();
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt->raw(), i));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(m_stmt->raw(), i)) : QString();
+    return getText(index(column));
 }
 
 QByteArray Sqlite3Cursor::getBlob(const QString& column) const
 {
-    const int i = index(column);
-    if (i < 0)
+    return getBlob(index(column));
+}
+
+int Sqlite3Cursor::getInt(int position) const
+{
+    return int(getInt64(position));
+}
+
+qint64 Sqlite3Cursor::getInt64(int position) const
+{
+    return readable(position) ? sqlite3_column_int64(m_stmt->raw(), position) : 0;
+}
+
+QByteArrayView Sqlite3Cursor::getUtf8(int position) const
+{
+    if (!readable(position))
+        return QByteArrayView();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt->raw(), position));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt->raw(), position)) : QByteArrayView();
+}
+
+QString Sqlite3Cursor::getText(int position) const
+{
+    const QByteArrayView text = getUtf8(position);
+    return text.isNull() ? QString() : QString::fromUtf8(text);
+}
+
+QByteArray Sqlite3Cursor::getBlob(int position) const
+{
+    if (!readable(position))
         return QByteArray();
-    const void* data = sqlite3_column_blob(m_stmt->raw(), i);
-    return data ? QByteArray(static_cast<const char*>(data), sqlite3_column_bytes(m_stmt->raw(), i)) : QByteArray();
+    const void* data = sqlite3_column_blob(m_stmt->raw(), position);
+    return data ? QByteArray(static_cast<const char*>(data), sqlite3_column_bytes(m_stmt->raw(), position)) : QByteArray();
 }
 
 bool Sqlite3Cursor::isNull(const QString& column) const

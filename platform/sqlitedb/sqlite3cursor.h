@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <memory>
@@ -54,15 +55,26 @@ public:
     // NULL gives 0, empty text or empty bytes.
     int getInt(const QString& column) const;
     qint64 getInt64(const QString& column) const;
-    qint64 getInt64(int position) const;
     double getDouble(const QString& column) const;
     QString getText(const QString& column) const;
     QByteArray getBlob(const QString& column) const;
+
+    // Loops over many rows look their columns up once with column() and read
+    // by position; an absent column (-1) reads as above.
+    int column(const QString& name) const; // -1 when absent
+    int getInt(int position) const;
+    qint64 getInt64(int position) const;
+    QString getText(int position) const;
+    QByteArray getBlob(int position) const;
+    // The text's UTF-8 bytes, valid until the next step; a null view for
+    // NULL or an absent column.
+    QByteArrayView getUtf8(int position) const;
     bool isNull(const QString& column) const;
     bool hasColumn(const QString& column) const;
     Sqlite3Row getRow() const;
 
 private:
     int index(const QString& column) const;
+    bool readable(int position) const;
     std::shared_ptr<Sqlite3Stmt> m_stmt;
 };

@@ -98,6 +98,35 @@ private slots:
         QVERIFY(!c.moveNext());
     }
 
+    void cursorGettersByPosition()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("position.db")), Sqlite3DB::ReadOnly);
+        Sqlite3Cursor c = db.queryThrow("select name, n, data from t order by rowid");
+        const int name = c.column(QStringLiteral("NAME")), n = c.column(QStringLiteral("n"));
+        const int data = c.column(QStringLiteral("data")), absent = c.column(QStringLiteral("absent"));
+        QCOMPARE(name, 0);
+        QCOMPARE(absent, -1);
+        QCOMPARE(c.getText(name), QString()); // before the first row
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getText(name), QStringLiteral("a"));
+        QCOMPARE(c.getUtf8(name), QByteArrayView("a"));
+        QCOMPARE(c.getInt(n), 1);
+        QCOMPARE(c.getBlob(data), QByteArray("\x00\x01", 2));
+        QCOMPARE(c.getInt(absent), 0);
+        QVERIFY(c.getText(absent).isNull());
+        QVERIFY(c.getUtf8(absent).isNull());
+        QCOMPARE(c.getBlob(99), QByteArray());
+        QVERIFY(c.moveNext());
+        QVERIFY(c.getBlob(data).isNull());
+        QVERIFY(c.getUtf8(data).isNull()); // NULL
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getInt(n), 0);
+        QVERIFY(c.getBlob(data).isEmpty());
+        QVERIFY(!c.moveNext());
+        QCOMPARE(c.getText(name), QString()); // past the last row
+    }
+
     void parametersBindInOrderAndKeepTypes()
     {
         Sqlite3DB db;

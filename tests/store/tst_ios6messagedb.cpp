@@ -263,6 +263,8 @@ private slots:
         QCOMPARE(m1->country, QString("us"));
         QCOMPARE(m1->chat, c1);
         QVERIFY(!d.messages.value(2)->handle);
+        QCOMPARE(d.messages.value(2)->service, QString("SMS"));
+        QCOMPARE(d.messages.value(2)->service.constData(), m1->service.constData()); // equal texts share one buffer
         _MsgMessage* m3 = d.messages.value(3);
         QCOMPARE(m3->date, 599529600);
         QCOMPARE(c1->messages.value("3"), m3);
