@@ -1,0 +1,26 @@
+// How a long operation of a core library reports its progress and learns of a
+// cancel without knowing any window: the progress dialog implements it, tests
+// and benchmarks pass their own.
+#pragma once
+
+#include "cancelled.h"
+
+#include <QString>
+
+class ProgressReporter
+{
+public:
+    virtual ~ProgressReporter() = default;
+
+    // `percent` is 0..100; `detail` is the short text under the bar.
+    virtual void reportProgress(const QString& status, int percent, const QString& detail) = 0;
+    virtual bool isCancelled() const = 0;
+
+    // Called before each item of work: leaves the operation with Cancelled
+    // once the user asked to stop.
+    void throwIfCancelled() const
+    {
+        if (isCancelled())
+            throw Cancelled();
+    }
+};
