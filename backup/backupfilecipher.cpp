@@ -14,6 +14,7 @@ namespace {
 
 const int kChunk = 8192;
 const int kBlock = 16;
+const int kSmallestPage = 512;
 
 [[noreturn]] void fail(const QString& text)
 {
@@ -96,19 +97,38 @@ void transformFile(const QString& sourcePath, const QString& targetPath, const c
 
 } // namespace
 
+namespace {
+
+// The number of valid PKCS#7 padding bytes at the end of `bytes`, or 0.
+int validPadding(const char* bytes, qint64 length)
+{
+    const int padding = static_cast<unsigned char>(bytes[length - 1]);
+    if (padding < 1 || padding > kBlock || padding > length)
+        return 0;
+    for (int i = 1; i <= padding; ++i)
+        if (static_cast<unsigned char>(bytes[length - i]) != padding)
+            return 0;
+    return padding;
+}
+
+} // namespace
+
 void backupDecryptFileThrow(const QByteArray& key, const QString& sourcePath, const QString& targetPath,
-                            void* context, BackupProgressCallback callback)
+                            void* context, BackupProgressCallback callback, BackupPadding paddingRule)
 {
     const QString name = QFileInfo(sourcePath).fileName();
     AesContext aes;
     if (!aes.init(false, key))
         fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_KEY_LENGTH.").arg(name));
+    const bool wholePages = QFileInfo(sourcePath).size() % kSmallestPage == 0;
     transformFile(sourcePath, targetPath, "BackupManifest::decryptFile, imcomplete IO read (rd=0).", context,
                   callback, [&](char* buffer, qint64 rd, bool last) {
                       if (!aes.update(buffer, int(rd), buffer))
                           fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH (rd%16 != 0).").arg(name));
                       if (!last)
                           return rd;
+                      if (paddingRule == BackupPadding::IfPresent)
+                          return wholePages ? rd : rd - validPadding(buffer, rd);
                       const int padding = static_cast<unsigned char>(buffer[rd - 1]);
                       if (padding < 1 || padding > kBlock)
                           fail(QStringLiteral("BackupManifest::decryptFile, last byte must GT 0 and LET 16"));

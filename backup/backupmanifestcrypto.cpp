@@ -53,7 +53,8 @@ bool BackupManifest::setPasscodeNoUIThrow(const QString& newPassword)
                             "the key of Manifest.db: the backup's Manifest.plist is damaged."));
     const QString decrypted = dir.absoluteFilePath(QStringLiteral("Manifest-decrypted.db"));
     // Written through a temporary file: an earlier copy stays until this one is whole.
-    decryptFileThrow(key, dir.absoluteFilePath(QStringLiteral("Manifest.db")), decrypted, nullptr, nullptr);
+    backupDecryptFileThrow(key, dir.absoluteFilePath(QStringLiteral("Manifest.db")), decrypted, nullptr, nullptr,
+                           BackupPadding::IfPresent);
     keybag = unlocked;
     password = newPassword;
     manifestKey = key;

@@ -3,7 +3,10 @@
 #include "backupcrypto.h"
 #include "byterange.h"
 
+#include <QStringList>
 #include <QtEndian>
+
+#include <stdexcept>
 
 // Keybag format: records one after another up to the end of the data, no header.
 //
@@ -15,21 +18,47 @@
 // Numbers inside values ("CLAS", "WRAP", "ITER", "DPIC") are unsigned 32-bit
 // big-endian in the value's first four bytes. The first "UUID" and "WRAP" are
 // the keybag's own; every later "UUID" opens a class, whose tags are those of
-// kClassKeyTags; any other tag belongs to the keybag.
+// isClassTag; any other tag belongs to the keybag.
 
 namespace {
 
-const char* const kClassKeyTags = "CLAS WRAP WPKY KTYP PBKY";
 const int kRecordHeader = 8;
 const int kKeyLength = 32;
 const int kWrappedKeyLength = 40;
 const quint32 kWrapPasscode = 2;
+// Phones use about ten million rounds; a count far above that would keep the
+// unlock, which cannot be cancelled, busy for hours.
+const quint32 kMaxIterations = 100000000;
+
+// The tags of a class record, matched whole.
+bool isClassTag(const QString& tag)
+{
+    static const QStringList tags = {QStringLiteral("CLAS"), QStringLiteral("WRAP"), QStringLiteral("WPKY"),
+                                     QStringLiteral("KTYP"), QStringLiteral("PBKY")};
+    return tags.contains(tag);
+}
 
 bool readUInt32(const QByteArray& value, quint32* out)
 {
     if (value.size() < 4)
         return false;
     *out = qFromBigEndian<quint32>(value.constData());
+    return true;
+}
+
+// The count of the keybag's tag `tag`, or false when it is missing or short;
+// throws for a count beyond kMaxIterations.
+bool readIterations(const _KeybagInfo& keybag, const char* tag, quint32* out)
+{
+    if (!readUInt32(keybag.attributes.value(QLatin1String(tag)), out))
+        return false;
+    if (*out > kMaxIterations)
+        throw std::runtime_error(QStringLiteral("The backup's keybag asks for %1 rounds of %2, more than the %3 "
+                                                "that any phone uses: the keybag is damaged.")
+                                     .arg(*out)
+                                     .arg(QLatin1String(tag))
+                                     .arg(kMaxIterations)
+                                     .toStdString());
     return true;
 }
 
@@ -45,12 +74,12 @@ QByteArray passwordKey(const QByteArray& passcode, const _KeybagInfo& keybag)
 {
     const QMap<QString, QByteArray>& attrs = keybag.attributes;
     quint32 iterations = 0;
-    if (!readUInt32(attrs.value(QStringLiteral("ITER")), &iterations))
+    if (!readIterations(keybag, "ITER", &iterations))
         return QByteArray();
     QByteArray secret = passcode;
     if (keybag.hasDoubleProtection()) {
         quint32 dpIterations = 0;
-        if (!readUInt32(attrs.value(QStringLiteral("DPIC")), &dpIterations))
+        if (!readIterations(keybag, "DPIC", &dpIterations))
             return QByteArray();
         secret = pbkdf2HmacSha256(passcode, attrs.value(QStringLiteral("DPSL")), dpIterations, kKeyLength);
         if (secret.isEmpty())
@@ -91,7 +120,6 @@ _KeybagInfo parseKeybag(const QByteArray& data)
 {
     _KeybagInfo info;
     QMap<QString, QByteArray> current;
-    const QString classTags = QString::fromLatin1(kClassKeyTags);
     qsizetype offset = 0;
     while (offset < data.size()) {
         if (!g_fitsIn(quint64(offset), kRecordHeader, quint64(data.size())))
@@ -110,7 +138,7 @@ _KeybagInfo parseKeybag(const QByteArray& data)
         } else if (tag == QLatin1String("WRAP") && !info.attributes.contains(tag)) {
             info.attributes.insert(tag, value);
         } else if (!isUuid) {
-            if (classTags.contains(tag))
+            if (isClassTag(tag))
                 current.insert(tag, value);
             else
                 info.attributes.insert(tag, value);

@@ -38,6 +38,8 @@ _KeybagInfo parseKeybag(const QByteArray& data);
 // Derives the password key from the passcode and stores "KEY" in every class
 // whose "WRAP" has the bit 2 set. False when one of them does not unwrap, or
 // when there is something to unwrap but the iteration counts are missing.
+// Throws std::runtime_error for an iteration count ("ITER", "DPIC") above
+// 100,000,000, ten times what phones use.
 bool unlockWithPasscode(const QByteArray& passcode, _KeybagInfo& keybag);
 
 // Unwraps a 40-byte wrapped key with the key of the given class; empty when

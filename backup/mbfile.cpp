@@ -3,14 +3,16 @@
 //
 //   KEY               READ AS
 //   Target            string (through its UID); empty = no link target
-//   Digest            data, or a dictionary whose "NS.data" is data
-//   EncryptionKey     data, or a dictionary whose "NS.data" is data
+//   Digest            data, or a dictionary whose "NS.data" is data or the
+//                     UID of data in "$objects"
+//   EncryptionKey     the same: a 4-byte little-endian class, then the wrapped key
 //   Mode              integer, its low 16 bits
 //   InodeNumber       64-bit integer
 //   UserID, GroupID   32-bit integers
 //   LastModified, LastStatusChange, Birth   32-bit integers
 //   Size              64-bit integer
-//   ProtectionClass   integer, its low 8 bits
+//   ProtectionClass   integer, its low 8 bits; when absent, the class that
+//                     prefixes EncryptionKey
 //
 // "RelativePath" is not read: the path comes from the row's own column.
 //
@@ -29,14 +31,20 @@
 #include "cftype.h"
 
 #include <QStringList>
+#include <QtEndian>
 
 namespace {
-// Data stored plainly or wrapped as an NSMutableData dictionary.
-QByteArray dataValue(const CFType& value)
+// Data stored plainly or wrapped as an NSMutableData dictionary, whose bytes
+// may be one UID away in "$objects"; only that one reference is followed.
+QByteArray dataValue(const CFType& objects, const CFType& value)
 {
-    if (value.isCFDictionary())
-        return value.get(QStringLiteral("NS.data")).CFDataBytes();
-    return value.CFDataBytes();
+    if (!value.isCFDictionary())
+        return value.CFDataBytes();
+    const CFType data = value.get(QStringLiteral("NS.data"));
+    if (!data.isCFKeyedArchiverUID())
+        return data.CFDataBytes();
+    const quint32 index = data.CFKeyedArchiverUIDGetValue();
+    return index < quint32(objects.array_size()) ? objects.at(int(index)).CFDataBytes() : QByteArray();
 }
 
 void setIfNotEmpty(MBDBParser::_MBDBBinary& field, const QByteArray& bytes)
@@ -60,12 +68,14 @@ namespace MBFile {
 
 void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
 {
-    const QHash<QString, CFType> object = CFType::createCFPropertyList(bytes).NSKeyedArchiver();
+    const CFType archive = CFType::createCFPropertyList(bytes);
+    const QHash<QString, CFType> object = archive.NSKeyedArchiver();
     if (object.isEmpty())
         return;
+    const CFType objects = archive.get(QStringLiteral("$objects"));
     setIfNotEmpty(item.linkTarget, object.value(QStringLiteral("Target")).CFStringQString().toUtf8());
-    setIfNotEmpty(item.digest, dataValue(object.value(QStringLiteral("Digest"))));
-    setIfNotEmpty(item.encryptionKey, dataValue(object.value(QStringLiteral("EncryptionKey"))));
+    setIfNotEmpty(item.digest, dataValue(objects, object.value(QStringLiteral("Digest"))));
+    setIfNotEmpty(item.encryptionKey, dataValue(objects, object.value(QStringLiteral("EncryptionKey"))));
     item.mode = quint16(int64Value(object, "Mode"));
     item.inode = quint64(int64Value(object, "InodeNumber"));
     item.userId = uint32Value(object, "UserID");
@@ -74,7 +84,11 @@ void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
     item.lastStatusChange = uint32Value(object, "LastStatusChange");
     item.birth = uint32Value(object, "Birth");
     item.size = int64Value(object, "Size");
-    item.protectionClass = qint8(int64Value(object, "ProtectionClass"));
+    const CFType protectionClass = object.value(QStringLiteral("ProtectionClass"));
+    if (protectionClass.isCFNumber())
+        item.protectionClass = qint8(protectionClass.CFNumberInt64(0));
+    else if (item.encryptionKey.data.size() >= 4)
+        item.protectionClass = qint8(qFromLittleEndian<quint32>(item.encryptionKey.data.constData()));
 }
 
 namespace {

@@ -120,8 +120,17 @@ QByteArray mobiledevice_afc_read_data(unsigned int socket, _AFCHeader& header, i
     if (mobiledevice_recv_all(socket, head, kAfcHeaderBytes, kAfcWaitMs) != kAfcHeaderBytes)
         fail(QStringLiteral("read AFC header failed."));
     header = _AFCHeader::fromBytes(head);
+    if (memcmp(header.magic, kMagic, sizeof kMagic) != 0)
+        fail(QStringLiteral("read AFC failed, the reply does not start with CFA6LPAA."));
     // The low 32 bits, signed, as the device means them; at most the limit.
-    const qint64 bodyLength = qint64(qint32(quint32(header.entire_length))) - kAfcHeaderBytes;
+    const qint64 entireLength = qint64(qint32(quint32(header.entire_length)));
+    const qint64 thisLength = qint64(qint32(quint32(header.this_length)));
+    // The header's own part lies inside the packet and holds at least the header.
+    if (thisLength < kAfcHeaderBytes || thisLength > entireLength)
+        fail(QStringLiteral("read AFC failed, the reply's header length %1 disagrees with its packet length %2.")
+                 .arg(thisLength)
+                 .arg(entireLength));
+    const qint64 bodyLength = entireLength - kAfcHeaderBytes;
     if (bodyLength > kAfcMaxBodyBytes)
         fail(QStringLiteral("read AFC failed, the announced length %1 exceeds the limit of %2 bytes.")
                  .arg(bodyLength)

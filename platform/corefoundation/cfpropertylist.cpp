@@ -1,26 +1,29 @@
-// Property-list reading and writing through libplist, and the bridge between
-// libplist nodes and the stand-in's objects.
+// Property-list reading and writing, and the bridge between libplist nodes
+// and the stand-in's objects. Binary lists are read by the stand-in's own
+// bounded reader (cfbinaryplist.cpp), never by libplist, whose binary reader
+// leaves nodes that abort the process when read back (a dictionary key with
+// U+0000 fails an assertion). XML is read and everything is written by
+// libplist: a valid XML document holds no U+0000, so XML that holds one is
+// refused before libplist sees it, and every key it gives back is whole.
 //
 // libplist keeps integers as unsigned 64-bit values: the bits are those of
 // the signed value, so the sign is restored by reading them as signed. Its
 // dates are whole seconds and microseconds since 2001; XML keyed-archiver
 // UIDs arrive as dictionaries holding the single key "CF$UID".
+#include "bplistview.h"
+#include "cfbinaryplist.h"
 #include "cfobject.h"
 #include "cfstandin.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
 using namespace qscf;
 
 namespace {
-
-// Deeper nesting is refused: no real property list comes near it, and it
-// bounds the recursion on hostile input and on containers that hold
-// themselves.
-constexpr int kMaxDepth = 512;
 
 struct Releaser
 {
@@ -90,7 +93,7 @@ const Object* arrayFromPlist(plist_t node, bool mutableContainers, int depth)
 
 const Object* fromPlist(plist_t node, bool mutableContainers, int depth)
 {
-    if (!node || depth > kMaxDepth)
+    if (!node || depth > kMaxPropertyListDepth)
         return nullptr;
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
@@ -171,13 +174,20 @@ plist_t arrayToPlist(const Array& array, int depth)
     return node.release();
 }
 
+// libplist takes texts up to their first zero: a text that holds U+0000
+// fails the write rather than losing its end.
+bool writableText(const String* text)
+{
+    return text && !text->text.contains(QChar(0));
+}
+
 // Keys must be strings, as in every property-list format.
 plist_t dictionaryToPlist(const Dictionary& dict, int depth)
 {
     OwnedPlist node(plist_new_dict());
     for (const auto& entry : dict.entries) {
         auto key = as<String>(entry.first, Kind::String);
-        plist_t child = key ? toPlist(entry.second, depth + 1) : nullptr;
+        plist_t child = writableText(key) ? toPlist(entry.second, depth + 1) : nullptr;
         if (!child)
             return nullptr;
         plist_dict_set_item(node.get(), key->text.toUtf8().constData(), child);
@@ -187,11 +197,13 @@ plist_t dictionaryToPlist(const Dictionary& dict, int depth)
 
 plist_t toPlist(const Object* object, int depth)
 {
-    if (!object || depth > kMaxDepth)
+    if (!object || depth > kMaxPropertyListDepth)
         return nullptr;
     switch (object->kind) {
-    case Kind::String:
-        return plist_new_string(static_cast<const String*>(object)->text.toUtf8().constData());
+    case Kind::String: {
+        auto text = static_cast<const String*>(object);
+        return writableText(text) ? plist_new_string(text->text.toUtf8().constData()) : nullptr;
+    }
     case Kind::Number: {
         auto n = static_cast<const Number*>(object);
         return n->isFloat ? plist_new_real(n->real) : plist_new_uint(static_cast<uint64_t>(n->integer));
@@ -234,18 +246,27 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
     auto d = as<Data>(data, Kind::Data);
     if (!d || d->bytes.isEmpty() || uint64_t(d->bytes.size()) > std::numeric_limits<uint32_t>::max())
         return nullptr;
+    const QByteArray& bytes = d->bytes;
+    const bool mutableContainers = options & kCFPropertyListMutableContainers;
+    if (bplist::View::looksBinary(bytes.constData(), size_t(bytes.size()))) {
+        const Object* list = readBinaryPropertyList(bytes.constData(), size_t(bytes.size()), mutableContainers);
+        if (list && format)
+            *format = kCFPropertyListBinaryFormat_v1_0;
+        return list;
+    }
+    if (std::memchr(bytes.constData(), 0, size_t(bytes.size())))
+        return nullptr;
     // The bytes of a QByteArray are followed by a terminating zero, which
     // libplist's text parser may look for.
-    const QByteArray& bytes = d->bytes;
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
     if (!root)
         return nullptr;
     OwnedPlist owned(root);
-    if (format)
-        *format = plist_is_binary(bytes.constData(), uint32_t(bytes.size())) ? kCFPropertyListBinaryFormat_v1_0
-                                                                            : kCFPropertyListXMLFormat_v1_0;
-    return fromPlist(root, options & kCFPropertyListMutableContainers, 0);
+    const Object* list = fromPlist(root, mutableContainers, 0);
+    if (list && format)
+        *format = kCFPropertyListXMLFormat_v1_0;
+    return list;
 }
 
 CFDataRef CFPropertyListCreateData(CFAllocatorRef, CFPropertyListRef propertyList, CFPropertyListFormat format,
@@ -273,9 +294,18 @@ CFDataRef CFPropertyListCreateData(CFAllocatorRef, CFPropertyListRef propertyLis
     return out;
 }
 
+// A node may come from libplist's binary reader, whose keys cannot all be
+// read back safely: it goes through binary bytes and the bounded reader.
 CFPropertyListRef QSCFCreateFromPlist(plist_t node)
 {
-    return fromPlist(node, false, 0);
+    if (!node)
+        return nullptr;
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(node, &bytes, &length);
+    const Object* object = bytes ? readBinaryPropertyList(bytes, length, false) : nullptr;
+    plist_to_bin_free(bytes);
+    return object;
 }
 
 plist_t QSCFCopyPlist(CFPropertyListRef object)

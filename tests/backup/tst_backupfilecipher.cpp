@@ -18,6 +18,8 @@ private slots:
     void roundTrip();
     void decryptRejectsBadInput_data();
     void decryptRejectsBadInput();
+    void paddingIfPresent_data();
+    void paddingIfPresent();
     void missingFiles_data();
     void missingFiles();
     void encryptWithoutKeyNeverOverwrites();
@@ -122,6 +124,34 @@ void TestBackupFileCipher::decryptRejectsBadInput()
     QCOMPARE(errorOf([&] { backupDecryptFileThrow(m_key, path("stored"), path("out"), nullptr, nullptr); }),
              error);
     QVERIFY(!QFile::exists(path("out")));
+}
+
+// Manifest.db as other tools write it: a padding block is dropped only when
+// it is whole and valid, and whole pages are never cut.
+void TestBackupFileCipher::paddingIfPresent_data()
+{
+    QTest::addColumn<QByteArray>("plain");
+    QTest::addColumn<bool>("padded");
+    QByteArray page(4096, 'p');
+    QTest::newRow("whole pages, padded") << page << true;
+    QTest::newRow("whole pages, no padding") << page << false;
+    page[4095] = 1;
+    QTest::newRow("whole pages ending in 1, no padding") << page << false;
+    page.replace(4080, 16, QByteArray(16, 16));
+    QTest::newRow("whole pages ending like a padding block") << page << false;
+    QTest::newRow("not whole pages, padded") << QByteArray(100, 'x') << true;
+    QTest::newRow("not whole pages, invalid padding kept") << QByteArray(87, 'x') + QByteArray("\2\2\2\2\2\2\2\2\3", 9)
+                                                           << false;
+}
+
+void TestBackupFileCipher::paddingIfPresent()
+{
+    QFETCH(QByteArray, plain);
+    QFETCH(bool, padded);
+    const QByteArray stored = KeybagFixture::encrypt(m_key, plain);
+    write("Manifest.db", padded ? stored : stored.left(plain.size()));
+    backupDecryptFileThrow(m_key, path("Manifest.db"), path("plain.db"), nullptr, nullptr, BackupPadding::IfPresent);
+    QCOMPARE(read("plain.db"), plain);
 }
 
 void TestBackupFileCipher::missingFiles_data()

@@ -48,12 +48,12 @@ struct Fixture
         plain = backup.records;
     }
 
-    QByteArray write()
+    QByteArray write(bool manifestDbPadding = true)
     {
         BackupFixtureManifest manifest;
         manifest.uniqueDeviceId = "udid";
         manifest.deviceName = "Phone";
-        return EncryptedBackupFixture::write(backup, keybag, manifest);
+        return EncryptedBackupFixture::write(backup, keybag, manifest, manifestDbPadding);
     }
 
     std::unique_ptr<BackupManifest> open() const
@@ -98,21 +98,37 @@ void TestBackupManifestCrypto::initTestCase()
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
 }
 
+// The shapes other tools write: Manifest.db without its padding block, file
+// keys one UID away from their NSMutableData, records without ProtectionClass.
 void TestBackupManifestCrypto::unlockAndCopy_data()
 {
     QTest::addColumn<int>("generation");
     QTest::addColumn<int>("dpIterations");
-    QTest::newRow("Manifest.mbdb") << int(Generation::Mbdb) << 0;
-    QTest::newRow("Manifest.db, plain index") << int(Generation::ManifestDb) << 0;
-    QTest::newRow("Manifest.db, encrypted index") << int(Generation::ManifestDb) << 7;
+    QTest::addColumn<bool>("manifestDbPadding");
+    QTest::addColumn<bool>("keyByReference");
+    QTest::addColumn<bool>("protectionClass");
+    QTest::newRow("Manifest.mbdb") << int(Generation::Mbdb) << 0 << true << false << true;
+    QTest::newRow("Manifest.db, plain index") << int(Generation::ManifestDb) << 0 << true << false << true;
+    QTest::newRow("Manifest.db, encrypted index") << int(Generation::ManifestDb) << 7 << true << false << true;
+    QTest::newRow("no padding block") << int(Generation::ManifestDb) << 7 << false << false << true;
+    QTest::newRow("key by reference") << int(Generation::ManifestDb) << 7 << true << true << true;
+    QTest::newRow("no ProtectionClass") << int(Generation::ManifestDb) << 7 << true << false << false;
+    QTest::newRow("all three") << int(Generation::ManifestDb) << 7 << false << true << false;
 }
 
 void TestBackupManifestCrypto::unlockAndCopy()
 {
     QFETCH(int, generation);
     QFETCH(int, dpIterations);
+    QFETCH(bool, manifestDbPadding);
+    QFETCH(bool, keyByReference);
+    QFETCH(bool, protectionClass);
     Fixture f(Generation(generation), KeybagFixture(kPassword, 10, quint32(dpIterations)));
-    const QByteArray manifestKey = f.write();
+    for (BackupFixtureRecord& record : f.backup.records) {
+        record.dataAsDictionary = record.dataByReference = keyByReference;
+        record.omitProtectionClass = !protectionClass;
+    }
+    const QByteArray manifestKey = f.write(manifestDbPadding);
     auto backup = f.open();
     QVERIFY(backup->info.IsEncrypted);
 
@@ -122,6 +138,9 @@ void TestBackupManifestCrypto::unlockAndCopy()
     QCOMPARE(backup->manifestKey, manifestKey);
     QCOMPARE(QFile::exists(f.decryptedPath()), dpIterations > 0);
     QCOMPARE(backup->decryptedManifestDbPath, dpIterations > 0 ? f.decryptedPath() : QString());
+    // Whole database pages, with or without a padding block to drop.
+    if (dpIterations > 0)
+        QCOMPARE(QFileInfo(f.decryptedPath()).size() % 4096, 0);
 
     backup->parseInfo();
     QCOMPARE(backup->items.size(), f.plain.size());
@@ -133,6 +152,7 @@ void TestBackupManifestCrypto::unlockAndCopy()
         backup->copyItemThrow(backup->items.value(name), target, nullptr, nullptr);
         QCOMPARE(readFile(target), record.contents);
         QCOMPARE(QFileInfo(target).lastModified().toSecsSinceEpoch(), qint64(record.lastModified));
+        QCOMPARE(int(backup->items.value(name).protectionClass), EncryptedBackupFixture::kFileClass);
     }
     // A second unlock writes the decrypted copy again.
     if (dpIterations > 0) {

@@ -19,6 +19,8 @@ private slots:
     void unlockWithoutIterationsFails_data();
     void unlockWithoutIterationsFails();
     void unlockNothingToUnwrapAcceptsAnyPassword();
+    void iterationCountsAreCapped_data();
+    void iterationCountsAreCapped();
     void unwrapKeyForClass_data();
     void unwrapKeyForClass();
 };
@@ -45,6 +47,14 @@ void TestKeybag::parseAssignsRecordsToClasses()
     QVERIFY(!c5.tags.contains("ITER"));
     QCOMPARE(info.classKeys.value(2).getInt32("KTYP"), 1u);
     QCOMPARE(info.classKeys.value(2).getInt32("WPKY"), 0u);
+
+    // Class tags are matched whole, never as a piece of a longer text.
+    const _KeybagInfo pieces = parseKeybag(R::record("UUID", "u") + R::record("UUID", "c")
+                                           + R::record("CLAS", R::uint32(1)) + R::record("S WR", "x")
+                                           + R::record("LAS ", "y"));
+    QCOMPARE(pieces.attributes.value("S WR"), QByteArray("x"));
+    QCOMPARE(pieces.attributes.value("LAS "), QByteArray("y"));
+    QVERIFY(!pieces.classKeys.value(1).tags.contains("S WR"));
 }
 
 void TestKeybag::parseStopsAtDamagedRecord_data()
@@ -117,6 +127,43 @@ void TestKeybag::unlockWithoutIterationsFails()
         + R::record("WPKY", QByteArray(40, 'w'));
     _KeybagInfo info = parseKeybag(data);
     QVERIFY(!unlockWithPasscode("anything", info));
+}
+
+void TestKeybag::iterationCountsAreCapped_data()
+{
+    QTest::addColumn<quint32>("iterations");
+    QTest::addColumn<quint32>("dpIterations");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("ITER over the cap") << 100000001u << 0u
+                                       << "The backup's keybag asks for 100000001 rounds of ITER, more than the "
+                                          "100000000 that any phone uses: the keybag is damaged.";
+    QTest::newRow("DPIC over the cap") << 1u << 0xFFFFFFFFu
+                                       << "The backup's keybag asks for 4294967295 rounds of DPIC, more than the "
+                                          "100000000 that any phone uses: the keybag is damaged.";
+}
+
+// A hostile count fails at once instead of keeping the unlock busy for hours.
+void TestKeybag::iterationCountsAreCapped()
+{
+    QFETCH(quint32, iterations);
+    QFETCH(quint32, dpIterations);
+    QFETCH(QString, error);
+    // Built with small counts, then given the large ones: building derives the key.
+    KeybagFixture fixture("pw", 10, 5);
+    fixture.addClass(1);
+    QByteArray bytes = fixture.bytes();
+    bytes.replace(R::record("ITER", R::uint32(10)), R::record("ITER", R::uint32(iterations)));
+    if (dpIterations)
+        bytes.replace(R::record("DPIC", R::uint32(5)), R::record("DPIC", R::uint32(dpIterations)));
+    _KeybagInfo info = parseKeybag(bytes);
+    QString thrown;
+    try {
+        unlockWithPasscode("pw", info);
+    } catch (const std::runtime_error& e) {
+        thrown = QString::fromUtf8(e.what());
+    }
+    QCOMPARE(thrown, error);
+    QVERIFY(!info.hasClassKey());
 }
 
 void TestKeybag::unlockNothingToUnwrapAcceptsAnyPassword()

@@ -1,4 +1,5 @@
 // The CoreFoundation stand-in's own behaviour, through its C interface.
+#include "bplistfixture.h"
 #include "cfstandin.h"
 
 #include <QTest>
@@ -38,6 +39,7 @@ private slots:
     void timeZones();
     void dataRanges();
     void propertyListFormatAndOptions();
+    void sharedObjectsOfMutableLists();
     void plistBridge();
 };
 
@@ -239,8 +241,64 @@ void TestCoreFoundation::propertyListFormatAndOptions()
         CFRelease(o);
 }
 
+// An object reached many ways is shared when the list is immutable; mutable
+// containers are built per reference, and a list that would need more of
+// them than it could hold is refused instead of filling the memory.
+void TestCoreFoundation::sharedObjectsOfMutableLists()
+{
+    using B = BplistFixture;
+    const auto read = [](const QByteArray& bytes, CFOptionFlags options) {
+        CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
+        CFTypeRef list = CFPropertyListCreateWithData(nullptr, data, options, nullptr, nullptr);
+        CFRelease(data);
+        return list;
+    };
+    B twice;
+    twice.add(B::array({1, 1}));
+    twice.add(B::array({2}));
+    twice.add(B::ascii("x"));
+    CFArrayRef outer = static_cast<CFArrayRef>(read(twice.bytes(), kCFPropertyListMutableContainers));
+    QVERIFY(outer);
+    auto first = static_cast<CFMutableArrayRef>(const_cast<void*>(CFArrayGetValueAtIndex(outer, 0)));
+    CFArrayAppendValue(first, kCFBooleanTrue);
+    QCOMPARE(CFArrayGetCount(static_cast<CFArrayRef>(CFArrayGetValueAtIndex(outer, 1))), CFIndex(1));
+    CFRelease(outer);
+
+    B doubling;
+    for (int i = 0; i < 40; ++i)
+        doubling.add(B::array({i + 1, i + 1}));
+    doubling.add(B::ascii("leaf"));
+    CFTypeRef shared = read(doubling.bytes(), 0);
+    QVERIFY(shared);
+    CFRelease(shared);
+    QVERIFY(!read(doubling.bytes(), kCFPropertyListMutableContainers));
+}
+
 void TestCoreFoundation::plistBridge()
 {
+    // libplist's binary reader keeps a key with U+0000 that its own key
+    // getter would abort on; the bridge keeps it whole.
+    const QByteArray zeroKey = [] {
+        BplistFixture b;
+        b.add(BplistFixture::dict({1}, {2}));
+        b.add(BplistFixture::utf16(QString("a") + QChar(0)));
+        b.add(BplistFixture::integer(1));
+        return b.bytes();
+    }();
+    plist_t parsed = nullptr;
+    plist_from_memory(zeroKey.constData(), uint32_t(zeroKey.size()), &parsed);
+    QVERIFY(parsed);
+    CFTypeRef fromParsed = QSCFCreateFromPlist(parsed);
+    QVERIFY(fromParsed);
+    const void* keys[1] = {nullptr};
+    const void* values[1] = {nullptr};
+    QCOMPARE(CFDictionaryGetCount(static_cast<CFDictionaryRef>(fromParsed)), CFIndex(1));
+    CFDictionaryGetKeysAndValues(static_cast<CFDictionaryRef>(fromParsed), keys, values);
+    QCOMPARE(CFStringGetLength(static_cast<CFStringRef>(keys[0])), CFIndex(2));
+    CFRelease(fromParsed);
+    plist_free(parsed);
+
+
     plist_t node = plist_new_dict();
     plist_dict_set_item(node, "n", plist_new_uint(uint64_t(-7)));
     plist_dict_set_item(node, "u", plist_new_uid(4));

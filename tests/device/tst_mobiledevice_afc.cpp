@@ -158,7 +158,18 @@ void TestMobileDeviceAfc::replies_data()
     QTest::newRow("status of a lock is its result") << "lock" << status(9) << "lock 9";
     QTest::newRow("unknown operation") << "remove" << reply(5, le64(77))
                                        << "error: read AFC failed, Unknown operation code received 5, param1=77.";
-    QTest::newRow("length 40 or less has no body") << "list" << reply(2, QByteArray(), 12) << "list []";
+    QTest::newRow("packet length below the header")
+        << "list" << reply(2, QByteArray(), 12)
+        << "error: read AFC failed, the reply's header length 40 disagrees with its packet length 12.";
+    QTest::newRow("header length below the header")
+        << "list" << QByteArray("CFA6LPAA") + le64(42) + le64(39) + le64(0) + le64(2) + "a\0"
+        << "error: read AFC failed, the reply's header length 39 disagrees with its packet length 42.";
+    QTest::newRow("header length beyond the packet")
+        << "list" << QByteArray("CFA6LPAA") + le64(42) + le64(43) + le64(0) + le64(2) + "a\0"
+        << "error: read AFC failed, the reply's header length 43 disagrees with its packet length 42.";
+    QTest::newRow("wrong magic") << "list" << "CFA6LPAB" + reply(2, "a\0").mid(8)
+                                 << "error: read AFC failed, the reply does not start with CFA6LPAA.";
+    QTest::newRow("header length 40, no body") << "list" << reply(2, QByteArray()) << "list []";
     QTest::newRow("oversized body refused")
         << "list" << reply(2, QByteArray(), 0x7FFFFFFF)
         << "error: read AFC failed, the announced length 2147483607 exceeds the limit of 67108864 bytes.";

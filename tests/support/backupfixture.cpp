@@ -267,7 +267,7 @@ QByteArray BackupFixture::mbfileArchive(const BackupFixtureRecord& r)
                 dataClass = objects.add(classObject("NSMutableData", "NSData"));
             plist_t wrapped = plist_new_dict();
             plist_dict_set_item(wrapped, "$class", plist_new_uid(dataClass));
-            plist_dict_set_item(wrapped, "NS.data", data);
+            plist_dict_set_item(wrapped, "NS.data", r.dataByReference ? plist_new_uid(objects.add(data)) : data);
             data = wrapped;
         }
         plist_dict_set_item(file, key, plist_new_uid(objects.add(data)));
@@ -282,7 +282,8 @@ QByteArray BackupFixture::mbfileArchive(const BackupFixtureRecord& r)
     setUint(file, "LastStatusChange", r.lastStatusChange);
     setUint(file, "Birth", r.birth);
     setUint(file, "Size", quint64(r.storedSize()));
-    setUint(file, "ProtectionClass", quint8(r.protectionClass));
+    if (!r.omitProtectionClass)
+        setUint(file, "ProtectionClass", quint8(r.protectionClass));
     plist_dict_set_item(file, "$class", plist_new_uid(objects.add(classObject("MBFile", "NSObject"))));
 
     Plist root = own(plist_new_dict());

@@ -36,6 +36,10 @@ struct BackupFixtureRecord
     QList<QPair<QByteArray, QByteArray>> properties; // Manifest.mbdb only
     // Manifest.db: Digest and EncryptionKey as {"NS.data": bytes} dictionaries.
     bool dataAsDictionary = false;
+    // Manifest.db: "NS.data" a UID of the bytes in "$objects" (with dataAsDictionary).
+    bool dataByReference = false;
+    // Manifest.db: no ProtectionClass key in the archive.
+    bool omitProtectionClass = false;
     // Manifest.db: this value in the `file` column in place of the archive.
     std::optional<QByteArray> fileColumn;
 

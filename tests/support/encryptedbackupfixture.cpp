@@ -22,7 +22,7 @@ void rewrite(const QString& path, const std::function<QByteArray(const QByteArra
 } // namespace
 
 QByteArray EncryptedBackupFixture::write(BackupFixture& backup, const KeybagFixture& keybag,
-                                         BackupFixtureManifest manifest)
+                                         BackupFixtureManifest manifest, bool manifestDbPadding)
 {
     for (BackupFixtureRecord& record : backup.records) {
         if (record.isFolder())
@@ -41,7 +41,11 @@ QByteArray EncryptedBackupFixture::write(BackupFixture& backup, const KeybagFixt
     if (encryptedIndex) {
         manifestKey = KeybagFixture::randomBytes(32);
         rewrite(backup.folder() + QStringLiteral("/Manifest.db"),
-                [&](const QByteArray& plain) { return KeybagFixture::encrypt(manifestKey, plain); });
+                [&](const QByteArray& plain) {
+                    const QByteArray stored = KeybagFixture::encrypt(manifestKey, plain);
+                    // Whole pages leave a whole block of padding to drop.
+                    return manifestDbPadding ? stored : stored.left(plain.size());
+                });
         manifest.manifestKey = keybag.wrappedKeyForClass(kFileClass, manifestKey);
     }
     manifest.isEncrypted = true;

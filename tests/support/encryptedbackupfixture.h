@@ -14,6 +14,8 @@ struct EncryptedBackupFixture
     static const int kFileClass = 3;
 
     // Encrypts the records of `backup` in place and writes the whole folder.
-    // Returns the key of Manifest.db (empty when it is not encrypted).
-    static QByteArray write(BackupFixture& backup, const KeybagFixture& keybag, BackupFixtureManifest manifest);
+    // Returns the key of Manifest.db (empty when it is not encrypted), which
+    // is written with its padding block, or without one as some tools do.
+    static QByteArray write(BackupFixture& backup, const KeybagFixture& keybag, BackupFixtureManifest manifest,
+                            bool manifestDbPadding = true);
 };

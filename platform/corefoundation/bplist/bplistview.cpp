@@ -1,0 +1,308 @@
+// The binary property list, version 00. All numbers are big-endian.
+//
+//   OFFSET            SIZE            MEANING
+//   0                 8               "bplist00"
+//   8                 ...             the objects, each a marker byte and its content
+//   T                 N * O           the offset table: the offset of object i at T + i * O
+//   size - 32         6               unused
+//   size - 26         1               sort version (ignored)
+//   size - 25         1               O, the width of an offset table entry, 1..8
+//   size - 24         1               R, the width of an object reference, 1..8
+//   size - 23         8               N, the number of objects
+//   size - 15         8               the top object's reference, below N
+//   size - 7          8               T, the offset of the offset table
+//
+// An object's marker: the high nibble its kind, the low nibble n its size or
+// count. A count of 15 is followed by an integer object holding the count.
+//
+//   MARKER  CONTENT
+//   0x00    null            0x08 false          0x09 true
+//   0x1n    integer of 2^n bytes, n <= 4
+//   0x2n    real of 2^n bytes, n = 2 or 3
+//   0x33    date: 8-byte real, seconds since 2001-01-01
+//   0x4n    data of n bytes
+//   0x5n    ASCII string of n bytes
+//   0x6n    UTF-16 string of n code units
+//   0x8n    keyed-archiver UID of n + 1 bytes
+//   0xAn    array of n references, R bytes each
+//   0xCn    set of n references
+//   0xDn    dictionary of n key references, then n value references
+//
+// Every offset, count and reference is checked before it is used: objects
+// and their content must lie between the header and the offset table, which
+// must lie before the trailer. checkTree bounds the walk from object to
+// object: nesting depth, containers that hold themselves, and each object
+// visited once however many containers refer to it.
+#include "bplistview.h"
+
+#include <cstring>
+
+namespace bplist {
+
+namespace {
+
+constexpr uint64_t kHeaderSize = 8;
+constexpr uint64_t kTrailerSize = 32;
+
+} // namespace
+
+bool View::looksBinary(const void* bytes, size_t size)
+{
+    return size >= 6 && std::memcmp(bytes, "bplist", 6) == 0;
+}
+
+uint64_t View::readUnsigned(uint64_t offset, unsigned width) const
+{
+    uint64_t value = 0;
+    for (unsigned i = 0; i < width; ++i)
+        value = value << 8 | m_bytes[offset + i];
+    return value;
+}
+
+bool View::open(const void* bytes, size_t size, std::string& error)
+{
+    m_bytes = static_cast<const uint8_t*>(bytes);
+    m_objectCount = 0;
+    if (size < kHeaderSize + kTrailerSize || std::memcmp(bytes, "bplist00", kHeaderSize) != 0) {
+        error = "not a binary property list of version 00";
+        return false;
+    }
+    const uint64_t trailer = size - kTrailerSize;
+    const unsigned offsetSize = m_bytes[trailer + 6];
+    const unsigned refSize = m_bytes[trailer + 7];
+    const uint64_t count = readUnsigned(trailer + 8, 8);
+    const uint64_t top = readUnsigned(trailer + 16, 8);
+    const uint64_t table = readUnsigned(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8) {
+        error = "offset or reference width out of range in the trailer";
+        return false;
+    }
+    if (count < 1 || top >= count) {
+        error = "object count or top object out of range in the trailer";
+        return false;
+    }
+    // The table lies between the objects and the trailer.
+    if (table < kHeaderSize || count > trailer / offsetSize || !fitsIn(table, count * offsetSize, trailer)) {
+        error = "offset table outside the file (offset " + std::to_string(table) + ")";
+        return false;
+    }
+    m_objectsEnd = table;
+    m_tableOffset = table;
+    m_objectCount = count;
+    m_top = top;
+    m_offsetSize = offsetSize;
+    m_refSize = refSize;
+    return true;
+}
+
+bool View::object(uint64_t ref, Object& out) const
+{
+    if (ref >= m_objectCount)
+        return false;
+    uint64_t at = readUnsigned(m_tableOffset + ref * m_offsetSize, m_offsetSize);
+    if (at < kHeaderSize || at >= m_objectsEnd)
+        return false;
+    const uint8_t marker = m_bytes[at++];
+    const unsigned high = marker >> 4;
+    const unsigned low = marker & 0x0f;
+
+    uint64_t count = low;
+    const bool counted = high == 0x4 || high == 0x5 || high == 0x6 || high == 0xA || high == 0xC || high == 0xD;
+    if (counted && low == 0x0f) {
+        if (at >= m_objectsEnd || (m_bytes[at] >> 4) != 0x1 || (m_bytes[at] & 0x0f) > 3)
+            return false;
+        const unsigned width = 1u << (m_bytes[at] & 0x0f);
+        ++at;
+        if (!fitsIn(at, width, m_objectsEnd))
+            return false;
+        count = readUnsigned(at, width);
+        at += width;
+    }
+
+    uint64_t size = 0; // content bytes
+    switch (high) {
+    case 0x0:
+        if (marker != 0x00 && marker != 0x08 && marker != 0x09)
+            return false;
+        out.kind = marker == 0x00 ? Kind::Null : (marker == 0x08 ? Kind::False : Kind::True);
+        break;
+    case 0x1:
+        if (low > 4)
+            return false;
+        out.kind = Kind::Integer;
+        size = count = 1u << low;
+        break;
+    case 0x2:
+        if (low != 2 && low != 3)
+            return false;
+        out.kind = Kind::Real;
+        size = count = 1u << low;
+        break;
+    case 0x3:
+        if (low != 3)
+            return false;
+        out.kind = Kind::Date;
+        size = count = 8;
+        break;
+    case 0x4:
+    case 0x5:
+        out.kind = high == 0x4 ? Kind::Data : Kind::Ascii;
+        size = count;
+        break;
+    case 0x6:
+        if (count > m_objectsEnd / 2)
+            return false;
+        out.kind = Kind::Utf16;
+        size = count * 2;
+        break;
+    case 0x8:
+        out.kind = Kind::Uid;
+        size = count = low + 1;
+        break;
+    case 0xA:
+    case 0xC:
+        if (count > m_objectsEnd / m_refSize)
+            return false;
+        out.kind = high == 0xA ? Kind::Array : Kind::Set;
+        size = count * m_refSize;
+        break;
+    case 0xD:
+        if (count > m_objectsEnd / (2 * m_refSize))
+            return false;
+        out.kind = Kind::Dictionary;
+        size = count * 2 * m_refSize;
+        break;
+    default:
+        return false;
+    }
+    if (!fitsIn(at, size, m_objectsEnd))
+        return false;
+    out.count = count;
+    out.content = at;
+    return true;
+}
+
+bool View::reference(const Object& container, uint64_t index, uint64_t& ref) const
+{
+    const uint64_t refs = container.kind == Kind::Dictionary ? 2 * container.count : container.count;
+    if ((container.kind != Kind::Array && container.kind != Kind::Set && container.kind != Kind::Dictionary)
+        || index >= refs)
+        return false;
+    ref = readUnsigned(container.content + index * m_refSize, m_refSize);
+    return ref < m_objectCount;
+}
+
+bool View::integer(const Object& o, int64_t& out) const
+{
+    if (o.kind != Kind::Integer)
+        return false;
+    // A 16-byte integer keeps its value in the low 8 bytes.
+    const uint64_t width = o.count > 8 ? 8 : o.count;
+    const uint64_t bits = readUnsigned(o.content + o.count - width, unsigned(width));
+    out = static_cast<int64_t>(bits);
+    return true;
+}
+
+bool View::real(const Object& o, double& out) const
+{
+    if (o.kind != Kind::Real && o.kind != Kind::Date)
+        return false;
+    const uint64_t bits = readUnsigned(o.content, unsigned(o.count));
+    if (o.count == 4) {
+        const uint32_t narrow = uint32_t(bits);
+        float f;
+        std::memcpy(&f, &narrow, sizeof f);
+        out = f;
+    } else {
+        std::memcpy(&out, &bits, sizeof out);
+    }
+    return true;
+}
+
+bool View::uid(const Object& o, uint64_t& out) const
+{
+    if (o.kind != Kind::Uid || o.count > 8)
+        return false;
+    out = readUnsigned(o.content, unsigned(o.count));
+    return true;
+}
+
+namespace {
+
+enum : uint8_t { kUnseen, kOnPath, kChecked };
+
+bool checkObject(const View& view, uint64_t ref, int depth, std::vector<uint8_t>& state, bool mustBeString)
+{
+    if (state[ref] == kChecked && !mustBeString)
+        return true;
+    Object o;
+    if (state[ref] == kOnPath || depth > View::kMaxDepth || !view.object(ref, o))
+        return false;
+    constexpr uint64_t kMaxLength = 0x7fffffff;
+    switch (o.kind) {
+    case Kind::Null:
+        return false;
+    case Kind::Data:
+    case Kind::Ascii:
+    case Kind::Utf16:
+        if (o.count > kMaxLength)
+            return false;
+        break;
+    case Kind::Uid: {
+        uint64_t v = 0;
+        if (!view.uid(o, v) || v > 0xffffffffu)
+            return false;
+        break;
+    }
+    case Kind::Array:
+    case Kind::Set:
+    case Kind::Dictionary: {
+        if (mustBeString)
+            return false;
+        state[ref] = kOnPath;
+        const uint64_t keys = o.kind == Kind::Dictionary ? o.count : 0;
+        const uint64_t refs = o.kind == Kind::Dictionary ? 2 * o.count : o.count;
+        for (uint64_t i = 0; i < refs; ++i) {
+            uint64_t child = 0;
+            if (!view.reference(o, i, child) || !checkObject(view, child, depth + 1, state, i < keys))
+                return false;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    if (mustBeString && o.kind != Kind::Ascii && o.kind != Kind::Utf16)
+        return false;
+    state[ref] = kChecked;
+    return true;
+}
+
+} // namespace
+
+bool View::checkTree(std::vector<uint8_t>& state) const
+{
+    state.assign(size_t(m_objectCount), kUnseen);
+    return checkObject(*this, m_top, 0, state, false);
+}
+
+bool View::isAscii(uint64_t ref, std::string_view text) const
+{
+    Object o;
+    return object(ref, o) && o.kind == Kind::Ascii && o.count == text.size()
+        && std::memcmp(content(o), text.data(), text.size()) == 0;
+}
+
+bool View::find(const Object& dictionary, std::string_view key, uint64_t& valueRef) const
+{
+    if (dictionary.kind != Kind::Dictionary)
+        return false;
+    for (uint64_t i = 0; i < dictionary.count; ++i) {
+        uint64_t keyRef = 0;
+        if (reference(dictionary, i, keyRef) && isAscii(keyRef, key))
+            return reference(dictionary, dictionary.count + i, valueRef);
+    }
+    return false;
+}
+
+} // namespace bplist

@@ -1,0 +1,90 @@
+// A bounded, read-only view over the bytes of a binary property list
+// ("bplist00"): the trailer, the offset table and each object's marker,
+// count and content, every one checked against the bytes before it is used.
+// It builds nothing; the CoreFoundation stand-in builds its objects on it and
+// the backup index decodes its records straight from it. Plain C++, no Qt.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bplist {
+
+// The one bounds test: does [offset, offset + size) lie inside [0, limit)?
+// It never computes offset + size, which could wrap around.
+inline bool fitsIn(uint64_t offset, uint64_t size, uint64_t limit)
+{
+    return offset <= limit && size <= limit - offset;
+}
+
+enum class Kind : uint8_t { Null, False, True, Integer, Real, Date, Data, Ascii, Utf16, Uid, Array, Set, Dictionary };
+
+// One object as its marker describes it. `count` is the number of content
+// bytes for integers, reals, dates, data, ASCII strings and UIDs; of UTF-16
+// code units for UTF-16 strings; of items for arrays and sets; of key-value
+// pairs for dictionaries. `content` is the offset of its first content byte.
+struct Object
+{
+    Kind kind = Kind::Null;
+    uint64_t count = 0;
+    uint64_t content = 0;
+};
+
+class View
+{
+public:
+    // True when the bytes start with "bplist" (of any version).
+    static bool looksBinary(const void* bytes, size_t size);
+
+    // Checks the header, the trailer and the offset table; false with a
+    // message naming what is wrong. The bytes must outlive the view.
+    bool open(const void* bytes, size_t size, std::string& error);
+
+    uint64_t objectCount() const { return m_objectCount; }
+    uint64_t top() const { return m_top; }
+
+    // The object `ref` with its content inside the object area; false for a
+    // reference out of range, an unknown marker or content out of bounds.
+    bool object(uint64_t ref, Object& out) const;
+    // The `index`-th reference of an array or set, or of a dictionary (keys
+    // first, then values: a dictionary has 2 * count references); false when
+    // out of range or naming no object.
+    bool reference(const Object& container, uint64_t index, uint64_t& ref) const;
+
+    // Integers: 1, 2 and 4 bytes unsigned, 8 bytes signed, 16 bytes by their
+    // low 8 bytes. Reals and dates as doubles. UIDs of up to 8 bytes.
+    bool integer(const Object& o, int64_t& out) const;
+    bool real(const Object& o, double& out) const;
+    bool uid(const Object& o, uint64_t& out) const;
+    // The content bytes of data, ASCII and UTF-16 (big-endian) strings.
+    const uint8_t* content(const Object& o) const { return m_bytes + o.content; }
+
+    // Walks every object reachable from the top once: each must be readable
+    // and not null, every dictionary key a string, every UID 32 bits, every
+    // data or string shorter than 2^31, no container may hold itself and no
+    // nesting be deeper than kMaxDepth. A list that passes can be built
+    // whole. `state` is scratch space, reused between calls.
+    static constexpr int kMaxDepth = 512;
+    bool checkTree(std::vector<uint8_t>& state) const;
+
+    // Is object `ref` an ASCII string equal to `text`?
+    bool isAscii(uint64_t ref, std::string_view text) const;
+    // The value of the dictionary's ASCII key `key`.
+    bool find(const Object& dictionary, std::string_view key, uint64_t& valueRef) const;
+
+private:
+    uint64_t readUnsigned(uint64_t offset, unsigned width) const;
+
+    const uint8_t* m_bytes = nullptr;
+    uint64_t m_objectsEnd = 0; // objects lie in [8, m_objectsEnd): the offset table follows them
+    uint64_t m_tableOffset = 0;
+    uint64_t m_objectCount = 0;
+    uint64_t m_top = 0;
+    unsigned m_offsetSize = 0;
+    unsigned m_refSize = 0;
+};
+
+} // namespace bplist
