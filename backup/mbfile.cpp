@@ -29,6 +29,7 @@
 #include "mbfile.h"
 
 #include "cftype.h"
+#include "mbfiledecoder.h"
 
 #include <QStringList>
 #include <QtEndian>
@@ -67,6 +68,12 @@ qint64 int64Value(const QHash<QString, CFType>& object, const char* key)
 namespace MBFile {
 
 void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
+{
+    if (!g_decodeMbFileDirect(bytes, item))
+        readArchiveThroughObjects(bytes, item);
+}
+
+void readArchiveThroughObjects(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
 {
     const CFType archive = CFType::createCFPropertyList(bytes);
     const QHash<QString, CFType> object = archive.NSKeyedArchiver();

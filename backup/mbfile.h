@@ -11,8 +11,12 @@ namespace MBFile {
 
 // Fills the fields of `item` that the archive's root object carries (all but
 // domain and path). Bytes that are no property list, or an archive without a
-// root, leave them at their defaults.
+// root, leave them at their defaults. Decoded straight from the bytes where
+// it can be (mbfiledecoder.h), else through property-list objects.
 void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item);
+// The same, always through property-list objects: the reference that the
+// direct decoder must match.
+void readArchiveThroughObjects(const QByteArray& bytes, MBDBParser::_MBDBItem& item);
 
 // The record's archive as binary property-list bytes; empty when it cannot
 // be serialised. The link target and the inode's upper word are not kept.

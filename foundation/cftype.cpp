@@ -8,9 +8,11 @@ using cfcall::call;
 
 namespace {
 
-CFTypeID typeIdOf(const char* typeIdFunction)
+// The type ID that the function `name` gives, 0 when it is missing.
+template <typename Name>
+CFTypeID typeIdOf(Name name)
 {
-    return call<CFTypeID()>(typeIdFunction, CFTypeID(0));
+    return call<CFTypeID()>(name, CFTypeID(0));
 }
 
 // A zone made for one conversion, released afterwards.
@@ -21,7 +23,7 @@ public:
     ~OwnedZone()
     {
         if (m_zone)
-            cfcall::run<void(CFTypeRef)>("CFRelease", static_cast<CFTypeRef>(m_zone));
+            cfcall::run<void(CFTypeRef)>([] { return "CFRelease"; }, static_cast<CFTypeRef>(m_zone));
     }
     OwnedZone(const OwnedZone&) = delete;
     OwnedZone& operator=(const OwnedZone&) = delete;
@@ -36,13 +38,13 @@ private:
 CFTypePrivacy::CFTypePrivacy(const void* object, bool adopt) : m_object(object)
 {
     if (m_object && !adopt)
-        cfcall::run<CFTypeRef(CFTypeRef)>("CFRetain", m_object);
+        cfcall::run<CFTypeRef(CFTypeRef)>([] { return "CFRetain"; }, m_object);
 }
 
 CFTypePrivacy::~CFTypePrivacy()
 {
     if (m_object)
-        cfcall::run<void(CFTypeRef)>("CFRelease", m_object);
+        cfcall::run<void(CFTypeRef)>([] { return "CFRelease"; }, m_object);
 }
 
 CFType::CFType() = default;
@@ -63,28 +65,25 @@ const void* CFType::ref() const
 quint64 CFType::typeId() const
 {
     if (!ref())
-        return typeIdOf("CFNullGetTypeID");
-    return call<CFTypeID(CFTypeRef)>("CFGetTypeID", CFTypeID(0), ref());
+        return typeIdOf([] { return "CFNullGetTypeID"; });
+    return call<CFTypeID(CFTypeRef)>([] { return "CFGetTypeID"; }, CFTypeID(0), ref());
 }
 
 // A null value is of no tested type (its type is CoreFoundation's null type),
 // and neither is anything when a type function is missing.
-bool CFType::isType(const char* typeIdFunction) const
+bool CFType::isType(quint64 wanted) const
 {
-    if (!ref())
-        return false;
-    const CFTypeID wanted = typeIdOf(typeIdFunction);
-    return wanted != 0 && typeId() == wanted;
+    return ref() && wanted != 0 && typeId() == wanted;
 }
 
-bool CFType::isCFString() const { return isType("CFStringGetTypeID"); }
-bool CFType::isCFNumber() const { return isType("CFNumberGetTypeID"); }
-bool CFType::isCFBoolean() const { return isType("CFBooleanGetTypeID"); }
-bool CFType::isCFDate() const { return isType("CFDateGetTypeID"); }
-bool CFType::isCFData() const { return isType("CFDataGetTypeID"); }
-bool CFType::isCFKeyedArchiverUID() const { return isType("_CFKeyedArchiverUIDGetTypeID"); }
-bool CFType::isCFDictionary() const { return isType("CFDictionaryGetTypeID"); }
-bool CFType::isCFArray() const { return isType("CFArrayGetTypeID"); }
+bool CFType::isCFString() const { return isType(typeIdOf([] { return "CFStringGetTypeID"; })); }
+bool CFType::isCFNumber() const { return isType(typeIdOf([] { return "CFNumberGetTypeID"; })); }
+bool CFType::isCFBoolean() const { return isType(typeIdOf([] { return "CFBooleanGetTypeID"; })); }
+bool CFType::isCFDate() const { return isType(typeIdOf([] { return "CFDateGetTypeID"; })); }
+bool CFType::isCFData() const { return isType(typeIdOf([] { return "CFDataGetTypeID"; })); }
+bool CFType::isCFKeyedArchiverUID() const { return isType(typeIdOf([] { return "_CFKeyedArchiverUIDGetTypeID"; })); }
+bool CFType::isCFDictionary() const { return isType(typeIdOf([] { return "CFDictionaryGetTypeID"; })); }
+bool CFType::isCFArray() const { return isType(typeIdOf([] { return "CFArrayGetTypeID"; })); }
 
 QString CFType::CFStringQString() const
 {
@@ -94,14 +93,14 @@ QString CFType::CFStringQString() const
     const auto string = static_cast<CFStringRef>(ref());
     const CFRange all{0, CFIndex(int(CFStringLength()))};
     CFIndex needed = 0;
-    const CFIndex converted = call<GetBytes>("CFStringGetBytes", CFIndex(0), string, all,
+    const CFIndex converted = call<GetBytes>([] { return "CFStringGetBytes"; }, CFIndex(0), string, all,
                                              CFStringEncoding(kCFStringEncodingUTF8), uint8_t('?'), Boolean(0),
                                              static_cast<uint8_t*>(nullptr), CFIndex(0), &needed);
     if (converted <= 0 || needed <= 0)
         return QString();
     std::vector<uint8_t> buffer(static_cast<size_t>(needed));
     CFIndex written = 0;
-    if (call<GetBytes>("CFStringGetBytes", CFIndex(0), string, all, CFStringEncoding(kCFStringEncodingUTF8),
+    if (call<GetBytes>([] { return "CFStringGetBytes"; }, CFIndex(0), string, all, CFStringEncoding(kCFStringEncodingUTF8),
                        uint8_t('?'), Boolean(0), buffer.data(), needed, &written)
         <= 0)
         return QString();
@@ -112,7 +111,7 @@ long CFType::CFStringLength() const
 {
     if (!isCFString())
         return 0;
-    return call<CFIndex(CFStringRef)>("CFStringGetLength", CFIndex(0), static_cast<CFStringRef>(ref()));
+    return call<CFIndex(CFStringRef)>([] { return "CFStringGetLength"; }, CFIndex(0), static_cast<CFStringRef>(ref()));
 }
 
 template <typename T>
@@ -122,7 +121,7 @@ T CFType::numberValue(CFNumberType type, T def) const
         return def;
     T out = def;
     const Boolean exact =
-        call<Boolean(CFNumberRef, CFNumberType, void*)>("CFNumberGetValue", Boolean(0),
+        call<Boolean(CFNumberRef, CFNumberType, void*)>([] { return "CFNumberGetValue"; }, Boolean(0),
                                                         static_cast<CFNumberRef>(ref()), type, static_cast<void*>(&out));
     return exact ? out : def;
 }
@@ -139,7 +138,7 @@ bool CFType::CFNumberBool(bool def) const
     if (!isCFBoolean())
         return def;
     uint8_t byte = def ? 1 : 0;
-    call<Boolean(CFNumberRef, CFNumberType, void*)>("CFNumberGetValue", Boolean(0), static_cast<CFNumberRef>(ref()),
+    call<Boolean(CFNumberRef, CFNumberType, void*)>([] { return "CFNumberGetValue"; }, Boolean(0), static_cast<CFNumberRef>(ref()),
                                                     CFNumberType(kCFNumberSInt8Type), static_cast<void*>(&byte));
     return byte != 0;
 }
@@ -150,7 +149,7 @@ QByteArray CFType::CFDataBytes() const
     if (n <= 0)
         return QByteArray();
     QByteArray bytes(n, '\0');
-    cfcall::run<void(CFDataRef, CFRange, uint8_t*)>("CFDataGetBytes", static_cast<CFDataRef>(ref()),
+    cfcall::run<void(CFDataRef, CFRange, uint8_t*)>([] { return "CFDataGetBytes"; }, static_cast<CFDataRef>(ref()),
                                                     CFRange{0, CFIndex(n)},
                                                     reinterpret_cast<uint8_t*>(bytes.data()));
     return bytes;
@@ -160,7 +159,7 @@ long CFType::CFDataLength() const
 {
     if (!isCFData())
         return 0;
-    return call<CFIndex(CFDataRef)>("CFDataGetLength", CFIndex(0), static_cast<CFDataRef>(ref()));
+    return call<CFIndex(CFDataRef)>([] { return "CFDataGetLength"; }, CFIndex(0), static_cast<CFDataRef>(ref()));
 }
 
 QDateTime CFType::CFDateToDateTime(CFTimeZoneRef zone) const
@@ -168,9 +167,9 @@ QDateTime CFType::CFDateToDateTime(CFTimeZoneRef zone) const
     if (!isCFDate())
         return QDateTime();
     const double at =
-        call<CFAbsoluteTime(CFDateRef)>("CFDateGetAbsoluteTime", CFAbsoluteTime(0), static_cast<CFDateRef>(ref()));
+        call<CFAbsoluteTime(CFDateRef)>([] { return "CFDateGetAbsoluteTime"; }, CFAbsoluteTime(0), static_cast<CFDateRef>(ref()));
     const CFGregorianDate none{0, 0, 0, 0, 0, 0.0};
-    const CFGregorianDate g = call<CFGregorianDate(CFAbsoluteTime, CFTimeZoneRef)>("CFAbsoluteTimeGetGregorianDate",
+    const CFGregorianDate g = call<CFGregorianDate(CFAbsoluteTime, CFTimeZoneRef)>([] { return "CFAbsoluteTimeGetGregorianDate"; },
                                                                                    none, at, zone);
     const QDate date(g.year, g.month, g.day);
     const QTime time(g.hour, g.minute, int(std::trunc(g.second)), 0);
@@ -185,7 +184,7 @@ QDateTime CFType::CFDateToDateTime(QString zoneName) const
         return CFDateToDateTime(static_cast<CFTimeZoneRef>(nullptr));
     const CFType name = createCFString(zoneName);
     OwnedZone zone(call<CFTimeZoneRef(CFAllocatorRef, CFStringRef, Boolean)>(
-        "CFTimeZoneCreateWithName", static_cast<CFTimeZoneRef>(nullptr), static_cast<CFAllocatorRef>(nullptr),
+        [] { return "CFTimeZoneCreateWithName"; }, static_cast<CFTimeZoneRef>(nullptr), static_cast<CFAllocatorRef>(nullptr),
         static_cast<CFStringRef>(name.ref()), Boolean(1)));
     return CFDateToDateTime(zone.get());
 }
@@ -193,7 +192,7 @@ QDateTime CFType::CFDateToDateTime(QString zoneName) const
 QDateTime CFType::CFDateToDateTime(int secondsFromGMT) const
 {
     OwnedZone zone(call<CFTimeZoneRef(CFAllocatorRef, CFTimeInterval)>(
-        "CFTimeZoneCreateWithTimeIntervalFromGMT", static_cast<CFTimeZoneRef>(nullptr),
+        [] { return "CFTimeZoneCreateWithTimeIntervalFromGMT"; }, static_cast<CFTimeZoneRef>(nullptr),
         static_cast<CFAllocatorRef>(nullptr), CFTimeInterval(secondsFromGMT)));
     return CFDateToDateTime(zone.get());
 }
@@ -202,7 +201,7 @@ quint32 CFType::CFKeyedArchiverUIDGetValue() const
 {
     if (!isCFKeyedArchiverUID())
         return 0;
-    return call<uint32_t(CFKeyedArchiverUIDRef)>("_CFKeyedArchiverUIDGetValue", uint32_t(0),
+    return call<uint32_t(CFKeyedArchiverUIDRef)>([] { return "_CFKeyedArchiverUIDGetValue"; }, uint32_t(0),
                                                  static_cast<CFKeyedArchiverUIDRef>(ref()));
 }
 
@@ -212,7 +211,7 @@ QString CFType::toString() const
         return CFStringQString();
     if (isCFNumber()) {
         const CFNumberType c =
-            call<CFNumberType(CFNumberRef)>("CFNumberGetType", CFNumberType(0), static_cast<CFNumberRef>(ref()));
+            call<CFNumberType(CFNumberRef)>([] { return "CFNumberGetType"; }, CFNumberType(0), static_cast<CFNumberRef>(ref()));
         switch (c) {
         case kCFNumberFloat32Type:
         case kCFNumberFloat64Type:
@@ -239,14 +238,15 @@ QString CFType::toString() const
 
 CFType CFType::createCFBoolean(bool value)
 {
-    const CFBooleanRef* constant = cfcall::constant<CFBooleanRef>(value ? "kCFBooleanTrue" : "kCFBooleanFalse");
+    const CFBooleanRef* constant = value ? cfcall::constant<CFBooleanRef>([] { return "kCFBooleanTrue"; })
+                                         : cfcall::constant<CFBooleanRef>([] { return "kCFBooleanFalse"; });
     return constant ? CFType(*constant, false) : CFType();
 }
 
 CFType CFType::createNumber(CFNumberType type, const void* value)
 {
     return CFType(call<CFNumberRef(CFAllocatorRef, CFNumberType, const void*)>(
-                      "CFNumberCreate", static_cast<CFNumberRef>(nullptr), static_cast<CFAllocatorRef>(nullptr), type,
+                      [] { return "CFNumberCreate"; }, static_cast<CFNumberRef>(nullptr), static_cast<CFAllocatorRef>(nullptr), type,
                       value),
                   true);
 }
@@ -263,7 +263,7 @@ CFType CFType::createCFString(QString text)
 {
     const QByteArray utf8 = text.toUtf8();
     return CFType(call<CFStringRef(CFAllocatorRef, const uint8_t*, CFIndex, CFStringEncoding, Boolean)>(
-                      "CFStringCreateWithBytes", static_cast<CFStringRef>(nullptr),
+                      [] { return "CFStringCreateWithBytes"; }, static_cast<CFStringRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), reinterpret_cast<const uint8_t*>(utf8.constData()),
                       CFIndex(utf8.size()), CFStringEncoding(kCFStringEncodingUTF8), Boolean(0)),
                   true);
@@ -272,7 +272,7 @@ CFType CFType::createCFString(QString text)
 CFType CFType::createCFData(QByteArray bytes)
 {
     return CFType(call<CFDataRef(CFAllocatorRef, const uint8_t*, CFIndex)>(
-                      "CFDataCreate", static_cast<CFDataRef>(nullptr), static_cast<CFAllocatorRef>(nullptr),
+                      [] { return "CFDataCreate"; }, static_cast<CFDataRef>(nullptr), static_cast<CFAllocatorRef>(nullptr),
                       reinterpret_cast<const uint8_t*>(bytes.constData()), CFIndex(bytes.size())),
                   true);
 }
@@ -284,11 +284,11 @@ CFType CFType::createCFDate(QDateTime dt)
     const CFGregorianDate g{int32_t(d.year()), int8_t(d.month()), int8_t(d.day()), int8_t(t.hour()),
                             int8_t(t.minute()), double(t.second())};
     auto getAbsoluteTime = cfcall::Fn<CFAbsoluteTime(CFGregorianDate, CFTimeZoneRef)>::get(
-        "CFGregorianDateGetAbsoluteTime");
+        [] { return "CFGregorianDateGetAbsoluteTime"; });
     if (!getAbsoluteTime)
         return CFType();
     const CFAbsoluteTime at = getAbsoluteTime(g, nullptr);
-    return CFType(call<CFDateRef(CFAllocatorRef, CFAbsoluteTime)>("CFDateCreate", static_cast<CFDateRef>(nullptr),
+    return CFType(call<CFDateRef(CFAllocatorRef, CFAbsoluteTime)>([] { return "CFDateCreate"; }, static_cast<CFDateRef>(nullptr),
                                                                  static_cast<CFAllocatorRef>(nullptr), at),
                   true);
 }
@@ -296,7 +296,7 @@ CFType CFType::createCFDate(QDateTime dt)
 CFType CFType::createCFKeyedArchiverUID(long index)
 {
     return CFType(call<CFKeyedArchiverUIDRef(CFAllocatorRef, uint32_t)>(
-                      "_CFKeyedArchiverUIDCreate", static_cast<CFKeyedArchiverUIDRef>(nullptr),
+                      [] { return "_CFKeyedArchiverUIDCreate"; }, static_cast<CFKeyedArchiverUIDRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), uint32_t(index)),
                   true);
 }

@@ -120,7 +120,8 @@ public:
 
 private:
     using Holder = QSharedPointer<CFTypePrivacy>;
-    bool isType(const char* typeIdFunction) const;
+    // Is the value of the type `wanted` (a type ID; 0 for a missing type function)?
+    bool isType(quint64 wanted) const;
     static CFType createNumber(CFNumberType type, const void* value);
     template <typename T>
     T numberValue(CFNumberType type, T def) const;

@@ -30,10 +30,10 @@ CFType CFType::createCFDictionary()
 {
     return CFType(call<CFMutableDictionaryRef(CFAllocatorRef, CFIndex, const CFDictionaryKeyCallBacks*,
                                               const CFDictionaryValueCallBacks*)>(
-                      "CFDictionaryCreateMutable", static_cast<CFMutableDictionaryRef>(nullptr),
+                      [] { return "CFDictionaryCreateMutable"; }, static_cast<CFMutableDictionaryRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), CFIndex(0),
-                      cfcall::constant<CFDictionaryKeyCallBacks>("kCFTypeDictionaryKeyCallBacks"),
-                      cfcall::constant<CFDictionaryValueCallBacks>("kCFTypeDictionaryValueCallBacks")),
+                      cfcall::constant<CFDictionaryKeyCallBacks>([] { return "kCFTypeDictionaryKeyCallBacks"; }),
+                      cfcall::constant<CFDictionaryValueCallBacks>([] { return "kCFTypeDictionaryValueCallBacks"; })),
                   true);
 }
 
@@ -44,10 +44,10 @@ CFType CFType::createCFDictionary(const QList<CFType>& keys, const QList<CFType>
     std::vector<const void*> valueRefs = refsOf(values, n);
     return CFType(call<CFDictionaryRef(CFAllocatorRef, const void**, const void**, CFIndex,
                                        const CFDictionaryKeyCallBacks*, const CFDictionaryValueCallBacks*)>(
-                      "CFDictionaryCreate", static_cast<CFDictionaryRef>(nullptr),
+                      [] { return "CFDictionaryCreate"; }, static_cast<CFDictionaryRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), keyRefs.data(), valueRefs.data(), CFIndex(n),
-                      cfcall::constant<CFDictionaryKeyCallBacks>("kCFTypeDictionaryKeyCallBacks"),
-                      cfcall::constant<CFDictionaryValueCallBacks>("kCFTypeDictionaryValueCallBacks")),
+                      cfcall::constant<CFDictionaryKeyCallBacks>([] { return "kCFTypeDictionaryKeyCallBacks"; }),
+                      cfcall::constant<CFDictionaryValueCallBacks>([] { return "kCFTypeDictionaryValueCallBacks"; })),
                   true);
 }
 
@@ -56,7 +56,7 @@ CFType CFType::createCFDictionaryCreateMutableCopy(const CFType& dictionary)
     if (!dictionary.isCFDictionary())
         return CFType();
     return CFType(call<CFMutableDictionaryRef(CFAllocatorRef, CFIndex, CFDictionaryRef)>(
-                      "CFDictionaryCreateMutableCopy", static_cast<CFMutableDictionaryRef>(nullptr),
+                      [] { return "CFDictionaryCreateMutableCopy"; }, static_cast<CFMutableDictionaryRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), CFIndex(0), static_cast<CFDictionaryRef>(dictionary.ref())),
                   true);
 }
@@ -67,7 +67,7 @@ CFType& CFType::put(CFType key, CFType value)
         return *this;
     m_keptValues.insert(key.m_holder, value.m_holder);
     cfcall::run<void(CFMutableDictionaryRef, const void*, const void*)>(
-        "CFDictionarySetValue", static_cast<CFMutableDictionaryRef>(const_cast<void*>(ref())), key.ref(), value.ref());
+        [] { return "CFDictionarySetValue"; }, static_cast<CFMutableDictionaryRef>(const_cast<void*>(ref())), key.ref(), value.ref());
     return *this;
 }
 
@@ -80,7 +80,7 @@ CFType CFType::get(CFType key) const
 {
     if (!isCFDictionary() || !key.ref())
         return CFType();
-    return CFType(call<const void*(CFDictionaryRef, const void*)>("CFDictionaryGetValue",
+    return CFType(call<const void*(CFDictionaryRef, const void*)>([] { return "CFDictionaryGetValue"; },
                                                                   static_cast<const void*>(nullptr),
                                                                   static_cast<CFDictionaryRef>(ref()), key.ref()),
                   false);
@@ -97,7 +97,7 @@ long CFType::dict_size() const
 {
     if (!isCFDictionary())
         return 0;
-    return call<CFIndex(CFDictionaryRef)>("CFDictionaryGetCount", CFIndex(0), static_cast<CFDictionaryRef>(ref()));
+    return call<CFIndex(CFDictionaryRef)>([] { return "CFDictionaryGetCount"; }, CFIndex(0), static_cast<CFDictionaryRef>(ref()));
 }
 
 QList<CFType> CFType::dict_keys() const
@@ -108,7 +108,7 @@ QList<CFType> CFType::dict_keys() const
         return keys;
     std::vector<const void*> buffer(size_t(n), nullptr);
     cfcall::run<void(CFDictionaryRef, const void**, const void**)>(
-        "CFDictionaryGetKeysAndValues", static_cast<CFDictionaryRef>(ref()), buffer.data(),
+        [] { return "CFDictionaryGetKeysAndValues"; }, static_cast<CFDictionaryRef>(ref()), buffer.data(),
         static_cast<const void**>(nullptr));
     keys.reserve(n);
     for (const void* key : buffer)
@@ -122,7 +122,7 @@ CFType& CFType::dict_replace(const CFType& key, const CFType& value)
         return *this;
     m_keptValues.insert(key.m_holder, value.m_holder);
     cfcall::run<void(CFMutableDictionaryRef, const void*, const void*)>(
-        "CFDictionaryReplaceValue", static_cast<CFMutableDictionaryRef>(const_cast<void*>(ref())), key.ref(),
+        [] { return "CFDictionaryReplaceValue"; }, static_cast<CFMutableDictionaryRef>(const_cast<void*>(ref())), key.ref(),
         value.ref());
     return *this;
 }
@@ -130,9 +130,9 @@ CFType& CFType::dict_replace(const CFType& key, const CFType& value)
 CFType CFType::createCFArray()
 {
     return CFType(call<CFMutableArrayRef(CFAllocatorRef, CFIndex, const CFArrayCallBacks*)>(
-                      "CFArrayCreateMutable", static_cast<CFMutableArrayRef>(nullptr),
+                      [] { return "CFArrayCreateMutable"; }, static_cast<CFMutableArrayRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), CFIndex(0),
-                      cfcall::constant<CFArrayCallBacks>("kCFTypeArrayCallBacks")),
+                      cfcall::constant<CFArrayCallBacks>([] { return "kCFTypeArrayCallBacks"; })),
                   true);
 }
 
@@ -140,8 +140,8 @@ CFType CFType::createCFArray(const QList<CFType>& items)
 {
     std::vector<const void*> refs = refsOf(items, items.size());
     return CFType(call<CFArrayRef(CFAllocatorRef, const void**, CFIndex, const CFArrayCallBacks*)>(
-                      "CFArrayCreate", static_cast<CFArrayRef>(nullptr), static_cast<CFAllocatorRef>(nullptr),
-                      refs.data(), CFIndex(items.size()), cfcall::constant<CFArrayCallBacks>("kCFTypeArrayCallBacks")),
+                      [] { return "CFArrayCreate"; }, static_cast<CFArrayRef>(nullptr), static_cast<CFAllocatorRef>(nullptr),
+                      refs.data(), CFIndex(items.size()), cfcall::constant<CFArrayCallBacks>([] { return "kCFTypeArrayCallBacks"; })),
                   true);
 }
 
@@ -149,14 +149,14 @@ long CFType::array_size() const
 {
     if (!isCFArray())
         return 0;
-    return call<CFIndex(CFArrayRef)>("CFArrayGetCount", CFIndex(0), static_cast<CFArrayRef>(ref()));
+    return call<CFIndex(CFArrayRef)>([] { return "CFArrayGetCount"; }, CFIndex(0), static_cast<CFArrayRef>(ref()));
 }
 
 CFType CFType::at(int index) const
 {
     if (index < 0 || index >= array_size())
         return CFType();
-    return CFType(call<const void*(CFArrayRef, CFIndex)>("CFArrayGetValueAtIndex", static_cast<const void*>(nullptr),
+    return CFType(call<const void*(CFArrayRef, CFIndex)>([] { return "CFArrayGetValueAtIndex"; }, static_cast<const void*>(nullptr),
                                                          static_cast<CFArrayRef>(ref()), CFIndex(index)),
                   false);
 }
@@ -167,7 +167,7 @@ CFType& CFType::append(const CFType& item)
         return *this;
     m_keptItems.append(item.m_holder);
     cfcall::run<void(CFMutableArrayRef, const void*)>(
-        "CFArrayAppendValue", static_cast<CFMutableArrayRef>(const_cast<void*>(ref())), item.ref());
+        [] { return "CFArrayAppendValue"; }, static_cast<CFMutableArrayRef>(const_cast<void*>(ref())), item.ref());
     return *this;
 }
 
@@ -177,7 +177,7 @@ CFType& CFType::array_replace(int index, const CFType& item)
         return *this;
     m_keptItems.append(item.m_holder);
     cfcall::run<void(CFMutableArrayRef, CFIndex, const void*)>(
-        "CFArraySetValueAtIndex", static_cast<CFMutableArrayRef>(const_cast<void*>(ref())), CFIndex(index),
+        [] { return "CFArraySetValueAtIndex"; }, static_cast<CFMutableArrayRef>(const_cast<void*>(ref())), CFIndex(index),
         item.ref());
     return *this;
 }
@@ -193,7 +193,7 @@ CFType CFType::createCFPropertyList(QByteArray bytes)
     CFErrorRef error = nullptr;
     return CFType(call<CFPropertyListRef(CFAllocatorRef, CFDataRef, CFOptionFlags, CFPropertyListFormat*,
                                          CFErrorRef*)>(
-                      "CFPropertyListCreateWithData", static_cast<CFPropertyListRef>(nullptr),
+                      [] { return "CFPropertyListCreateWithData"; }, static_cast<CFPropertyListRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), static_cast<CFDataRef>(data.ref()),
                       CFOptionFlags(kCFPropertyListImmutable), &format, &error),
                   true);
@@ -213,7 +213,7 @@ CFType CFType::CFPropertyListToData(long format) const
         return CFType();
     CFErrorRef error = nullptr;
     return CFType(call<CFDataRef(CFAllocatorRef, CFPropertyListRef, CFPropertyListFormat, CFOptionFlags, CFErrorRef*)>(
-                      "CFPropertyListCreateData", static_cast<CFDataRef>(nullptr),
+                      [] { return "CFPropertyListCreateData"; }, static_cast<CFDataRef>(nullptr),
                       static_cast<CFAllocatorRef>(nullptr), ref(), CFPropertyListFormat(format), CFOptionFlags(0),
                       &error),
                   true);

@@ -9,6 +9,7 @@
 
 #include <QHash>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -88,8 +89,24 @@ QString mobiledevice_loader_frameworks_dir()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("frameworks"));
 }
 
+std::atomic<unsigned>& loadGeneration()
+{
+    static std::atomic<unsigned> generation{1};
+    return generation;
+}
+
+unsigned mobiledevice_loader_generation()
+{
+    return loadGeneration().load(std::memory_order_acquire);
+}
+
 int mobiledevice_loader_ini(QString& error, QString path)
 {
+    // Addresses kept by callers are looked up again after this load.
+    struct NextGeneration
+    {
+        ~NextGeneration() { loadGeneration().fetch_add(1, std::memory_order_acq_rel); }
+    } nextGeneration;
     uwpiTunesPath() = path;
     forgetResolvedNames(iTunesMobileDevice());
     forgetResolvedNames(CoreFoundation());

@@ -18,6 +18,10 @@ bool mobiledevice_loader_is_mobiledevice_loaded();
 bool mobiledevice_loader_is_corefoundation_loaded();
 QString mobiledevice_loader_ini_uwpiTunesPath();
 
+// Counts the loads: a caller that keeps an address keeps it only while the
+// generation it was found in is the current one.
+unsigned mobiledevice_loader_generation();
+
 // The address of an exported name, or null when the name is not exported or
 // the library is not loaded.
 void* mobiledevice_loader_mf(const char* name);

@@ -1,5 +1,6 @@
 // The framework loader: its four load outcomes, where it looks, and name
 // look-ups.
+#include "cftype.h"
 #include "mobiledevice_loader.h"
 
 #include <QCoreApplication>
@@ -75,6 +76,11 @@ void TestMobileDeviceLoader::outcomes()
     QCOMPARE(mobiledevice_loader_is_loaded(), withCoreFoundation && withMobileDevice);
     QCOMPARE(mobiledevice_loader_cf("CFRetain") != nullptr, withCoreFoundation);
     QCOMPARE(mobiledevice_loader_mf("AMDeviceConnect") != nullptr, withMobileDevice);
+    // Addresses kept by the value type's call sites are those of this load.
+    const unsigned generation = mobiledevice_loader_generation();
+    QCOMPARE(CFType::createCFString(QStringLiteral("x")).CFStringQString(),
+             withCoreFoundation ? QStringLiteral("x") : QString());
+    QCOMPARE(mobiledevice_loader_generation(), generation);
 }
 
 void TestMobileDeviceLoader::defaultFolderBesideTheExecutable()

@@ -1,0 +1,197 @@
+// The direct decoder of Manifest.db records against the reading through
+// property-list objects: both must give the same record for every input,
+// the archives of real shapes, odd ones and every one-byte change of them.
+#include "bplistfixture.h"
+#include "backupfixture.h"
+#include "mbfile.h"
+#include "mbfiledecoder.h"
+#include "mobiledevice_loader.h"
+
+#include <QtTest>
+
+namespace {
+
+using B = BplistFixture;
+using Item = MBDBParser::_MBDBItem;
+
+QString describe(const Item& i)
+{
+    const auto bin = [](const MBDBParser::_MBDBBinary& b) {
+        return QString("%1:%2").arg(b.length).arg(QString::fromLatin1(b.data.toHex()));
+    };
+    return QString("target %1 digest %2 key %3 mode %4 inode %5 uid %6 gid %7 times %8/%9/%10 size %11 class %12")
+        .arg(bin(i.linkTarget), bin(i.digest), bin(i.encryptionKey))
+        .arg(i.mode)
+        .arg(i.inode)
+        .arg(i.userId)
+        .arg(i.groupId)
+        .arg(i.lastModified)
+        .arg(i.lastStatusChange)
+        .arg(i.birth)
+        .arg(i.size)
+        .arg(i.protectionClass);
+}
+
+// The record each road reads; the direct one falls back as readArchive does.
+QPair<QString, QString> bothRoads(const QByteArray& bytes)
+{
+    Item throughObjects;
+    MBFile::readArchiveThroughObjects(bytes, throughObjects);
+    Item direct;
+    MBFile::readArchive(bytes, direct);
+    return {describe(throughObjects), describe(direct)};
+}
+
+BackupFixtureRecord record()
+{
+    BackupFixtureRecord r;
+    r.domain = "HomeDomain";
+    r.path = "Library/SMS/sms.db";
+    r.contents = "x";
+    r.digest = QByteArray(20, '\x11');
+    r.encryptionKey = QByteArray("\x03\0\0\0", 4) + QByteArray(40, 'k');
+    r.inode = 0x1234567890ull;
+    r.userId = 0xFFFFFFF0u; // beyond 32-bit signed: reads as 0 on both roads
+    r.protectionClass = 3;
+    return r;
+}
+
+// An archive whose root is object 1 and whose `$objects` are `items`.
+QByteArray archive(B& b, const QList<int>& items)
+{
+    const int objects = b.add(B::array(items));
+    const int top = b.add(B::dict({b.add(B::ascii("root"))}, {b.add(B::uid(1))}));
+    b.set(0, B::dict({b.add(B::ascii("$objects")), b.add(B::ascii("$top"))}, {objects, top}));
+    return b.bytes();
+}
+
+} // namespace
+
+class TestMbFileDecoder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameRecord_data();
+    void sameRecord();
+    void sameRecordAfterEveryByteChange_data();
+    void sameRecordAfterEveryByteChange();
+    void commonShapesAreDecodedDirectly();
+};
+
+void TestMbFileDecoder::initTestCase()
+{
+    QString error;
+    QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
+}
+
+void TestMbFileDecoder::sameRecord_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    BackupFixtureRecord r = record();
+    QTest::newRow("plain data") << BackupFixture::mbfileArchive(r);
+    r.dataAsDictionary = true;
+    QTest::newRow("NSMutableData") << BackupFixture::mbfileArchive(r);
+    r.dataByReference = true;
+    QTest::newRow("NSMutableData by reference") << BackupFixture::mbfileArchive(r);
+    r.omitProtectionClass = true;
+    QTest::newRow("no ProtectionClass") << BackupFixture::mbfileArchive(r);
+    r.linkTarget = "../elsewhere";
+    QTest::newRow("link") << BackupFixture::mbfileArchive(r);
+
+    Item written;
+    written.linkTarget.setVal("t\xc3\xa9");
+    written.digest.setVal(QByteArray(20, '\1'));
+    written.encryptionKey.setVal(QByteArray(44, '\2'));
+    written.size = -5;
+    written.mode = 0120755;
+    QTest::newRow("our own writer") << MBFile::writeArchive(written);
+
+    {
+        B b;
+        b.add(QByteArray()); // the top dictionary, set by archive()
+        const int k = b.add(B::ascii("Mode")), one = b.add(B::integer(1)), two = b.add(B::integer(2));
+        b.add(B::ascii("$null"));
+        const int root = b.add(B::dict({k, k}, {one, two}));
+        QTest::newRow("a key twice: the last counts") << archive(b, {4, root});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size")), b.add(B::ascii("Target"))},
+                                       {b.add(B::uid(99)), b.add(QByteArray("\x23", 1) + QByteArray(8, '\x40'))}));
+        QTest::newRow("UID outside $objects, real as text") << archive(b, {root, root});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(QByteArray("\x23", 1) + QByteArray(8, '\x40'))}));
+        QTest::newRow("real number") << archive(b, {root, root});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::utf16("Size"))}, {b.add(B::integer(9))}));
+        QTest::newRow("key as UTF-16") << archive(b, {root, root});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("ProtectionClass")), b.add(B::ascii("EncryptionKey"))},
+                                       {b.add(QByteArray("\x09", 1)), b.add(B::data(QByteArray("\x07\0\0\0", 4)))}));
+        QTest::newRow("class as boolean, key prefix counts") << archive(b, {root, root});
+    }
+    QTest::newRow("XML") << QByteArray("<plist><dict><key>$objects</key><array/></dict></plist>");
+    QTest::newRow("empty") << QByteArray();
+}
+
+void TestMbFileDecoder::sameRecord()
+{
+    QFETCH(QByteArray, bytes);
+    const auto roads = bothRoads(bytes);
+    QCOMPARE(roads.second, roads.first);
+}
+
+void TestMbFileDecoder::sameRecordAfterEveryByteChange_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    BackupFixtureRecord r = record();
+    QTest::newRow("plain data") << BackupFixture::mbfileArchive(r);
+    r.dataAsDictionary = r.dataByReference = true;
+    r.linkTarget = "target";
+    QTest::newRow("by reference, with link") << BackupFixture::mbfileArchive(r);
+}
+
+void TestMbFileDecoder::sameRecordAfterEveryByteChange()
+{
+    QFETCH(QByteArray, bytes);
+    for (int at = 0; at < bytes.size(); ++at) {
+        for (int change : {0x00, 0xFF, 0x01, 0x80}) {
+            QByteArray changed = bytes;
+            changed[at] = char(change == 0x01 || change == 0x80 ? bytes[at] ^ change : change);
+            const auto roads = bothRoads(changed);
+            if (roads.second != roads.first)
+                QFAIL(qPrintable(QString("byte %1 changed to %2:\n  objects %3\n  direct  %4")
+                                     .arg(at)
+                                     .arg(quint8(changed[at]))
+                                     .arg(roads.first, roads.second)));
+        }
+    }
+}
+
+// The fast road must not fall back for what backups hold.
+void TestMbFileDecoder::commonShapesAreDecodedDirectly()
+{
+    BackupFixtureRecord r = record();
+    Item item;
+    QVERIFY(g_decodeMbFileDirect(BackupFixture::mbfileArchive(r), item));
+    QCOMPARE(item.encryptionKey.data, r.encryptionKey);
+    r.dataAsDictionary = r.dataByReference = r.omitProtectionClass = true;
+    QVERIFY(g_decodeMbFileDirect(BackupFixture::mbfileArchive(r), item));
+    QCOMPARE(item.protectionClass, qint8(3));
+    QVERIFY(g_decodeMbFileDirect(MBFile::writeArchive(item), item));
+}
+
+QTEST_MAIN(TestMbFileDecoder)
+#include "tst_mbfiledecoder.moc"
