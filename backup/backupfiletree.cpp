@@ -72,9 +72,7 @@ private:
     {
         if (m_nodes.contains(name))
             return;
-        MBDBParser::_MBDBItem folder;
-        folder.mode = 0x4000;
-        m_nodes.insert(name, append(&m_backup.root, folder, name));
+        m_nodes.insert(name, append(&m_backup.root, Node::addedFolder(), name));
     }
 
     static Node* append(Node* parent, const MBDBParser::_MBDBItem& item, const QString& name)
@@ -98,10 +96,13 @@ void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
     // Sorted by domain, then path (the order of compareMBDBItemLess), on texts
     // decoded once: a folder's record then comes before the records below it.
-    const std::vector<SortedRecord> sorted = g_sortedByDomainPath(items);
+    std::vector<SortedRecord> sorted = g_sortedByDomainPath(items);
     TreeBuilder builder(backup);
-    for (const SortedRecord& record : sorted)
+    for (SortedRecord& record : sorted) {
         builder.add(record);
+        // What the tree keeps it shares; the rest goes now, not at the end.
+        record = SortedRecord();
+    }
 }
 
 } // namespace BackupFileTree

@@ -8,7 +8,8 @@
 namespace BackupFileTree {
 
 // Adds the nodes of every record of `items` below `backup.root` and records
-// the well-known files among them.
+// the well-known files among them. The nodes refer to the records of `items`,
+// which must outlive the tree unchanged.
 void build(BackupManifest& backup, const MBDBParser::Index& items);
 
 } // namespace BackupFileTree

@@ -10,9 +10,27 @@
 
 #include <stdexcept>
 
-BackupManifest::_FileNode::_FileNode(_FileNode* parent, MBDBParser::_MBDBItem item, QString name)
-    : name(std::move(name)), item(std::move(item)), parent(parent)
+namespace {
+const MBDBParser::_MBDBItem& emptyItem()
 {
+    static const MBDBParser::_MBDBItem empty;
+    return empty;
+}
+} // namespace
+
+BackupManifest::_FileNode::_FileNode(_FileNode* parent, const MBDBParser::_MBDBItem& item, QString name)
+    : name(std::move(name)), item(item), parent(parent)
+{
+}
+
+const MBDBParser::_MBDBItem& BackupManifest::_FileNode::addedFolder()
+{
+    static const MBDBParser::_MBDBItem folder = [] {
+        MBDBParser::_MBDBItem item;
+        item.mode = 0x4000;
+        return item;
+    }();
+    return folder;
 }
 
 BackupManifest::_FileNode::~_FileNode()
@@ -22,7 +40,7 @@ BackupManifest::_FileNode::~_FileNode()
 }
 
 BackupManifest::BackupManifest(const QString& folder, QObject* parent)
-    : QObject(parent), dir(folder), root(nullptr, MBDBParser::_MBDBItem(), QString())
+    : QObject(parent), dir(folder), root(nullptr, emptyItem(), QString())
 {
 }
 
@@ -91,7 +109,7 @@ void BackupManifest::parseInfo()
 {
     if (!root.children.isEmpty())
         return;
-    MBDBParser::Index index = MBDBParser::parse(*this);
-    BackupFileTree::build(*this, index);
-    items = std::move(index);
+    // The nodes refer to the records where they stay: in `items`.
+    items = MBDBParser::parse(*this);
+    BackupFileTree::build(*this, items);
 }

@@ -37,16 +37,22 @@ public:
 
     // One node of the file tree; owns its children. Names come from the
     // backup as they are: "", "." or ".." are kept here, and whoever turns
-    // names into paths on disk must refuse them.
+    // names into paths on disk must refuse them. `item` is not a copy: it is
+    // the record of the index the tree was built from (`items`), which stays
+    // unchanged while the tree lives, or one shared record for the folders
+    // and the root that the tree adds.
     struct _FileNode
     {
-        _FileNode(_FileNode* parent, MBDBParser::_MBDBItem item, QString name);
+        _FileNode(_FileNode* parent, const MBDBParser::_MBDBItem& item, QString name);
         ~_FileNode();
         _FileNode(const _FileNode&) = delete;
         _FileNode& operator=(const _FileNode&) = delete;
 
+        // The shared record of a folder the tree adds.
+        static const MBDBParser::_MBDBItem& addedFolder();
+
         QString name;
-        MBDBParser::_MBDBItem item;
+        const MBDBParser::_MBDBItem& item;
         _FileNode* parent;
         QList<const _FileNode*> children;
     };

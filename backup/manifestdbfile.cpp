@@ -28,6 +28,13 @@ QByteArray recordKey(Sqlite3DB& db, const QString& password)
         return QByteArray();
     return MBDBParser::fileDescKey(secret, salt.getBlob(QStringLiteral("value")));
 }
+// A text column's bytes as UTF-8: as stored when they are valid UTF-8, else
+// as decoding and encoding again makes them.
+QByteArray utf8Text(QByteArrayView bytes)
+{
+    return bytes.isValidUtf8() ? bytes.toByteArray() : QString::fromUtf8(bytes).toUtf8();
+}
+
 int rowFlags(const MBDBParser::_MBDBItem& item)
 {
     if (item.isFolder())
@@ -84,25 +91,26 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
     const QByteArray key = recordKey(db, password);
     MBDBParser::Index index;
     Sqlite3Cursor rows = db.queryThrow("select * from Files");
-    const QString domainColumn = QStringLiteral("domain");
-    const QString pathColumn = QStringLiteral("relativePath");
-    const QString fileColumn = QStringLiteral("file");
+    const int domainColumn = rows.column(QStringLiteral("domain"));
+    const int pathColumn = rows.column(QStringLiteral("relativePath"));
+    const int fileColumn = rows.column(QStringLiteral("file"));
     QByteArray previousDomain;
     while (rows.moveNext()) {
-        const QByteArray domain = rows.getText(domainColumn).toUtf8();
+        const QByteArrayView domain = rows.getUtf8(domainColumn);
         if (domain.isEmpty())
             continue;
         MBDBParser::_MBDBItem item;
         // Domains repeat across thousands of rows: share one copy of each.
         if (domain != previousDomain)
-            previousDomain = domain;
+            previousDomain = utf8Text(domain);
         item.domain.setVal(previousDomain);
-        item.path.setVal(rows.getText(pathColumn).toUtf8());
+        item.path.setVal(utf8Text(rows.getUtf8(pathColumn)));
         QByteArray file = rows.getBlob(fileColumn);
         if (!key.isEmpty())
             file = MBDBParser::decryptFileDescThrow(QByteArray::fromBase64(file), key);
         MBFile::readArchive(file, item);
-        index.insert(item.backupFileName(), item);
+        QString name = item.backupFileName();
+        index.insert(std::move(name), std::move(item));
     }
     db.close();
     return index;

@@ -141,7 +141,8 @@ MBDBParser::Index g_parseMbdbBytes(const char* data, quint64 size)
         if (!item.domain.isValid())
             continue;
         shareDomain(item.domain, previousDomain);
-        index.insert(item.backupFileName(), item);
+        QString name = item.backupFileName();
+        index.insert(std::move(name), std::move(item));
     }
     return index;
 }

@@ -28,7 +28,20 @@ void MBDBParser::_MBDBBinary::setVal(const QByteArray& bytes)
 
 QString MBDBParser::_MBDBItem::backupFileName() const
 {
-    return getFileHashName(domain.toString(), path.toString());
+    // Texts as toString() reads them: valid UTF-8 with no NUL reads as it is
+    // stored, so its bytes are hashed without decoding them.
+    const auto plain = [](const _MBDBBinary& b) {
+        return !b.isValid() || (!b.data.contains('\0') && QByteArrayView(b.data).isValidUtf8());
+    };
+    if (!plain(domain) || !plain(path))
+        return getFileHashName(domain.toString(), path.toString());
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (domain.isValid())
+        hash.addData(domain.data);
+    hash.addData(QByteArrayView("-", 1));
+    if (path.isValid())
+        hash.addData(path.data);
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 bool MBDBParser::isIos10Mbdb(const QDir& folder)

@@ -125,8 +125,16 @@ std::vector<MBDBSortedItem> g_sortedByDomainPath(const Container& items)
 {
     std::vector<MBDBSortedItem> sorted;
     sorted.reserve(size_t(items.size()));
-    for (const MBDBParser::_MBDBItem& item : items)
-        sorted.push_back({item.domain.toString(), item.path.toString(), &item});
+    // Domains repeat across thousands of records: one decoded copy of each.
+    QByteArray domainBytes;
+    QString domain;
+    for (const MBDBParser::_MBDBItem& item : items) {
+        if (sorted.empty() || item.domain.data != domainBytes || !item.domain.isValid()) {
+            domainBytes = item.domain.data;
+            domain = item.domain.toString();
+        }
+        sorted.push_back({domain, item.path.toString(), &item});
+    }
     std::sort(sorted.begin(), sorted.end(), [](const MBDBSortedItem& a, const MBDBSortedItem& b) {
         return g_domainPathLess(a.domain, a.path, b.domain, b.path);
     });

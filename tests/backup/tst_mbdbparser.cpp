@@ -101,6 +101,26 @@ private slots:
         QCOMPARE(item.backupFileName(), BackupFixture::storedName("HomeDomain", ""));
     }
 
+    // The stored name hashes the texts as decoded (UTF-8 up to a NUL, invalid
+    // bytes replaced), whether or not the bytes are hashed as they stand.
+    void storedNameOfOddTexts_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("ASCII") << QByteArray("Library/a.txt");
+        QTest::newRow("UTF-8") << QByteArray("Library/\xc3\xa9t\xc3\xa9.txt");
+        QTest::newRow("invalid UTF-8") << QByteArray("Library/\xff\xfe.txt");
+        QTest::newRow("NUL inside") << QByteArray("Library/a\0b", 11);
+        QTest::newRow("too long to be valid") << QByteArray(65536, 'x');
+    }
+    void storedNameOfOddTexts()
+    {
+        QFETCH(QByteArray, path);
+        MBDBParser::_MBDBItem item;
+        item.domain.setVal("HomeDomain");
+        item.path.setVal(path);
+        QCOMPARE(item.backupFileName(), MBDBParser::getFileHashName("HomeDomain", item.path.toString()));
+    }
+
     void generation_data()
     {
         QTest::addColumn<bool>("mbdb");
