@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -88,21 +89,87 @@ private:
     QString m_prefix;
     bool m_isApp = false;
 };
+
+// The records in tree order: domain by domain in the order of their texts,
+// then by path as UTF-8 bytes up to a NUL (the text's code-point order, which
+// differs from comparing UTF-16 code units only between characters above
+// U+FFFF and those from U+E000). A folder's path is a prefix of the paths
+// below it, so its record comes before theirs.
+struct TreeRecord
+{
+    int domain; // rank of the domain's text
+    QByteArrayView path;
+    const MBDBParser::_MBDBItem* item;
+};
+
+std::vector<TreeRecord> treeOrder(const MBDBParser::Index& items, std::vector<QString>& domains)
+{
+    // Distinct domains, found through their bytes: records of one domain
+    // mostly follow each other, and their bytes are often shared.
+    QHash<QByteArray, int> domainIds;
+    std::vector<TreeRecord> records;
+    records.reserve(size_t(items.size()));
+    QByteArray lastBytes;
+    int lastId = -1;
+    for (const MBDBParser::_MBDBItem& item : items) {
+        const QByteArray bytes = item.domain.isValid() ? item.domain.data : QByteArray();
+        if (lastId < 0 || bytes.constData() != lastBytes.constData() || bytes != lastBytes) {
+            lastBytes = bytes;
+            const auto found = domainIds.constFind(bytes);
+            if (found != domainIds.constEnd()) {
+                lastId = *found;
+            } else {
+                lastId = int(domains.size());
+                domainIds.insert(bytes, lastId);
+                domains.push_back(item.domain.toString());
+            }
+        }
+        QByteArrayView path;
+        if (item.path.isValid()) {
+            const qsizetype nul = item.path.data.indexOf('\0');
+            path = QByteArrayView(item.path.data).first(nul < 0 ? item.path.data.size() : nul);
+        }
+        records.push_back({lastId, path, &item});
+    }
+    // Ids become ranks in the order of the domains' texts; equal texts (bytes
+    // that decode alike) share a rank.
+    std::vector<int> order(domains.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return QString::compare(domains[size_t(a)], domains[size_t(b)], Qt::CaseSensitive) < 0;
+    });
+    std::vector<int> rank(domains.size());
+    std::vector<QString> ranked;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const QString& text = domains[size_t(order[i])];
+        if (ranked.empty() || ranked.back() != text)
+            ranked.push_back(text);
+        rank[size_t(order[i])] = int(ranked.size() - 1);
+    }
+    for (TreeRecord& record : records)
+        record.domain = rank[size_t(record.domain)];
+    domains = std::move(ranked);
+    std::sort(records.begin(), records.end(), [](const TreeRecord& a, const TreeRecord& b) {
+        if (a.domain != b.domain)
+            return a.domain < b.domain;
+        const qsizetype common = std::min(a.path.size(), b.path.size());
+        const int byPath = common > 0 ? std::memcmp(a.path.data(), b.path.data(), size_t(common)) : 0;
+        return byPath != 0 ? byPath < 0 : a.path.size() < b.path.size();
+    });
+    return records;
+}
 } // namespace
 
 namespace BackupFileTree {
 
 void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
-    // Sorted by domain, then path (the order of compareMBDBItemLess), on texts
-    // decoded once: a folder's record then comes before the records below it.
-    std::vector<SortedRecord> sorted = g_sortedByDomainPath(items);
+    std::vector<QString> domains;
+    const std::vector<TreeRecord> records = treeOrder(items, domains);
     TreeBuilder builder(backup);
-    for (SortedRecord& record : sorted) {
-        builder.add(record);
-        // What the tree keeps it shares; the rest goes now, not at the end.
-        record = SortedRecord();
-    }
+    for (const TreeRecord& record : records)
+        builder.add({domains[size_t(record.domain)], record.item->path.toString(), record.item});
 }
 
 } // namespace BackupFileTree

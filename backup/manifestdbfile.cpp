@@ -110,7 +110,7 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
             file = MBDBParser::decryptFileDescThrow(QByteArray::fromBase64(file), key);
         MBFile::readArchive(file, item);
         QString name = item.backupFileName();
-        index.insert(std::move(name), std::move(item));
+        index.emplace(std::move(name), std::move(item));
     }
     db.close();
     return index;

@@ -142,7 +142,7 @@ MBDBParser::Index g_parseMbdbBytes(const char* data, quint64 size)
             continue;
         shareDomain(item.domain, previousDomain);
         QString name = item.backupFileName();
-        index.insert(std::move(name), std::move(item));
+        index.emplace(std::move(name), std::move(item));
     }
     return index;
 }
