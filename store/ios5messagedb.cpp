@@ -19,12 +19,7 @@ void sqlite3fun_read(sqlite3_context* context, int, sqlite3_value** argv)
 } // namespace
 
 IOS5MessageDb::IOS5MessageDb(const QDir& dir, const _CountryInfo& country)
-    : fileRelayDir(dir.absoluteFilePath(QStringLiteral("file-relay"))),
-      contacts(dir, country),
-      recycle(dir.absoluteFilePath(QStringLiteral("recycle.db"))),
-      countries(QString()),
-      country(country),
-      smsDbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db")))
+    : AbsIOSMessageDb(dir, country)
 {
 }
 
@@ -56,23 +51,9 @@ qint64 IOS5MessageDb::total()
     return c.moveNext() ? c.getInt64(0) : 0;
 }
 
-const _CountryInfo& IOS5MessageDb::countryOf(const QString& code, CountryCache& cache)
-{
-    auto it = cache.find(code);
-    if (it == cache.end())
-        it = cache.insert(code, countries.infoByCode(code, nullptr));
-    return *it;
-}
-
 void IOS5MessageDb::chats(MsgData& data)
 {
-    openCheck();
-    try {
-        contacts.openCheck();
-    } catch (const std::exception&) {
-        // Without the contacts cache the correspondents go without names.
-    }
-    __MsgData& d = *data.p();
+    __MsgData& d = beginChats(data);
     CountryCache cache;
     readSmsChats(d);
     readSmsMembers(d, cache);

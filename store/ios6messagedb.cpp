@@ -65,14 +65,7 @@ QSet<QString> lowerColumnNames(Sqlite3DB& db, const QString& table)
 } // namespace
 
 IOS6MessageDb::IOS6MessageDb(const QDir& dir, const _CountryInfo& country, bool upgrade)
-    : dir(dir),
-      fileRelayDir(dir.absoluteFilePath("file-relay")),
-      contacts(dir, country),
-      recycle(dir.absoluteFilePath("recycle.db")),
-      countries(QString()),
-      country(country),
-      smsDbPath(fileRelayDir.absoluteFilePath("var/mobile/Library/SMS/sms.db")),
-      upgrade(upgrade)
+    : AbsIOSMessageDb(dir, country), upgrade(upgrade)
 {
 }
 
@@ -106,19 +99,10 @@ void IOS6MessageDb::openCheck()
 void IOS6MessageDb::createFromSchema()
 {
     QDir().mkpath(QFileInfo(smsDbPath).absolutePath());
-    openThrow(smsDbPath, Sqlite3DB::ReadWriteCreate);
-    QFile ddl(QStringLiteral(":res/localmsgdb_ddl.sql"));
-    if (!ddl.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("read IOS6MessageDb ddl error. %1").arg(ddl.errorString()).toStdString());
-    QByteArray script = ddl.readAll();
-    const int nul = script.indexOf('\0');
-    if (nul >= 0)
-        script.truncate(nul);
-    char* error = nullptr;
-    if (sqlite3_exec(handle, script.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(error ? error : sqlite3_errmsg(handle));
-        sqlite3_free(error);
-        throw std::runtime_error(QStringLiteral("create IOS6MessageDb error. %1").arg(text).toStdString());
+    try {
+        createFromScriptFileThrow(smsDbPath, QStringLiteral(":res/localmsgdb_ddl.sql"));
+    } catch (const Sqlite3Error& e) {
+        throw std::runtime_error(std::string("create IOS6MessageDb error. ") + e.what());
     }
 }
 

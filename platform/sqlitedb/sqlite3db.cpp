@@ -1,5 +1,6 @@
 #include "sqlite3db.h"
 
+#include <QFile>
 #include <sqlite3.h>
 
 namespace {
@@ -119,6 +120,44 @@ int Sqlite3DB::exec(const QString& sql, QString& error)
         error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
     return rc;
+}
+
+void Sqlite3DB::runScriptThrow(const QByteArray& script)
+{
+    if (!handle)
+        throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
+    // The C API reads the script as a C string: it ends at the first NUL byte.
+    char* message = nullptr;
+    const int rc = sqlite3_exec(handle, script.constData(), nullptr, nullptr, &message);
+    if (rc == SQLITE_OK)
+        return;
+    const std::string text = message ? message : sqlite3_errstr(rc);
+    sqlite3_free(message);
+    throw Sqlite3Error(rc, text);
+}
+
+void Sqlite3DB::createFromScriptThrow(const QString& path, const QByteArray& script)
+{
+    const bool existed = QFile::exists(path);
+    try {
+        openThrow(path, ReadWriteCreate);
+        runScriptThrow(script);
+    } catch (...) {
+        // A half-made schema would pass for a finished one at every later open.
+        close();
+        if (!existed)
+            QFile::remove(path);
+        throw;
+    }
+}
+
+void Sqlite3DB::createFromScriptFileThrow(const QString& path, const QString& scriptFile)
+{
+    QFile file(scriptFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Sqlite3Error(SQLITE_CANTOPEN,
+                           QStringLiteral("cannot read %1: %2").arg(scriptFile, file.errorString()).toStdString());
+    createFromScriptThrow(path, file.readAll());
 }
 
 QHash<QString, _SqliteCol> Sqlite3DB::tbInfo(const QString& table)

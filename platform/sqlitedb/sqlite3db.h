@@ -36,6 +36,16 @@ public:
     void executeThrow(const Sqlite3Sql& sql);
     // Runs one or more statements; 0 on success, else SQLite's code and its text in `error`.
     int exec(const QString& sql, QString& error);
+    // Runs the statements of `script` up to its first NUL byte, stopping at
+    // the first that fails, whose text the Sqlite3Error carries.
+    void runScriptThrow(const QByteArray& script);
+    // Creates the file at `path` and runs the schema `script` in it. On
+    // failure nothing stays open, the file this call made is removed, and
+    // the Sqlite3Error goes on to the caller.
+    void createFromScriptThrow(const QString& path, const QByteArray& script);
+    // As above with the script read from the file `scriptFile` (a resource
+    // such as ":res/schema.sql"); a file that cannot be read fails the same way.
+    void createFromScriptFileThrow(const QString& path, const QString& scriptFile);
     // Columns of a table by name; empty when the table does not exist.
     QHash<QString, _SqliteCol> tbInfo(const QString& table);
 
