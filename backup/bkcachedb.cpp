@@ -13,7 +13,7 @@ BkCacheDb::BkCacheDb(const QString& path) : m_path(path)
 
 BkCacheDb::~BkCacheDb()
 {
-    if (!m_db.handle)
+    if (!m_db.isOpen())
         return;
     try {
         m_db.commitTran();
@@ -25,7 +25,7 @@ BkCacheDb::~BkCacheDb()
 
 void BkCacheDb::openCheck()
 {
-    if (m_db.handle)
+    if (m_db.isOpen())
         return;
     if (QFileInfo::exists(m_path))
         m_db.openThrow(m_path, Sqlite3DB::ReadWrite);

@@ -54,7 +54,7 @@ MessageRecycleDb::MessageRecycleDb(const QString& path) : path(path) {}
 
 void MessageRecycleDb::openCheck()
 {
-    if (handle)
+    if (isOpen())
         return;
     if (QFile::exists(path)) {
         openThrow(path, ReadWrite);

@@ -4,6 +4,8 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,9 +28,13 @@ public:
     Sqlite3DB(const Sqlite3DB&) = delete;
     Sqlite3DB& operator=(const Sqlite3DB&) = delete;
 
-    // The raw connection, null while closed.
-    sqlite3* handle = nullptr;
+    // A scalar SQL function: its arguments (integers as qint64, reals as
+    // double, texts as QString, blobs as QByteArray, NULL as a null QVariant)
+    // to its result, given back the same way. A std::exception it throws
+    // fails the statement with its text.
+    using ScalarFunction = std::function<QVariant(const QVariantList& args)>;
 
+    bool isOpen() const { return handle != nullptr; }
     // Opens the file (closing any earlier connection first) and reads its
     // schema, so a file that is not a database or is locked fails here.
     void openThrow(const QString& path, int flags);
@@ -46,6 +52,9 @@ public:
     // As above with the script read from the file `scriptFile` (a resource
     // such as ":res/schema.sql"); a file that cannot be read fails the same way.
     void createFromScriptFileThrow(const QString& path, const QString& scriptFile);
+    // Makes `name` with `argCount` arguments callable from SQL on this
+    // connection until it closes.
+    void registerScalarFunctionThrow(const char* name, int argCount, ScalarFunction function);
     // Columns of a table by name; empty when the table does not exist.
     QHash<QString, _SqliteCol> tbInfo(const QString& table);
 
@@ -63,6 +72,7 @@ private:
     std::shared_ptr<Sqlite3Stmt> prepareThrow(const Sqlite3Sql& sql);
     [[noreturn]] void throwLast(int rc);
 
+    sqlite3* handle = nullptr; // null while closed
     QString m_path;
     std::vector<std::weak_ptr<Sqlite3Stmt>> m_statements;
 };
