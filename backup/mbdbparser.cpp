@@ -5,6 +5,7 @@
 #include "backupwritetransaction.h"
 #include "manifestdbfile.h"
 #include "mbdbfile.h"
+#include "uptonul.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -16,8 +17,7 @@ QString MBDBParser::_MBDBBinary::toString() const
 {
     if (!isValid())
         return QString();
-    const qsizetype nul = data.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? data : data.left(nul));
+    return QString::fromUtf8(upToFirstNul(data));
 }
 
 void MBDBParser::_MBDBBinary::setVal(const QByteArray& bytes)

@@ -1,5 +1,6 @@
 #include "backup2tool.h"
 
+#include "descriptortransfer.h"
 #include "makerserver.h"
 #include "mobiledevice_loader.h"
 
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 
-#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -22,31 +22,8 @@
 namespace {
 
 const long kXmlFormat = 100;
-// How often a wait looks at the cancel flag.
-const int kWaitSliceMs = 100;
 // How long the tool may take to end once killed.
 const int kFinishWaitMs = 5000;
-
-enum class Wait { Ready, TimedOut, Failed, Cancelled };
-
-Wait waitFor(const backup2tool::_PIPE& pipe, int fd, short events)
-{
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(pipe.waitMs);
-    for (;;) {
-        if (pipe.cancelled && pipe.cancelled->load())
-            return Wait::Cancelled;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return Wait::TimedOut;
-        pollfd p{fd, events, 0};
-        const int r = poll(&p, 1, int(left < kWaitSliceMs ? left : kWaitSliceMs));
-        if (r < 0 && errno != EINTR)
-            return Wait::Failed;
-        if (r > 0)
-            return Wait::Ready; // an end or an error shows in the transfer
-    }
-}
 
 // A write that fails with EPIPE on a closed pipe instead of raising SIGPIPE,
 // whatever the process does with that signal.
@@ -71,27 +48,11 @@ ssize_t writeWithoutSigpipe(int fd, const char* data, size_t len)
 }
 
 // Reads up to `len` bytes from fd[0]; `why` tells what stopped a short read.
-enum class Stop { Done, Silent, Ended, Cancelled };
-int readBytes(const backup2tool::_PIPE& pipe, char* buf, int len, Stop& why)
+int readBytes(const backup2tool::_PIPE& pipe, char* buf, int len, TransferStop& why)
 {
-    int done = 0;
-    why = Stop::Done;
-    while (done < len) {
-        const Wait w = waitFor(pipe, pipe.fd[0], POLLIN);
-        if (w != Wait::Ready) {
-            why = w == Wait::TimedOut ? Stop::Silent : w == Wait::Cancelled ? Stop::Cancelled : Stop::Ended;
-            break;
-        }
-        const ssize_t n = read(pipe.fd[0], buf + done, size_t(len - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            why = Stop::Ended;
-            break;
-        }
-        done += int(n);
-    }
-    return done;
+    const int fd = pipe.fd[0];
+    return transferAll(fd, len, POLLIN, pipe.waitMs, pipe.cancelled,
+                       [&](int done) { return read(fd, buf + done, size_t(len - done)); }, &why);
 }
 
 QString xmlText(const CFType& value)
@@ -183,7 +144,7 @@ bool backup2tool::startAppleMobileBackup(QProcess& process, _PIPE& pipe)
     // reply pipe, and writing to it fails.
     close(pipe.fd[1]);
     close(pipe.fd[2]);
-    pipe.fd[1] = pipe.fd[2] = 0;
+    pipe.fd[1] = pipe.fd[2] = -1;
     if (!started)
         closePipe(pipe);
     return started;
@@ -193,13 +154,13 @@ int backup2tool::readPipe(const _PIPE& pipe, char* buf, int len)
 {
     if (len <= 0)
         return 0;
-    Stop why;
+    TransferStop why;
     return readBytes(pipe, buf, len, why);
 }
 
 int backup2tool::writePipe(const _PIPE& pipe, const char* data, int len, bool sync)
 {
-    if (len <= 0 || waitFor(pipe, pipe.fd[3], POLLOUT) != Wait::Ready)
+    if (len <= 0 || waitDescriptor(pipe.fd[3], POLLOUT, pipe.waitMs, pipe.cancelled) != DescriptorWait::Ready)
         return 0;
     const ssize_t n = writeWithoutSigpipe(pipe.fd[3], data, size_t(len));
     if (n <= 0)
@@ -226,10 +187,10 @@ bool backup2tool::writePipeRequest(const _PIPE& pipe, CFType request)
 backup2tool::Read backup2tool::readReply(const _PIPE& pipe, CFType& reply)
 {
     reply = CFType();
-    auto shortRead = [](int got, Stop why) {
-        if (why == Stop::Cancelled)
+    auto shortRead = [](int got, TransferStop why) {
+        if (why == TransferStop::Cancelled)
             return Read::Cancelled;
-        if (why == Stop::Ended)
+        if (why == TransferStop::Ended)
             return Read::Ended;
         // Silence before a frame is no reply; within one it leaves the
         // stream out of step.
@@ -237,7 +198,7 @@ backup2tool::Read backup2tool::readReply(const _PIPE& pipe, CFType& reply)
     };
     qint32 len = 0;
     char header[sizeof len];
-    Stop why;
+    TransferStop why;
     const int got = readBytes(pipe, header, sizeof header, why);
     if (got < int(sizeof header))
         return shortRead(got, why);
@@ -266,9 +227,9 @@ CFType backup2tool::readPipeReponse(const _PIPE& pipe)
 void backup2tool::closePipe(_PIPE& pipe)
 {
     for (int& fd : pipe.fd) {
-        if (fd != 0) {
+        if (fd >= 0) {
             close(fd);
-            fd = 0;
+            fd = -1;
         }
     }
 }

@@ -44,11 +44,11 @@ class backup2tool : public QObject
 public:
     // The four descriptors of one run: fd[0] reply read end (ours), fd[1]
     // reply write end (the tool's), fd[2] request read end (the tool's),
-    // fd[3] request write end (ours). 0 marks a closed slot. Each wait for a
+    // fd[3] request write end (ours). -1 marks a closed slot. Each wait for a
     // descriptor lasts at most `waitMs` and ends early once `cancelled` is set.
     struct _PIPE
     {
-        int fd[4] = {0, 0, 0, 0};
+        int fd[4] = {-1, -1, -1, -1};
         int waitMs = 60000;
         const std::atomic<bool>* cancelled = nullptr;
     };

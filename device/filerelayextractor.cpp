@@ -1,6 +1,6 @@
 #include "filerelayextractor.h"
 
-#include "progressform.h"
+#include "progressreporter.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -51,7 +51,7 @@ QString pathInside(const QDir& target, const QString& name)
 
 } // namespace
 
-FileRelayExtractor::FileRelayExtractor(ProgressForm& progress, QByteArray& buffer)
+FileRelayExtractor::FileRelayExtractor(ProgressReporter& progress, QByteArray& buffer)
     : m_progress(progress)
     , m_buffer(buffer)
 {
@@ -96,7 +96,7 @@ void FileRelayExtractor::extract(const QString& archivePath, const QDir& target)
             qWarning("%s: %s", qUtf8Printable(archivePath), archive_error_string(m_reader));
         else if (r != ARCHIVE_OK)
             failRead(QStringLiteral("read %1 error. %2"), archivePath);
-        checkCancelled();
+        m_progress.throwIfCancelled();
         extractEntry(entry, target);
     }
 }
@@ -107,7 +107,7 @@ void FileRelayExtractor::extractEntry(archive_entry* entry, const QDir& target)
     const QString name = cleanName(QString::fromUtf8(raw ? raw : ""));
     if (name.isEmpty())
         return;
-    m_progress.invokeUpdateProgress(QStringLiteral("Extracting %1").arg(QFileInfo(name).fileName()), -1, QString());
+    m_progress.reportProgress(QStringLiteral("Extracting %1").arg(QFileInfo(name).fileName()), -1, QString());
     const QString path = pathInside(target, name);
     if (path.isEmpty())
         return;
@@ -132,9 +132,9 @@ void FileRelayExtractor::extractFile(archive_entry* entry, const QString& path)
     const qint64 size = archive_entry_size(entry);
     qint64 written = 0;
     for (;;) {
-        checkCancelled();
-        m_progress.invokeUpdateProgress(QString(), -1,
-                                        QStringLiteral("Extracted: %1KB / %2KB").arg(kilobytes(written), kilobytes(size)));
+        m_progress.throwIfCancelled();
+        m_progress.reportProgress(QString(), -1,
+                                  QStringLiteral("Extracted: %1KB / %2KB").arg(kilobytes(written), kilobytes(size)));
         const la_ssize_t n = archive_read_data(m_reader, m_buffer.data(), size_t(m_buffer.size()));
         if (n == 0)
             break;
@@ -154,10 +154,4 @@ void FileRelayExtractor::failRead(const QString& pattern, const QString& path)
 {
     const char* reason = archive_error_string(m_reader);
     fail(pattern.arg(path, reason ? QString::fromUtf8(reason) : QStringLiteral("The archive is damaged or cut short.")));
-}
-
-void FileRelayExtractor::checkCancelled() const
-{
-    if (m_progress.cancelled)
-        throw -1;
 }

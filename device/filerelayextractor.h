@@ -1,6 +1,6 @@
 // Unpacks the archive that the file_relay service sent (any format and
 // compression libarchive recognises; the device sends cpio) into the device's
-// cache tree, reporting each entry and each block to the progress dialog.
+// cache tree, reporting each entry and each block as progress.
 //
 // What it relies on of each entry (cpio header fields as libarchive gives
 // them): the path name, the file type (folder or regular file; every other
@@ -18,21 +18,21 @@
 
 struct archive;
 struct archive_entry;
-class ProgressForm;
+class ProgressReporter;
 
 class FileRelayExtractor
 {
 public:
     // `buffer` serves every read of unpacked data.
-    FileRelayExtractor(ProgressForm& progress, QByteArray& buffer);
+    FileRelayExtractor(ProgressReporter& progress, QByteArray& buffer);
     ~FileRelayExtractor();
     FileRelayExtractor(const FileRelayExtractor&) = delete;
     FileRelayExtractor& operator=(const FileRelayExtractor&) = delete;
 
     // Unpacks every entry of the archive file below `target`, creating the
     // target when missing; files already there and not in the archive stay.
-    // Throws std::runtime_error on failure and the int -1 when the dialog is
-    // cancelled.
+    // Throws std::runtime_error on failure and Cancelled once the reporter
+    // says the user cancelled.
     void extract(const QString& archivePath, const QDir& target);
 
     // The entry name as a path relative to the target: one leading "./",
@@ -45,9 +45,8 @@ private:
     void extractFile(archive_entry* entry, const QString& path);
     // Throws `pattern` with %1 the path and %2 libarchive's reason.
     [[noreturn]] void failRead(const QString& pattern, const QString& path);
-    void checkCancelled() const;
 
-    ProgressForm& m_progress;
+    ProgressReporter& m_progress;
     QByteArray& m_buffer;
     archive* m_reader = nullptr;
 };

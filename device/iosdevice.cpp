@@ -2,9 +2,9 @@
 
 #include "cftype.h"
 #include "data_path_util.h"
+#include "devicewarning.h"
 #include "iosversion.h"
 #include "mobiledevice_session.h"
-#include "tips.h"
 
 #include <QObject>
 #include <QRegularExpression>
@@ -37,8 +37,8 @@ bool settingInTheWay(const CFType& settings, const BackupSettingCheck& check)
 {
     if (!settings.get(QString::fromLatin1(check.key)).CFNumberBool(false))
         return false;
-    Tips::warning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>")
-                      .arg(QString::fromLatin1(check.message), QString::fromLatin1(check.picture)));
+    g_deviceWarning(QStringLiteral("%1<br/><br/><img src=\"%2\"/>")
+                        .arg(QString::fromLatin1(check.message), QString::fromLatin1(check.picture)));
     return true;
 }
 

@@ -1,14 +1,12 @@
 #include "mobiledevice_service.h"
 
 #include "amdevicecalls.h"
+#include "descriptortransfer.h"
 #include "mobiledevice_session.h"
 
 #include <QObject>
 #include <QStringList>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -43,55 +41,6 @@ QString describeDevice(am_device* dev)
     } catch (const std::exception&) {
         return QStringLiteral("Unknown");
     }
-}
-
-// Waits until the socket is ready, at most `ms` (0 or below: no limit); false
-// on a time-out, or once `cancel` (when given) is set, which is looked at
-// every kCancelCheckMs. A failed wait counts as ready: the transfer that
-// follows tells.
-bool waitReady(int fd, short events, int ms, const std::atomic<bool>* cancel)
-{
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        if (cancel && *cancel)
-            return false;
-        int slice = -1;
-        if (ms > 0) {
-            slice = int(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            if (slice <= 0)
-                return false;
-        }
-        if (cancel)
-            slice = slice < 0 ? kCancelCheckMs : std::min(slice, kCancelCheckMs);
-        pollfd p{fd, events, 0};
-        const int r = poll(&p, 1, slice);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r != 0)
-            return true;
-        if (!cancel)
-            return false;
-    }
-}
-
-// The transfer loop of both directions.
-template <typename Transfer>
-int transferAll(unsigned int socket, int len, int ms, short events, const std::atomic<bool>* cancel,
-                Transfer transfer)
-{
-    int done = 0;
-    while (done < len) {
-        if (!waitReady(int(socket), events, ms, cancel))
-            break;
-        const ssize_t n = transfer(done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += int(n);
-    }
-    return done;
 }
 
 QString withRequest(QString text, const CFType& request)
@@ -129,13 +78,13 @@ void mobiledevice_startservice(am_device* dev, const char* name, unsigned int& s
 
 int mobiledevice_send_all(unsigned int socket, const char* buf, int len, int ms)
 {
-    return transferAll(socket, len, ms, POLLOUT, nullptr,
+    return transferAll(int(socket), len, POLLOUT, ms, nullptr,
                        [&](int done) { return send(int(socket), buf + done, size_t(len - done), MSG_NOSIGNAL); });
 }
 
 int mobiledevice_recv_all(unsigned int socket, char* buf, int len, int ms, const std::atomic<bool>* cancel)
 {
-    return transferAll(socket, len, ms, POLLIN, cancel,
+    return transferAll(int(socket), len, POLLIN, ms, cancel,
                        [&](int done) { return recv(int(socket), buf + done, size_t(len - done), 0); });
 }
 

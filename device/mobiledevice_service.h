@@ -12,6 +12,7 @@
 #pragma once
 
 #include "cftype.h"
+#include "descriptortransfer.h"
 #include "mobiledevicetypes.h"
 
 #include <atomic>
@@ -23,8 +24,6 @@ constexpr int kMaxServiceMessageBytes = 64 * 1024 * 1024;
 constexpr int kMessageLengthWaitMs = 60000;
 // How much of a message an error text shows, in UTF-16 units.
 constexpr int kMessageShownChars = 800;
-// How often a receive given a cancel flag looks at it while it waits.
-constexpr int kCancelCheckMs = 200;
 
 void mobiledevice_startservice(am_device* dev, const char* name, unsigned int& socket);
 // Bytes moved, 0 to `len`; a short count means a time-out (`ms` per wait, 0

@@ -1,8 +1,8 @@
 #include "mobiledevice_session.h"
 
 #include "amdevicecalls.h"
+#include "devicewarning.h"
 #include "mobiledevice_loader.h"
-#include "tips.h"
 
 #include <QMetaObject>
 #include <QSet>
@@ -114,7 +114,7 @@ int mobiledevice_init()
     QString err;
     const int loaded = mobiledevice_loader_ini(err, QString());
     if (loaded <= 0) {
-        Tips::warning(err);
+        g_deviceWarning(err);
         return 0;
     }
     return loaded;

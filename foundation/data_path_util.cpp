@@ -1,5 +1,7 @@
 #include "data_path_util.h"
 
+#include "uptonul.h"
+
 #include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDirIterator>
@@ -48,11 +50,7 @@ QString g_dataSaveDirLink()
     QFile file(redirectFilePath());
     if (!file.open(QIODevice::ReadOnly))
         return QString();
-    QByteArray bytes = file.read(64 * 1024);
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const QString path = QString::fromUtf8(bytes);
+    const QString path = QString::fromUtf8(upToFirstNul(file.read(64 * 1024)));
     // Only an existing folder can hold the data folder; anything else falls back.
     if (path.isEmpty() || !QFileInfo(path).isDir())
         return QString();

@@ -12,7 +12,9 @@ class ProgressReporter
 public:
     virtual ~ProgressReporter() = default;
 
-    // `percent` is 0..100; `detail` is the short text under the bar.
+    // `percent` is 0..100; `detail` is the short text under the bar. An empty
+    // status keeps the one shown, a negative percent keeps the bar. Callable
+    // from any thread.
     virtual void reportProgress(const QString& status, int percent, const QString& detail) = 0;
     virtual bool isCancelled() const = 0;
 

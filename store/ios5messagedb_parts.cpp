@@ -10,6 +10,7 @@
 #include "devicefilepath.h"
 #include "ios5messagedb.h"
 #include "msgidentifiers.h"
+#include "uptonul.h"
 
 namespace {
 
@@ -73,10 +74,7 @@ void IOS5MessageDb::readParts(__MsgData& d, long long chatId, const QSet<qint64>
             continue;
         if (type.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
             if (readNow.contains(msg->ROWID)) {
-                QByteArray bytes = c.getBlob(QStringLiteral("data"));
-                const int nul = bytes.indexOf('\0');
-                if (nul >= 0)
-                    bytes.truncate(nul);
+                const QByteArray bytes = upToFirstNul(c.getBlob(QStringLiteral("data")));
                 msg->text = (msg->text + QLatin1Char('\n') + QString::fromUtf8(bytes)).trimmed();
             }
             continue;

@@ -13,8 +13,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -93,6 +95,7 @@ private slots:
     void brokenTool_data();
     void brokenTool();
     void toolMissing();
+    void descriptorZeroIsAnOpenEnd();
     void unknownOperation();
     void realBackend_data();
     void realBackend();
@@ -350,6 +353,34 @@ void TestBackup2Tool::toolMissing()
     const QString error = runError(*m_tool, _backup2tool_req(backup2tool_op_backup));
     qputenv("QUILLSPROUT_FRAMEWORKS", frameworks);
     QCOMPARE(error, QStringLiteral("startAppleMobileBackup failed."));
+}
+
+void TestBackup2Tool::descriptorZeroIsAnOpenEnd()
+{
+    // A process started with its standard input closed gets descriptor 0
+    // from pipe(): only -1 may mark a closed slot.
+    const int saved = fcntl(0, F_DUPFD_CLOEXEC, 3); // -1 when 0 was closed already
+    int ends[2];
+    QCOMPARE(pipe(ends), 0);
+    QCOMPARE(dup2(ends[0], 0), 0);
+    close(ends[0]);
+    backup2tool::_PIPE none;
+    backup2tool::closePipe(none);
+    const bool zeroKept = fcntl(0, F_GETFD) != -1;
+    backup2tool::_PIPE used;
+    used.fd[0] = 0;
+    used.fd[3] = ends[1];
+    backup2tool::closePipe(used);
+    const bool zeroClosed = fcntl(0, F_GETFD) == -1, writeEndClosed = fcntl(ends[1], F_GETFD) == -1;
+    if (saved >= 0) {
+        dup2(saved, 0);
+        close(saved);
+    }
+    QVERIFY(zeroKept);
+    QVERIFY(zeroClosed);
+    QVERIFY(writeEndClosed);
+    for (int fd : used.fd)
+        QCOMPARE(fd, -1);
 }
 
 void TestBackup2Tool::unknownOperation()

@@ -5,6 +5,7 @@
 #include "mobiledevice_session.h"
 
 #include "data_path_util.h"
+#include "devicewarningbox.h"
 #include "modalwatcher.h"
 #include "simdevicescenario.h"
 #include "temphome.h"
@@ -30,6 +31,8 @@ private slots:
 
 void TestIOSDevice::initTestCase()
 {
+    // Warnings reach the user as warning boxes, as in the application.
+    g_installDeviceWarningBoxes();
     SimDeviceScenario::useSimulatedBackend();
     QCOMPARE(mobiledevice_init(), 1);
 }

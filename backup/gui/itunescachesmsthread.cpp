@@ -74,7 +74,7 @@ void ITunesCacheSMSThread::run()
         if (addressBook)
             copy(addressBook, QDir(target));
         m_form->invokeSucceed(QString());
-    } catch (int) {
+    } catch (const Cancelled&) {
         removeCache();
     } catch (const std::exception& e) {
         removeCache();
@@ -92,8 +92,7 @@ void ITunesCacheSMSThread::removeCache()
 void ITunesCacheSMSThread::copy(const BackupManifest::_FileNode* node, QDir target)
 {
     m_form->invokeUpdateProgress(QString(), -1, tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name));
-    if (m_form->cancelled)
-        throw -1;
+    m_form->throwIfCancelled();
     const QString name = safeName(node->name);
     if (name.isEmpty()) {
         qWarning("ITunesCacheSMSThread: skipped the backup entry \"%s\" (%s): its name is no file name",

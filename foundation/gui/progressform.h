@@ -1,9 +1,11 @@
 // The modal, frameless progress dialog behind every worker operation, and the
 // only channel between a worker thread and the GUI: the worker reports
 // through the thread-safe invoke operations and reads `cancelled` before each
-// item of work; it never touches the dialog's widgets.
+// item of work; it never touches the dialog's widgets. Core code sees it as
+// its ProgressReporter.
 #pragma once
 
+#include "progressreporter.h"
 #include "winmovable.h"
 
 #include <QDialog>
@@ -14,7 +16,7 @@
 class QThread;
 class Ui_ProgressForm;
 
-class ProgressForm : public QDialog
+class ProgressForm : public QDialog, public ProgressReporter
 {
     Q_OBJECT
 public:
@@ -26,6 +28,12 @@ public:
     std::atomic<bool> cancelled{false};
 
     void setCancelable(bool cancelable);
+
+    void reportProgress(const QString& status, int percent, const QString& detail) override
+    {
+        invokeUpdateProgress(status, percent, detail);
+    }
+    bool isCancelled() const override { return cancelled; }
 
     // Callable from any thread: the slot of the same name runs in the GUI
     // thread (at once when called from it).

@@ -1,18 +1,17 @@
 #include "loaditunesbackupdlg.h"
 
 #include "backupmanifest.h"
+#include "dialogbuttonrow.h"
 #include "itemmodelloadbk.h"
 #include "stylesheet.h"
 #include "tips.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QSpacerItem>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -25,9 +24,6 @@ public:
     QLabel* lbTitle;
     QTreeView* listBackups;
     QLabel* lbAddOther;
-    QWidget* widget;
-    QHBoxLayout* horizontalLayout;
-    QSpacerItem* horizontalSpacer;
     QPushButton* btnLoad;
     QPushButton* btnCancel;
 
@@ -54,25 +50,12 @@ public:
         lbAddOther->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         lbAddOther->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         verticalLayout->addWidget(lbAddOther);
-        widget = new QWidget(dialog);
-        widget->setObjectName(QStringLiteral("widget"));
-        widget->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-        horizontalLayout = new QHBoxLayout(widget);
-        horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-        horizontalLayout->setContentsMargins(0, 0, 0, 0);
-        horizontalSpacer = new QSpacerItem(250, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
-        horizontalLayout->addItem(horizontalSpacer);
-        btnLoad = new QPushButton(widget);
-        btnLoad->setObjectName(QStringLiteral("btnLoad"));
+        const DialogButtonRow row = g_addDialogButtonRow(dialog, verticalLayout, QStringLiteral("btnLoad"));
+        btnLoad = row.accept;
         btnLoad->setStyleSheet(QStringLiteral("margin-right:15px;"));
-        horizontalLayout->addWidget(btnLoad);
-        btnCancel = new QPushButton(widget);
-        btnCancel->setObjectName(QStringLiteral("btnCancel"));
-        horizontalLayout->addWidget(btnCancel);
-        verticalLayout->addWidget(widget);
+        btnCancel = row.cancel;
 
         retranslateUi(dialog);
-        QObject::connect(btnCancel, &QPushButton::pressed, dialog, &QDialog::reject);
     }
 
     void retranslateUi(QDialog* dialog)

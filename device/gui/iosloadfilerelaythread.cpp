@@ -44,7 +44,7 @@ void IOSLoadFileRelayThread::run()
         if (!idError.isEmpty())
             fail(idError);
         download(socket, device.cacheDir());
-    } catch (int) {
+    } catch (const Cancelled&) {
         // Cancelled: the dialog has closed already; what arrived stays.
     } catch (const std::exception& e) {
         // A wait that the cancel cut short fails too; the user asked for it.
@@ -81,8 +81,7 @@ void IOSLoadFileRelayThread::receiveArchive(unsigned int socket, const QString& 
     qint64 total = 0;
     for (;;) {
         const int n = mobiledevice_recv_all(socket, buffer.data(), buffer.size(), kReceiveWaitMs, &progress.cancelled);
-        if (progress.cancelled)
-            throw -1;
+        progress.throwIfCancelled();
         if (n <= 0)
             break;
         total += n;

@@ -48,7 +48,7 @@ void IOSMergeWAFiles2iTunesBKThread::run()
 {
     try {
         mergeThrow();
-    } catch (int) {
+    } catch (const Cancelled&) {
     } catch (const std::exception& e) {
         m_form->invokeErrorOccurred(QString::fromUtf8(e.what()));
     }
@@ -70,8 +70,7 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
     const int n = int(m_items.size());
     for (int i = 1; i <= n; ++i) {
         const _Item& item = m_items.at(i - 1);
-        if (m_form->cancelled)
-            throw -1;
+        m_form->throwIfCancelled();
         m_form->invokeUpdateProgress(QString(), int(double(i) / n * 100),
                                      tr("File: %1").arg(QFileInfo(QLatin1Char('/') + item.relativePath).fileName()));
         if (item.relativePath.isEmpty() || item.localFile.isEmpty())
@@ -97,8 +96,7 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
     if (!m_removeItems.isEmpty())
         markRemoved(index, m_removeItems);
     MBDBParser::save2File(index.values(), *m_backup, transaction);
-    if (m_form->cancelled)
-        throw -1;
+    m_form->throwIfCancelled();
     transaction.commitThrow();
     m_form->invokeSucceed(QString());
 }

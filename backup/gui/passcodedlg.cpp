@@ -1,14 +1,13 @@
 #include "passcodedlg.h"
 
 #include "backupmanifest.h"
+#include "dialogbuttonrow.h"
 #include "stylesheet.h"
 #include "tips.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpacerItem>
 #include <QVBoxLayout>
 
 class Ui_PasscodeDlg
@@ -17,9 +16,6 @@ public:
     QVBoxLayout* verticalLayout;
     QLabel* lbTitle2;
     QLineEdit* txtPasscode;
-    QWidget* widget;
-    QHBoxLayout* horizontalLayout;
-    QSpacerItem* horizontalSpacer;
     QPushButton* btnOK;
     QPushButton* btnCancel;
 
@@ -39,23 +35,11 @@ public:
         txtPasscode->setObjectName(QStringLiteral("txtPasscode"));
         txtPasscode->setEchoMode(QLineEdit::Password);
         verticalLayout->addWidget(txtPasscode);
-        widget = new QWidget(dialog);
-        widget->setObjectName(QStringLiteral("widget"));
-        horizontalLayout = new QHBoxLayout(widget);
-        horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-        horizontalLayout->setContentsMargins(0, 0, 0, 0);
-        horizontalSpacer = new QSpacerItem(149, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
-        horizontalLayout->addItem(horizontalSpacer);
-        btnOK = new QPushButton(widget);
-        btnOK->setObjectName(QStringLiteral("btnOK"));
-        horizontalLayout->addWidget(btnOK);
-        btnCancel = new QPushButton(widget);
-        btnCancel->setObjectName(QStringLiteral("btnCancel"));
-        horizontalLayout->addWidget(btnCancel);
-        verticalLayout->addWidget(widget);
+        const DialogButtonRow row = g_addDialogButtonRow(dialog, verticalLayout, QStringLiteral("btnOK"));
+        btnOK = row.accept;
+        btnCancel = row.cancel;
 
         retranslateUi(dialog);
-        QObject::connect(btnCancel, &QPushButton::pressed, dialog, &QDialog::reject);
         QMetaObject::connectSlotsByName(dialog);
     }
 

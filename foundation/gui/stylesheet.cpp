@@ -1,5 +1,7 @@
 #include "stylesheet.h"
 
+#include "uptonul.h"
+
 #include <QFile>
 
 namespace {
@@ -11,9 +13,7 @@ QString getStyleSheet()
     if (g_styleSheet.isEmpty()) {
         QFile file(QStringLiteral(":style.css"));
         if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.readAll();
-            const qsizetype nul = bytes.indexOf('\0');
-            g_styleSheet = QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul));
+            g_styleSheet = QString::fromLatin1(upToFirstNul(file.readAll()));
         }
     }
     return g_styleSheet;
