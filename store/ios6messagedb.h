@@ -72,12 +72,20 @@ private:
     bool tableSqlHas(const QString& table, const char* text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
     bool isNanosecondTable() const;
 
+    // The chats with their handles; the newest message date of each chat
+    // when `lastDates` (the message scan can find them instead).
+    void readChatList(MsgData& data, bool lastDates);
+    // Whether the chat table lacks the newest-date column, which is then
+    // worked out from the messages.
+    bool needsLastDates() const;
     void readChats(__MsgData& d);
     void readLastDates(__MsgData& d);
     void readChatHandles(__MsgData& d);
     void normaliseHandle(_MsgHandle& h, CountryCache& countryCache);
     void reserveMessages(__MsgData& d, long long chatId);
-    void readMessageRows(__MsgData& d, long long chatId);
+    // With `lastDates` every joined row is read, and each chat gets the date
+    // of its newest row, as readLastDates gives it.
+    void readMessageRows(__MsgData& d, long long chatId, bool lastDates);
     void readAttachmentRows(__MsgData& d, long long chatId);
     // The attachment's file inside file-relay; empty for a path that would leave it.
     QString localPathOf(const QString& filename) const;

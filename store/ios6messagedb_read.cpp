@@ -1,6 +1,9 @@
 // Reading an iOS 6+ message database into the message set, and the finders.
 #include <QtGlobal>
 
+#include <algorithm>
+#include <limits>
+
 #include "devicefilepath.h"
 #include "ios6messagedb.h"
 #include "messagecolumns.h"
@@ -16,10 +19,20 @@ QString key(qint64 rowId)
 
 void IOS6MessageDb::chats(MsgData& data)
 {
+    readChatList(data, needsLastDates());
+}
+
+bool IOS6MessageDb::needsLastDates() const
+{
+    return !tableSqlHas(QStringLiteral("chat"), "_last INTEGER", Qt::CaseInsensitive);
+}
+
+void IOS6MessageDb::readChatList(MsgData& data, bool lastDates)
+{
     __MsgData& d = beginChats(data);
     try {
         readChats(d);
-        if (!tableSqlHas(QStringLiteral("chat"), "_last INTEGER", Qt::CaseInsensitive))
+        if (lastDates)
             readLastDates(d);
         readChatHandles(d);
     } catch (const Sqlite3Error& e) {
@@ -105,11 +118,14 @@ void IOS6MessageDb::normaliseHandle(_MsgHandle& h, CountryCache& countryCache)
 void IOS6MessageDb::messages(MsgData& data, long long chatId)
 {
     openCheck();
-    chats(data);
+    // Reading every chat's messages passes every joined row once: their
+    // newest dates come with it, sparing a second pass over the join.
+    const bool scanLastDates = chatId <= 0 && needsLastDates();
+    readChatList(data, needsLastDates() && !scanLastDates);
     __MsgData& d = *data.p();
     try {
         reserveMessages(d, chatId);
-        readMessageRows(d, chatId);
+        readMessageRows(d, chatId, scanLastDates);
         readAttachmentRows(d, chatId);
     } catch (const Sqlite3Error& e) {
         rethrowNamingFile(e);
@@ -135,19 +151,37 @@ void IOS6MessageDb::reserveMessages(__MsgData& d, long long chatId)
     d.messages.reserve(d.messages.size() + total);
 }
 
-void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId)
+void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDates)
 {
     QString sql("select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid");
-    if (isItemTypeEnabled())
+    // Rows of other item types are passed over below; for the newest dates
+    // every row counts.
+    if (isItemTypeEnabled() && !lastDates)
         sql += " and m.item_type <> 4";
     if (chatId > 0)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatId);
     Sqlite3Cursor c = queryThrow(sql);
-    MessageRowReader reader(c, true, isNanosecondTable());
+    const bool nanoseconds = isNanosecondTable();
+    MessageRowReader reader(c, true, nanoseconds);
     const int chatIdAt = c.column(QStringLiteral("chat_id")), rowIdAt = c.column(QStringLiteral("rowid")),
               itemTypeAt = c.column(QStringLiteral("item_type")), handleIdAt = c.column(QStringLiteral("handle_id")),
-              otherHandleAt = c.column(QStringLiteral("other_handle"));
+              otherHandleAt = c.column(QStringLiteral("other_handle")), dateAt = c.column(QStringLiteral("date"));
+    // The newest raw date per chat id; the join lists a chat's rows together.
+    QHash<qint64, qint64> newest;
+    qint64 lastChatId = 0;
+    qint64* lastChatNewest = nullptr;
     while (c.moveNext()) {
+        const qint64 rowChatId = c.getInt64(chatIdAt);
+        if (lastDates) {
+            if (!lastChatNewest || rowChatId != lastChatId) {
+                lastChatId = rowChatId;
+                auto it = newest.find(rowChatId);
+                if (it == newest.end())
+                    it = newest.insert(rowChatId, std::numeric_limits<qint64>::min());
+                lastChatNewest = &it.value(); // valid until the next insert, which moves it anew
+            }
+            *lastChatNewest = std::max(*lastChatNewest, c.getInt64(dateAt));
+        }
         if (c.getInt(itemTypeAt) != 0)
             continue; // group events are not messages
         const qint64 rowId = c.getInt64(rowIdAt);
@@ -166,11 +200,14 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId)
         if (other > 0)
             if (_MsgHandle* h = d.handles.value(other))
                 msg->otherHandle = h;
-        if (_MsgChat* chat = d.chats.value(c.getInt64(chatIdAt))) {
+        if (_MsgChat* chat = d.chats.value(rowChatId)) {
             msg->chat = chat;
             chat->messages.insert(key(rowId), msg);
         }
     }
+    for (auto it = newest.cbegin(); it != newest.cend(); ++it)
+        if (_MsgChat* chat = d.chats.value(it.key()))
+            chat->_last = messageDate(it.value(), nanoseconds);
 }
 
 void IOS6MessageDb::readAttachmentRows(__MsgData& d, long long chatId)

@@ -85,7 +85,11 @@ MessageColumnList messageColumns()
 
 int readMessageDate(const Sqlite3Cursor& c, int column, bool nanoseconds)
 {
-    qint64 value = c.getInt64(column);
+    return messageDate(c.getInt64(column), nanoseconds);
+}
+
+int messageDate(qint64 value, bool nanoseconds)
+{
     if (nanoseconds)
         value /= 1000000000;
     if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())

@@ -53,6 +53,8 @@ MessageColumnList messageColumns();
 // A date column in the model's unit, date21 seconds; files of newer phones
 // hold nanoseconds. A value that does not fit the model reads as 0.
 int readMessageDate(const Sqlite3Cursor& c, int column, bool nanoseconds);
+// The same for a value already read.
+int messageDate(qint64 value, bool nanoseconds);
 
 // Reads message rows of one statement into records. The columns are looked up
 // once, when it is made, and read by position for every row; texts that

@@ -219,6 +219,32 @@ private slots:
 
     // --- reading ---------------------------------------------------------
 
+    // Reading every chat's messages finds each chat's newest date in the
+    // same pass; it must be the one that reading the chats alone gives,
+    // also when the newest row is a group event or of item_type 4.
+    void newestDatesFromTheMessageScan_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("as written") << QString();
+        QTest::newRow("newest is item_type 4") << QString("update message set date = 700000000 where rowid = 6");
+        QTest::newRow("newest is a group event") << QString("update message set date = 800000000 where rowid = 4");
+        QTest::newRow("a chat without messages") << QString("delete from chat_message_join where chat_id = 2");
+    }
+    void newestDatesFromTheMessageScan()
+    {
+        QFETCH(QString, change);
+        const QString folder = deviceFolder(SmsDbFixture::OptionalColumns, 1);
+        if (!change.isEmpty())
+            SqlFixture::build(SmsDbFixture::smsDbPath(folder), change);
+        IOS6MessageDb db(QDir(folder), us(), false);
+        MsgData chatsOnly, all;
+        db.openCheck();
+        db.chats(chatsOnly);
+        db.messages(all, 0);
+        for (qint64 chat : {1, 2})
+            QCOMPARE(all.p()->chats.value(chat)->_last, chatsOnly.p()->chats.value(chat)->_last);
+    }
+
     void readsDeviceFile_data()
     {
         QTest::addColumn<int>("variant");
