@@ -161,7 +161,7 @@ qint64 plainScan(const QString& path, double& seconds)
     QElapsedTimer timer;
     timer.start();
     sqlite3* db = nullptr;
-    check(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), db);
+    check(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr), db);
     std::vector<const char*> numbers = {"chat_id", "rowid", "item_type", "handle_id", "other_handle"};
     std::vector<const char*> bytes;
     for (const MessageColumn& col : messageColumns())

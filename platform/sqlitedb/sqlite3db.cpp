@@ -86,7 +86,10 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
 {
     close();
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    // A connection, its statements and its cursors serve one thread at a
+    // time, as this wrapper's own state already requires: SQLite's locking
+    // around every call would guard nothing and costs a mutex per column read.
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 0);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
