@@ -21,7 +21,11 @@ using SortedRecord = MBDBSortedItem;
 class TreeBuilder
 {
 public:
-    explicit TreeBuilder(BackupManifest& backup) : m_backup(backup) {}
+    // Sized for `records` nodes and the folders added above them.
+    TreeBuilder(BackupManifest& backup, size_t records) : m_backup(backup)
+    {
+        m_nodes.reserve(qsizetype(records) + 1024);
+    }
 
     void add(const SortedRecord& record)
     {
@@ -167,7 +171,7 @@ void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
     std::vector<QString> domains;
     const std::vector<TreeRecord> records = treeOrder(items, domains);
-    TreeBuilder builder(backup);
+    TreeBuilder builder(backup, records.size());
     for (const TreeRecord& record : records)
         builder.add({domains[size_t(record.domain)], record.item->path.toString(), record.item});
 }

@@ -13,6 +13,8 @@
 #include "mbfile.h"
 #include "sqlitedb.h"
 
+#include <QFileInfo>
+
 namespace {
 // The key of the `file` column cipher, or empty when the column is plain.
 QByteArray recordKey(Sqlite3DB& db, const QString& password)
@@ -28,6 +30,21 @@ QByteArray recordKey(Sqlite3DB& db, const QString& password)
         return QByteArray();
     return MBDBParser::fileDescKey(secret, salt.getBlob(QStringLiteral("value")));
 }
+// About how many rows Files holds, to size the index once rather than
+// rehashing a million records as it grows: the largest row id, which costs
+// no scan; never more rows than the file could hold at 64 bytes each.
+qsizetype expectedRows(Sqlite3DB& db, qint64 fileSize)
+{
+    qint64 largest = 0;
+    try {
+        Sqlite3Cursor c = db.queryThrow("select max(rowid) from Files");
+        largest = c.moveNext() ? c.getInt64(0) : 0;
+    } catch (const Sqlite3Error&) {
+        // A table without row ids: the index grows as it goes.
+    }
+    return qsizetype(qBound<qint64>(0, largest, fileSize / 64));
+}
+
 // A text column's bytes as UTF-8: as stored when they are valid UTF-8, else
 // as decoding and encoding again makes them.
 QByteArray utf8Text(QByteArrayView bytes)
@@ -90,6 +107,7 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
     db.openThrow(dbPath, Sqlite3DB::ReadWrite);
     const QByteArray key = recordKey(db, password);
     MBDBParser::Index index;
+    index.reserve(expectedRows(db, QFileInfo(dbPath).size()));
     Sqlite3Cursor rows = db.queryThrow("select * from Files");
     const int domainColumn = rows.column(QStringLiteral("domain"));
     const int pathColumn = rows.column(QStringLiteral("relativePath"));
@@ -105,9 +123,11 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
             previousDomain = utf8Text(domain);
         item.domain.setVal(previousDomain);
         item.path.setVal(utf8Text(rows.getUtf8(pathColumn)));
-        QByteArray file = rows.getBlob(fileColumn);
-        if (!key.isEmpty())
-            file = MBDBParser::decryptFileDescThrow(QByteArray::fromBase64(file), key);
+        // Plain archives are read in place, from SQLite's own copy of the row.
+        const QByteArrayView stored = rows.getBytes(fileColumn);
+        const QByteArray file = key.isEmpty()
+            ? QByteArray::fromRawData(stored.data(), stored.size())
+            : MBDBParser::decryptFileDescThrow(QByteArray::fromBase64(stored.toByteArray()), key);
         MBFile::readArchive(file, item);
         QString name = item.backupFileName();
         index.emplace(std::move(name), std::move(item));

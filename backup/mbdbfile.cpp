@@ -135,6 +135,9 @@ MBDBParser::Index g_parseMbdbBytes(const char* data, quint64 size)
     const quint64 headerSize = 6;
     MbdbCursor cursor{data, size, qMin(size, headerSize)};
     MBDBParser::Index index;
+    // Sized once for records of the usual length, rather than rehashed as a
+    // million of them come in.
+    index.reserve(qsizetype(qMin<quint64>(size / 128, quint64(1) << 24)));
     MBDBParser::_MBDBBinary previousDomain;
     while (!cursor.atEnd()) {
         MBDBParser::_MBDBItem item = readRecord(cursor);

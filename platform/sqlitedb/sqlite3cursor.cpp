@@ -167,10 +167,16 @@ QString Sqlite3Cursor::getText(int position) const
 
 QByteArray Sqlite3Cursor::getBlob(int position) const
 {
+    return getBytes(position).toByteArray();
+}
+
+QByteArrayView Sqlite3Cursor::getBytes(int position) const
+{
     if (!readable(position))
-        return QByteArray();
+        return QByteArrayView();
     const void* data = sqlite3_column_blob(m_stmt->raw(), position);
-    return data ? QByteArray(static_cast<const char*>(data), sqlite3_column_bytes(m_stmt->raw(), position)) : QByteArray();
+    return data ? QByteArrayView(static_cast<const char*>(data), sqlite3_column_bytes(m_stmt->raw(), position))
+                : QByteArrayView();
 }
 
 bool Sqlite3Cursor::isNull(const QString& column) const

@@ -69,6 +69,9 @@ public:
     // The text's UTF-8 bytes, valid until the next step; a null view for
     // NULL or an absent column.
     QByteArrayView getUtf8(int position) const;
+    // The value's bytes, valid until the next step; a null view for NULL or
+    // an absent column.
+    QByteArrayView getBytes(int position) const;
     bool isNull(const QString& column) const;
     bool hasColumn(const QString& column) const;
     Sqlite3Row getRow() const;
