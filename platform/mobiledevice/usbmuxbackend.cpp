@@ -88,11 +88,11 @@ std::string hostId(const std::string& udid)
     plist_from_memory(data, size, &record);
     free(data);
     plist_t node = record ? plist_dict_get_item(record, "HostID") : nullptr;
-    char* text = nullptr;
-    if (node && plist_get_node_type(node) == PLIST_STRING)
-        plist_get_string_val(node, &text);
-    id = text ? text : "";
-    free(text);
+    // Read through the pointer: libplist's copying getter aborts on a text
+    // that holds a zero, which a binary record can.
+    uint64_t length = 0;
+    const char* text = node && plist_get_node_type(node) == PLIST_STRING ? plist_get_string_ptr(node, &length) : nullptr;
+    id = text ? std::string(text, size_t(length)) : std::string();
     plist_free(record);
     return id;
 }
