@@ -1,6 +1,7 @@
 #include "backupfilecipher.h"
 
 #include "backupcrypto.h"
+#include "privatemode.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,10 +38,10 @@ void openTarget(QSaveFile& file, bool createFolder)
 {
     const QFileInfo info(file.fileName());
     if (createFolder)
-        QDir().mkpath(info.absolutePath());
+        g_mkPrivatePath(info.absolutePath());
     if (info.exists() && !info.isFile())
         fail(trManifest("can not create %1. %2").arg(file.fileName(), QStringLiteral("Not a regular file")));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file))
         fail(trManifest("can not create %1. %2").arg(file.fileName(), file.errorString()));
 }
 

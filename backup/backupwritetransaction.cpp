@@ -8,6 +8,8 @@
 // is not trusted: every name must stay inside the folder.
 #include "backupwritetransaction.h"
 
+#include "pathguard.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -40,12 +42,7 @@ QString trTransaction(const char* text)
 // The path of `name` inside `dir`, or empty when it would leave the folder.
 QString insideFolder(const QDir& dir, const QString& name)
 {
-    if (name.isEmpty() || QDir::isAbsolutePath(name))
-        return QString();
-    const QString clean = QDir::cleanPath(name);
-    if (clean == QLatin1String("..") || clean.startsWith(QLatin1String("../")) || clean == QLatin1String("."))
-        return QString();
-    return dir.absoluteFilePath(clean);
+    return g_pathInside(dir, name);
 }
 
 void syncFile(const QString& path)
@@ -110,6 +107,10 @@ BackupWriteTransaction::~BackupWriteTransaction()
 {
     if (!m_journalWritten)
         rollback();
+    // Files outside the backup are in no journal: an interrupted commit
+    // leaves them to nobody.
+    for (const auto& pair : qAsConst(m_stagedOutside))
+        QFile::remove(pair.first);
 }
 
 QString BackupWriteTransaction::journalPath(const QDir& backupDir)
@@ -130,6 +131,18 @@ QString BackupWriteTransaction::stage(const QString& target)
     return staged;
 }
 
+QString BackupWriteTransaction::stageOutside(const QString& target)
+{
+    const QString absolute = QFileInfo(target).absoluteFilePath();
+    const QString staged = absolute + QLatin1String(kStagedSuffix);
+    QFile::remove(staged);
+    for (const auto& pair : qAsConst(m_stagedOutside))
+        if (pair.second == absolute)
+            return staged;
+    m_stagedOutside.append({staged, absolute});
+    return staged;
+}
+
 void BackupWriteTransaction::step(const QString& name) const
 {
     if (m_hook)
@@ -141,6 +154,9 @@ void BackupWriteTransaction::rollback()
     for (const auto& pair : qAsConst(m_staged))
         QFile::remove(pair.first);
     m_staged.clear();
+    for (const auto& pair : qAsConst(m_stagedOutside))
+        QFile::remove(pair.first);
+    m_stagedOutside.clear();
 }
 
 void BackupWriteTransaction::commitThrow()
@@ -162,6 +178,8 @@ void BackupWriteTransaction::commitThrow()
     step(QStringLiteral("finish"));
     QFile::remove(journal);
     m_staged.clear();
+    applyRenames(m_stagedOutside, nullptr);
+    m_stagedOutside.clear();
 }
 
 void BackupWriteTransaction::recoverThrow(const QDir& backupDir)

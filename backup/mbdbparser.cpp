@@ -5,6 +5,7 @@
 #include "backupwritetransaction.h"
 #include "manifestdbfile.h"
 #include "mbdbfile.h"
+#include "privatemode.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -49,7 +50,7 @@ QString MBDBParser::getBKFilePath(const QDir& folder, const QString& storedName,
         return folder.absoluteFilePath(storedName);
     const QString sub = folder.absoluteFilePath(storedName.left(2));
     if (makeFolder)
-        QDir().mkpath(sub);
+        g_mkPrivatePath(sub);
     return sub + QLatin1Char('/') + storedName;
 }
 

@@ -1,5 +1,7 @@
 #include "ios6messagedb.h"
 
+#include "privatemode.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -105,7 +107,7 @@ void IOS6MessageDb::openCheck()
 
 void IOS6MessageDb::createFromSchema()
 {
-    QDir().mkpath(QFileInfo(smsDbPath).absolutePath());
+    g_mkPrivatePath(QFileInfo(smsDbPath).absolutePath());
     openThrow(smsDbPath, Sqlite3DB::ReadWriteCreate);
     QFile ddl(QStringLiteral(":res/localmsgdb_ddl.sql"));
     if (!ddl.open(QIODevice::ReadOnly))

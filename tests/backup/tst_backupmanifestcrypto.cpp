@@ -1,12 +1,16 @@
 // Unlocking encrypted backups of both index generations with their password,
 // and copying their stored files out, decrypted byte for byte.
 #include "backupmanifest.h"
+#include "data_path_util.h"
 #include "encryptedbackupfixture.h"
 #include "mobiledevice_loader.h"
+#include "temphome.h"
 
 #include <QtTest>
 
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -63,8 +67,6 @@ struct Fixture
         return manifest;
     }
 
-    QString decryptedPath() const { return dir.filePath("Manifest-decrypted.db"); }
-
     QTemporaryDir dir;
     QTemporaryDir out;
     KeybagFixture keybag;
@@ -72,14 +74,23 @@ struct Fixture
     QList<BackupFixtureRecord> plain;
 };
 
+// The decrypted copies of Manifest.db in the data folder's private folder.
+QStringList decryptedCopies()
+{
+    return g_dataSubDir("manifest_cache").entryList(QDir::Files | QDir::Hidden);
+}
+
 } // namespace
 
 class TestBackupManifestCrypto : public QObject
 {
     Q_OBJECT
 
+    TempHome m_home;
+
 private slots:
     void initTestCase();
+    void cleanupTestCase() { g_resetDataSaveDirForTests(); }
     void unlockAndCopy_data();
     void unlockAndCopy();
     void wrongPasswordChangesNothing_data();
@@ -96,6 +107,8 @@ void TestBackupManifestCrypto::initTestCase()
 {
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
+    g_resetDataSaveDirForTests();
+    ::umask(022);
 }
 
 void TestBackupManifestCrypto::unlockAndCopy_data()
@@ -120,8 +133,17 @@ void TestBackupManifestCrypto::unlockAndCopy()
     QCOMPARE(backup->password, kPassword);
     QCOMPARE(backup->keybag.classKeys.value(3).tags.value("KEY"), f.keybag.classKey(3));
     QCOMPARE(backup->manifestKey, manifestKey);
-    QCOMPARE(QFile::exists(f.decryptedPath()), dpIterations > 0);
-    QCOMPARE(backup->decryptedManifestDbPath, dpIterations > 0 ? f.decryptedPath() : QString());
+    // The plain copy of an encrypted index lies in a private folder of the
+    // data folder, never beside the backup.
+    const QString decrypted = backup->decryptedManifestDbPath;
+    QCOMPARE(decrypted.isEmpty(), dpIterations == 0);
+    QCOMPARE(decryptedCopies().size(), dpIterations > 0 ? 1 : 0);
+    QCOMPARE(QDir(f.dir.path()).entryList({"*decrypted*"}), QStringList());
+    if (dpIterations > 0) {
+        QCOMPARE(QFileInfo(decrypted).absolutePath(), g_dataSaveDir().absoluteFilePath("manifest_cache"));
+        QCOMPARE(modeOf(QFileInfo(decrypted).absolutePath()), 0700);
+        QCOMPARE(modeOf(decrypted), 0600);
+    }
 
     backup->parseInfo();
     QCOMPARE(backup->items.size(), f.plain.size());
@@ -136,10 +158,14 @@ void TestBackupManifestCrypto::unlockAndCopy()
     }
     // A second unlock writes the decrypted copy again.
     if (dpIterations > 0) {
-        QFile::remove(f.decryptedPath());
+        QFile::remove(decrypted);
         QVERIFY(backup->setPasscodeNoUIThrow(kPassword));
-        QVERIFY(QFile::exists(f.decryptedPath()));
+        QCOMPARE(backup->decryptedManifestDbPath, decrypted);
+        QVERIFY(QFile::exists(decrypted));
     }
+    // The copy goes with the manifest object that made it.
+    backup.reset();
+    QCOMPARE(decryptedCopies(), QStringList());
 }
 
 void TestBackupManifestCrypto::wrongPasswordChangesNothing_data()
@@ -160,7 +186,7 @@ void TestBackupManifestCrypto::wrongPasswordChangesNothing()
     QVERIFY(backup->password.isEmpty());
     QVERIFY(backup->manifestKey.isEmpty());
     QVERIFY(backup->keybag.classKeys.isEmpty());
-    QVERIFY(!QFile::exists(f.decryptedPath()));
+    QCOMPARE(decryptedCopies(), QStringList());
 
     // After a success, a wrong password keeps the earlier unlock whole.
     QVERIFY(backup->setPasscodeNoUIThrow(kPassword));
@@ -194,7 +220,7 @@ void TestBackupManifestCrypto::unwrappableManifestKeyFails()
     QVERIFY2(error.contains("no class key unwraps the key of Manifest.db"), qPrintable(error));
     QVERIFY(backup->password.isEmpty());
     QVERIFY(backup->manifestKey.isEmpty());
-    QVERIFY(!QFile::exists(f.decryptedPath()));
+    QCOMPARE(decryptedCopies(), QStringList());
 }
 
 void TestBackupManifestCrypto::damagedManifestDbKeepsEarlierUnlock()
@@ -203,7 +229,8 @@ void TestBackupManifestCrypto::damagedManifestDbKeepsEarlierUnlock()
     f.write();
     auto backup = f.open();
     QVERIFY(backup->setPasscodeNoUIThrow(kPassword));
-    const QByteArray decrypted = readFile(f.decryptedPath());
+    const QString path = backup->decryptedManifestDbPath;
+    const QByteArray decrypted = readFile(path);
 
     QFile db(f.dir.filePath("Manifest.db"));
     QVERIFY(db.resize(db.size() - 5));
@@ -211,8 +238,11 @@ void TestBackupManifestCrypto::damagedManifestDbKeepsEarlierUnlock()
     const QString error = errorOf([&] { backup->setPasscodeNoUIThrow(kPassword); });
     QCOMPARE(error, QString("Manifest.db, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH (rd%16 != 0)."));
     QCOMPARE(backup->password, QString("earlier"));
-    QCOMPARE(readFile(f.decryptedPath()), decrypted);
-    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), 3); // no temporary left
+    QCOMPARE(backup->decryptedManifestDbPath, path);
+    QCOMPARE(readFile(path), decrypted);
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+    QCOMPARE(decryptedCopies().size(), 1);
+
 }
 
 void TestBackupManifestCrypto::lockedBackupRefusesToCopy()
