@@ -128,7 +128,7 @@ void backupEncryptFileThrow(const QString& sourcePath, const QString& targetPath
 {
     if (key.isEmpty()) {
         QFile source(sourcePath);
-        if (!source.copy(targetPath))
+        if (!source.copy(targetPath) || !g_makePrivate(targetPath))
             fail(trManifest("can not write %1. %2").arg(targetPath, source.errorString()));
         return;
     }

@@ -7,6 +7,7 @@
 #include "manifestdbfile.h"
 #include "mbdbfilewriter.h"
 #include "mbfile.h"
+#include "privatemode.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -123,7 +124,7 @@ void MBDBParser::save2File(QList<_MBDBItem> items, BackupManifest& backup, Backu
     // backup folder; it follows once the new Manifest.db stands.
     const QString staged = encrypted ? transaction.stageOutside(source) : transaction.stage(source);
     transaction.step(QStringLiteral("index"));
-    if (!QFile::copy(source, staged))
+    if (!QFile::copy(source, staged) || !g_makePrivate(staged))
         throw std::runtime_error(QStringLiteral("can not write %1.").arg(staged).toUtf8().constData());
     g_updateManifestDbIndex(staged, backup.password, items);
     if (!encrypted)

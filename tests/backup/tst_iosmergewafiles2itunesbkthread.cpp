@@ -19,6 +19,7 @@
 
 #include <stdexcept>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -207,6 +208,7 @@ private:
 void TestIOSMergeWAFiles2iTunesBKThread::initTestCase()
 {
     g_resetDataSaveDirForTests();
+    ::umask(022);
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
     m_local = QDir(m_dir.path());
@@ -261,6 +263,9 @@ void TestIOSMergeWAFiles2iTunesBKThread::merge()
         backup->items.value(MBDBParser::getFileHashName("MediaDomain", "Library/SMS/Attachments/ab/new.jpg"));
     const QString stored = MBDBParser::getBKFilePath(backup->dir, added.backupFileName(), false);
     QCOMPARE(QFileInfo(stored).size(), encryption ? 9008 : 9000);
+    // Under the umask 022 of initTestCase what the merge writes is private.
+    QCOMPARE(modeOf(stored), 0600);
+    QCOMPARE(modeOf(backup->dir.filePath(generation == int(Generation::Mbdb) ? "Manifest.mbdb" : "Manifest.db")), 0600);
     QCOMPARE(added.size, qint64(9000));
     QCOMPARE(added.encryptionKey.isValid(), encryption > 0);
     if (encryption)
