@@ -121,26 +121,24 @@ QString BackupWriteTransaction::journalPath(const QDir& backupDir)
 
 QString BackupWriteTransaction::stage(const QString& target)
 {
-    const QString absolute = QFileInfo(target).absoluteFilePath();
-    Q_ASSERT(!insideFolder(m_dir, m_dir.relativeFilePath(absolute)).isEmpty());
-    const QString staged = absolute + QLatin1String(kStagedSuffix);
-    QFile::remove(staged);
-    for (const auto& pair : qAsConst(m_staged))
-        if (pair.second == absolute)
-            return staged;
-    m_staged.append({staged, absolute});
-    return staged;
+    Q_ASSERT(!insideFolder(m_dir, m_dir.relativeFilePath(QFileInfo(target).absoluteFilePath())).isEmpty());
+    return stageIn(m_staged, target);
 }
 
 QString BackupWriteTransaction::stageOutside(const QString& target)
 {
+    return stageIn(m_stagedOutside, target);
+}
+
+QString BackupWriteTransaction::stageIn(QList<QPair<QString, QString>>& list, const QString& target)
+{
     const QString absolute = QFileInfo(target).absoluteFilePath();
     const QString staged = absolute + QLatin1String(kStagedSuffix);
     QFile::remove(staged);
-    for (const auto& pair : qAsConst(m_stagedOutside))
+    for (const auto& pair : qAsConst(list))
         if (pair.second == absolute)
             return staged;
-    m_stagedOutside.append({staged, absolute});
+    list.append({staged, absolute});
     return staged;
 }
 

@@ -50,6 +50,8 @@ public:
     static QString journalPath(const QDir& backupDir);
 
 private:
+    // The staged path of `target`, entered in `list` once.
+    static QString stageIn(QList<QPair<QString, QString>>& list, const QString& target);
     void rollback();
 
     QDir m_dir;

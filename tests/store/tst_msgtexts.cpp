@@ -13,6 +13,13 @@
 #include <sys/stat.h>
 
 namespace {
+bool writeImage(const QString& path, const QSize& size, const char* format)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image.save(path, format);
+}
+
 const QString kObj = QString(QChar(0xFFFC));
 
 _MsgHandle makeHandle(const QString& id, const QString& name = QString())
@@ -276,9 +283,7 @@ void TestMsgTexts::thumbnail()
     QTemporaryDir dir;
     _MsgAttachment wide, notImage;
     wide.localPath = dir.filePath("wide.png");
-    QImage image(240, 100, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QVERIFY(image.save(wide.localPath, "PNG"));
+    QVERIFY(writeImage(wide.localPath, QSize(240, 100), "PNG"));
     const QString thumb = wide.thumbnail();
     // Made in a private folder of the data folder, never the shared temporary one.
     QCOMPARE(QFileInfo(thumb).absolutePath(), g_dataSaveDir().absoluteFilePath("thumbnails"));
@@ -315,14 +320,10 @@ void TestMsgTexts::thumbnailNeverReusesAForeignFile()
     QTemporaryDir dir;
     _MsgAttachment a;
     a.localPath = dir.filePath("tall.png");
-    QImage image(100, 240, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QVERIFY(image.save(a.localPath, "PNG"));
+    QVERIFY(writeImage(a.localPath, QSize(100, 240), "PNG"));
     const QString thumb = g_dataSubDir("thumbnails").filePath(g_pathHash(a.localPath) + ".thumb");
-    QImage planted(7, 7, QImage::Format_RGB32);
-    planted.fill(Qt::green);
     const QString plantedPath = kind == "link" ? dir.filePath("planted.png") : thumb;
-    QVERIFY(planted.save(plantedPath, "PNG"));
+    QVERIFY(writeImage(plantedPath, QSize(7, 7), "PNG"));
     if (kind == "link")
         QVERIFY(QFile::link(plantedPath, thumb));
     else
@@ -351,9 +352,7 @@ void TestMsgTexts::thumbnailFailedWriteLeavesNoFile()
     QTemporaryDir dir;
     _MsgAttachment a;
     a.localPath = dir.filePath("thin.png");
-    QImage image(1, 1000, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QVERIFY(image.save(a.localPath, "PNG"));
+    QVERIFY(writeImage(a.localPath, QSize(1, 1000), "PNG"));
     const QString thumb = a.thumbnail();
     QVERIFY(!QFileInfo::exists(thumb));
     QCOMPARE(QDir(QFileInfo(thumb).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
