@@ -2,9 +2,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,9 +21,55 @@ QString refuse(QString* reason, const QString& why)
     return QString();
 }
 
-bool isInside(const QString& path, const QString& root)
+// The existing part of a path is resolved beneath the root's descriptor
+// without following any link, so where it ends lies inside the root.
+
+// Fast path, one system call per try: true when the existing part of
+// `relative` holds no link, false when it does or the kernel cannot tell.
+bool existingPartHasNoLink(int rootFd, QByteArray relative)
 {
-    return path == root || path.startsWith(root + QLatin1Char('/'));
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    for (;;) {
+        const long fd = ::syscall(SYS_openat2, rootFd, relative.constData(), &how, sizeof how);
+        if (fd >= 0) {
+            ::close(int(fd));
+            return true;
+        }
+        if (errno != ENOENT && errno != ENOTDIR)
+            return false; // a link, or no openat2 here
+        const qsizetype slash = relative.lastIndexOf('/');
+        if (slash < 0)
+            return true; // nothing below the root exists yet
+        relative.truncate(slash);
+    }
+}
+
+// The slow walk, one component at a time: the first existing component that
+// is a link, relative to the root; empty when there is none.
+QString firstLink(int rootFd, const QStringList& parts)
+{
+    int dir = ::fcntl(rootFd, F_DUPFD_CLOEXEC, 0);
+    QString link;
+    for (qsizetype i = 0; dir >= 0 && i < parts.size(); ++i) {
+        const QByteArray part = QFile::encodeName(parts.at(i));
+        struct stat st;
+        if (::fstatat(dir, part.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            break; // nothing more exists
+        if (S_ISLNK(st.st_mode)) {
+            link = parts.mid(0, i + 1).join(QLatin1Char('/'));
+            break;
+        }
+        if (!S_ISDIR(st.st_mode) || i + 1 == parts.size())
+            break;
+        const int next = ::openat(dir, part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(dir);
+        dir = next;
+    }
+    if (dir >= 0)
+        ::close(dir);
+    return link;
 }
 
 } // namespace
@@ -38,28 +88,18 @@ QString g_pathInside(const QDir& root, const QString& name, QString* reason)
             return refuse(reason, QStringLiteral("the name holds a \"%1\" component").arg(part));
 
     const QString rootPath = QDir::cleanPath(root.absolutePath());
-    QString path = rootPath;
-    QString deepestExisting;
-    bool exists = true;
-    for (const QString& part : parts) {
-        path += QLatin1Char('/') + part;
-        if (!exists)
-            continue;
-        struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
-            exists = false;
-            continue;
-        }
-        if (S_ISLNK(st.st_mode))
-            return refuse(reason, QStringLiteral("%1 is a symbolic link").arg(path));
-        deepestExisting = path;
+    const QString relative = parts.join(QLatin1Char('/'));
+    const int rootFd = ::open(QFile::encodeName(rootPath).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd >= 0) {
+        const QByteArray native = QFile::encodeName(relative);
+        QString link;
+        if (!existingPartHasNoLink(rootFd, native))
+            link = firstLink(rootFd, parts);
+        ::close(rootFd);
+        if (!link.isEmpty())
+            return refuse(reason, QStringLiteral("%1/%2 is a symbolic link").arg(rootPath, link));
     }
-    if (!deepestExisting.isEmpty()) {
-        const QString canonicalRoot = QFileInfo(rootPath).canonicalFilePath();
-        if (canonicalRoot.isEmpty() || !isInside(QFileInfo(deepestExisting).canonicalFilePath(), canonicalRoot))
-            return refuse(reason, QStringLiteral("it lies outside %1").arg(rootPath));
-    }
-    return path;
+    return rootPath + QLatin1Char('/') + relative;
 }
 
 QString g_deviceIdError(const QString& id)
