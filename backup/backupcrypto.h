@@ -1,7 +1,8 @@
 // Every call of the backup code into the crypto library lives here, so the
 // engine can be exchanged in one place: SHA-1 for stored names and the index
 // cipher, PBKDF2 for the keybag, RFC 3394 key wrapping for class and file
-// keys, random file keys, and AES-CBC for the index cipher and the contents of stored files.
+// keys, random file keys, and AES-CBC for the index cipher and the contents
+// of stored files.
 #pragma once
 
 #include <QByteArray>

@@ -101,7 +101,8 @@ QString BackupManifest::reserveDecryptedManifestPath()
     QTemporaryFile file(g_dataSubDir(QStringLiteral("manifest_cache")).filePath(QStringLiteral("Manifest-XXXXXX.db")));
     file.setAutoRemove(false);
     if (!file.open())
-        fail(QStringLiteral("BackupManifest::setPasscode, can not create %1. %2").arg(file.fileTemplate(), file.errorString()));
+        fail(QStringLiteral("BackupManifest::setPasscode, can not create %1. %2")
+                 .arg(file.fileTemplate(), file.errorString()));
     return file.fileName();
 }
 

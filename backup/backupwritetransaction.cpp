@@ -170,7 +170,8 @@ void BackupWriteTransaction::commitThrow()
     QByteArray text = QByteArray(kJournalHeader) + '\n';
     for (const auto& pair : qAsConst(m_staged))
         text += m_dir.relativeFilePath(pair.first).toUtf8() + '\t' + m_dir.relativeFilePath(pair.second).toUtf8() + '\n';
-    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file) || file.write(text) != text.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file) || file.write(text) != text.size()
+        || !file.commit())
         fail(trTransaction("can not write %1. %2").arg(journal, file.errorString()));
     m_journalWritten = true;
     applyRenames(m_staged, [this] { step(QStringLiteral("rename")); });

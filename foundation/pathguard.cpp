@@ -110,7 +110,8 @@ QString g_deviceIdError(const QString& id)
     for (const QChar c : id)
         allowed = allowed && c.unicode() < 128 && (c.isLetterOrNumber() || c == QLatin1Char('-'));
     if (!allowed)
-        return QCoreApplication::translate("IOSDevice", "The unique device id \"%1\" holds characters that are not allowed.")
+        return QCoreApplication::translate("IOSDevice",
+                                           "The unique device id \"%1\" holds characters that are not allowed.")
             .arg(id);
     return QString();
 }

@@ -144,7 +144,8 @@ private slots:
         for (int i = 0; i < big.size(); ++i)
             big[i] = char((i * 7 + i / 251) & 0xff);
         writeBytes(dir.filePath("big"), big);
-        QCOMPARE(MBDBParser::readFileHash(dir.filePath("big")), QCryptographicHash::hash(big, QCryptographicHash::Sha1));
+        QCOMPARE(MBDBParser::readFileHash(dir.filePath("big")),
+                 QCryptographicHash::hash(big, QCryptographicHash::Sha1));
         writeBytes(dir.filePath("empty"), QByteArray());
         QCOMPARE(MBDBParser::readFileHash(dir.filePath("empty")).toHex(),
                  QByteArray("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
