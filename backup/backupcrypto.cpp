@@ -1,6 +1,7 @@
 #include "backupcrypto.h"
 
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 #include <openssl/sha.h>
 
 #include <memory>
@@ -157,6 +158,16 @@ bool aesCbc(bool encrypt, const QByteArray& key, const QByteArray& iv, const QBy
         return false;
     out.resize(written + tail);
     return out.size() == in.size();
+}
+
+QByteArray randomBytes(int count)
+{
+    if (count <= 0)
+        return QByteArray();
+    QByteArray out(count, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(out.data()), count) != 1)
+        return QByteArray();
+    return out;
 }
 
 } // namespace BackupCrypto

@@ -1,7 +1,8 @@
 // Every call of the backup code into the crypto library lives here, so the
 // engine can be exchanged in one place: SHA-1 for stored names and the index
 // cipher, PBKDF2 for the keybag, RFC 3394 key wrapping for class and file
-// keys, and AES-CBC for the index cipher and the contents of stored files.
+// keys, random file keys, and AES-CBC for the index cipher and the contents
+// of stored files.
 #pragma once
 
 #include <QByteArray>
@@ -14,6 +15,10 @@ QByteArray sha1(const QByteArray& data);
 // 16, 24 or 32 bytes, the vector 16. False when the engine refuses (a key of
 // another size, input that is not whole blocks); `out` is then unspecified.
 bool aesCbc(bool encrypt, const QByteArray& key, const QByteArray& iv, const QByteArray& in, QByteArray& out);
+
+// `count` bytes from the engine's cryptographically secure generator; empty
+// when it cannot give them.
+QByteArray randomBytes(int count);
 
 } // namespace BackupCrypto
 

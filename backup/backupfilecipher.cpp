@@ -1,6 +1,7 @@
 #include "backupfilecipher.h"
 
 #include "backupcrypto.h"
+#include "privatemode.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,10 +39,10 @@ void openTarget(QSaveFile& file, bool createFolder)
 {
     const QFileInfo info(file.fileName());
     if (createFolder)
-        QDir().mkpath(info.absolutePath());
+        g_mkPrivatePath(info.absolutePath());
     if (info.exists() && !info.isFile())
         fail(trManifest("can not create %1. %2").arg(file.fileName(), QStringLiteral("Not a regular file")));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file))
         fail(trManifest("can not create %1. %2").arg(file.fileName(), file.errorString()));
 }
 
@@ -147,7 +148,7 @@ void backupEncryptFileThrow(const QString& sourcePath, const QString& targetPath
 {
     if (key.isEmpty()) {
         QFile source(sourcePath);
-        if (!source.copy(targetPath))
+        if (!source.copy(targetPath) || !g_makePrivate(targetPath))
             fail(trManifest("can not write %1. %2").arg(targetPath, source.errorString()));
         return;
     }

@@ -44,7 +44,11 @@ BackupManifest::BackupManifest(const QString& folder, QObject* parent)
 {
 }
 
-BackupManifest::~BackupManifest() = default;
+BackupManifest::~BackupManifest()
+{
+    if (!decryptedManifestDbPath.isEmpty())
+        QFile::remove(decryptedManifestDbPath);
+}
 
 QList<QDir> BackupManifest::iTunesBackupDirs()
 {

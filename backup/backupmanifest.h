@@ -99,9 +99,16 @@ public:
     // A record of the index whose file key unwraps, with that key; throws
     // when there is none.
     MBDBParser::_MBDBItem firstEncryptedItem(QByteArray& key) const;
+    // A fresh random file key for a file stored under the record: wrapped by
+    // the key of the record's protection class, it becomes the record's
+    // encryption key, as the readers find it; the plain key is returned.
+    // Throws when the keybag holds no key of that class.
+    QByteArray newFileKey(MBDBParser::_MBDBItem& item) const;
 
     _InfoPlist info;
     QString displayName;
+    // The decrypted copy of an encrypted Manifest.db, in a private folder of
+    // the data folder; removed when this object is destroyed.
     QString decryptedManifestDbPath;
     QByteArray manifestKey;
     QDir dir;
@@ -134,6 +141,8 @@ public:
     MBDBParser::Index items;
 
 private:
+    // A new private file in the data folder for the decrypted Manifest.db.
+    static QString reserveDecryptedManifestPath();
     // The record's file key unwrapped by its class key; empty when it does not unwrap.
     QByteArray fileKey(const MBDBParser::_MBDBItem& item) const;
 };

@@ -2,7 +2,13 @@
 // decrypt and encrypt its stored files.
 #include "backupmanifest.h"
 
+#include "backupcrypto.h"
+#include "backupwritetransaction.h"
+#include "data_path_util.h"
+
 #include <QFile>
+#include <QTemporaryFile>
+#include <QtEndian>
 
 #include <stdexcept>
 
@@ -10,8 +16,10 @@
 
 namespace {
 
-// An encryption key of the index: a 4-byte class prefix, then the wrapped key.
+// An encryption key of the index: the protection class as a 4-byte
+// little-endian number, then the file key wrapped by that class's key.
 const int kWrappedKeyOffset = 4;
+const int kFileKeySize = 32;
 
 [[noreturn]] void fail(const QString& text)
 {
@@ -51,15 +59,52 @@ bool BackupManifest::setPasscodeNoUIThrow(const QString& newPassword)
     if (key.isEmpty())
         fail(QStringLiteral("BackupManifest::setPasscode, the password is right but no class key unwraps "
                             "the key of Manifest.db: the backup's Manifest.plist is damaged."));
-    const QString decrypted = dir.absoluteFilePath(QStringLiteral("Manifest-decrypted.db"));
+    // An interrupted change is finished first: the copy must be of the index
+    // that the files stored now belong to.
+    BackupWriteTransaction::recoverThrow(dir);
+    // The plain index lists every file of the phone: it is kept in a private
+    // folder of ours, never beside the backup, and goes with this object.
+    const bool firstCopy = decryptedManifestDbPath.isEmpty();
+    const QString decrypted = firstCopy ? reserveDecryptedManifestPath() : decryptedManifestDbPath;
     // Written through a temporary file: an earlier copy stays until this one is whole.
-    backupDecryptFileThrow(key, dir.absoluteFilePath(QStringLiteral("Manifest.db")), decrypted, nullptr, nullptr,
-                           BackupPadding::IfPresent);
+    try {
+        backupDecryptFileThrow(key, dir.absoluteFilePath(QStringLiteral("Manifest.db")), decrypted, nullptr, nullptr,
+                               BackupPadding::IfPresent);
+    } catch (...) {
+        if (firstCopy)
+            QFile::remove(decrypted);
+        throw;
+    }
     keybag = unlocked;
     password = newPassword;
     manifestKey = key;
     decryptedManifestDbPath = decrypted;
     return true;
+}
+
+QByteArray BackupManifest::newFileKey(MBDBParser::_MBDBItem& item) const
+{
+    const int classNumber = int(item.protectionClass);
+    const QByteArray classKey = keybag.classKeys.value(classNumber).tags.value(QStringLiteral("KEY"));
+    const QByteArray key = BackupCrypto::randomBytes(kFileKeySize);
+    const QByteArray wrapped = classKey.isEmpty() || key.isEmpty() ? QByteArray() : aes_key_wrap(classKey, key);
+    if (wrapped.isEmpty())
+        fail(QStringLiteral("BackupManifest::newFileKey, no key of protection class %1 to wrap a file key with.")
+                 .arg(classNumber));
+    QByteArray entry(kWrappedKeyOffset, '\0');
+    qToLittleEndian<quint32>(quint32(classNumber), entry.data());
+    item.encryptionKey.setVal(entry + wrapped);
+    return key;
+}
+
+QString BackupManifest::reserveDecryptedManifestPath()
+{
+    QTemporaryFile file(g_dataSubDir(QStringLiteral("manifest_cache")).filePath(QStringLiteral("Manifest-XXXXXX.db")));
+    file.setAutoRemove(false);
+    if (!file.open())
+        fail(QStringLiteral("BackupManifest::setPasscode, can not create %1. %2")
+                 .arg(file.fileTemplate(), file.errorString()));
+    return file.fileName();
 }
 
 QByteArray BackupManifest::fileKey(const MBDBParser::_MBDBItem& item) const

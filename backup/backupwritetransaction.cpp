@@ -8,6 +8,9 @@
 // is not trusted: every name must stay inside the folder.
 #include "backupwritetransaction.h"
 
+#include "pathguard.h"
+#include "privatemode.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -40,12 +43,7 @@ QString trTransaction(const char* text)
 // The path of `name` inside `dir`, or empty when it would leave the folder.
 QString insideFolder(const QDir& dir, const QString& name)
 {
-    if (name.isEmpty() || QDir::isAbsolutePath(name))
-        return QString();
-    const QString clean = QDir::cleanPath(name);
-    if (clean == QLatin1String("..") || clean.startsWith(QLatin1String("../")) || clean == QLatin1String("."))
-        return QString();
-    return dir.absoluteFilePath(clean);
+    return g_pathInside(dir, name);
 }
 
 void syncFile(const QString& path)
@@ -110,6 +108,10 @@ BackupWriteTransaction::~BackupWriteTransaction()
 {
     if (!m_journalWritten)
         rollback();
+    // Files outside the backup are in no journal: an interrupted commit
+    // leaves them to nobody.
+    for (const auto& pair : qAsConst(m_stagedOutside))
+        QFile::remove(pair.first);
 }
 
 QString BackupWriteTransaction::journalPath(const QDir& backupDir)
@@ -119,14 +121,24 @@ QString BackupWriteTransaction::journalPath(const QDir& backupDir)
 
 QString BackupWriteTransaction::stage(const QString& target)
 {
+    Q_ASSERT(!insideFolder(m_dir, m_dir.relativeFilePath(QFileInfo(target).absoluteFilePath())).isEmpty());
+    return stageIn(m_staged, target);
+}
+
+QString BackupWriteTransaction::stageOutside(const QString& target)
+{
+    return stageIn(m_stagedOutside, target);
+}
+
+QString BackupWriteTransaction::stageIn(QList<QPair<QString, QString>>& list, const QString& target)
+{
     const QString absolute = QFileInfo(target).absoluteFilePath();
-    Q_ASSERT(!insideFolder(m_dir, m_dir.relativeFilePath(absolute)).isEmpty());
     const QString staged = absolute + QLatin1String(kStagedSuffix);
     QFile::remove(staged);
-    for (const auto& pair : qAsConst(m_staged))
+    for (const auto& pair : qAsConst(list))
         if (pair.second == absolute)
             return staged;
-    m_staged.append({staged, absolute});
+    list.append({staged, absolute});
     return staged;
 }
 
@@ -141,6 +153,9 @@ void BackupWriteTransaction::rollback()
     for (const auto& pair : qAsConst(m_staged))
         QFile::remove(pair.first);
     m_staged.clear();
+    for (const auto& pair : qAsConst(m_stagedOutside))
+        QFile::remove(pair.first);
+    m_stagedOutside.clear();
 }
 
 void BackupWriteTransaction::commitThrow()
@@ -155,13 +170,16 @@ void BackupWriteTransaction::commitThrow()
     QByteArray text = QByteArray(kJournalHeader) + '\n';
     for (const auto& pair : qAsConst(m_staged))
         text += m_dir.relativeFilePath(pair.first).toUtf8() + '\t' + m_dir.relativeFilePath(pair.second).toUtf8() + '\n';
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file) || file.write(text) != text.size()
+        || !file.commit())
         fail(trTransaction("can not write %1. %2").arg(journal, file.errorString()));
     m_journalWritten = true;
     applyRenames(m_staged, [this] { step(QStringLiteral("rename")); });
     step(QStringLiteral("finish"));
     QFile::remove(journal);
     m_staged.clear();
+    applyRenames(m_stagedOutside, nullptr);
+    m_stagedOutside.clear();
 }
 
 void BackupWriteTransaction::recoverThrow(const QDir& backupDir)

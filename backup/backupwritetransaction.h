@@ -30,6 +30,11 @@ public:
     // The path to write the new contents of `target` (a path inside the
     // backup folder) to; whatever lies there from an earlier attempt is removed.
     QString stage(const QString& target);
+    // The same for a file of ours outside the backup folder (the private
+    // decrypted copy of an encrypted index): it replaces its target after
+    // the backup's own files, is in no journal, and is removed when the
+    // change is not committed.
+    QString stageOutside(const QString& target);
     // Calls the step hook; every writer calls it before a write step.
     void step(const QString& name) const;
     // Makes the staged files durable, writes the journal, renames every staged
@@ -45,10 +50,13 @@ public:
     static QString journalPath(const QDir& backupDir);
 
 private:
+    // The staged path of `target`, entered in `list` once.
+    static QString stageIn(QList<QPair<QString, QString>>& list, const QString& target);
     void rollback();
 
     QDir m_dir;
     StepHook m_hook;
     QList<QPair<QString, QString>> m_staged; // staged path, target path (absolute)
+    QList<QPair<QString, QString>> m_stagedOutside;
     bool m_journalWritten = false;
 };

@@ -1,5 +1,7 @@
 #include "mbdbfilewriter.h"
 
+#include "privatemode.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -109,7 +111,7 @@ void g_writeMbdbIndex(const QString& path, const QList<MBDBParser::_MBDBItem>& i
         if (!item.isRemoved)
             g_checkMbdbLimits(item);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !g_makePrivate(file))
         failWrite(file);
     writeBytes(file, "mbdb\x05\x00", 6);
     for (const MBDBSortedItem& sorted : g_sortedByDomainPath(items))

@@ -7,6 +7,7 @@
 #include "manifestdbfile.h"
 #include "mbdbfilewriter.h"
 #include "mbfile.h"
+#include "privatemode.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -117,13 +118,13 @@ void MBDBParser::save2File(QList<_MBDBItem> items, BackupManifest& backup, Backu
     const bool encrypted = !backup.manifestKey.isEmpty();
     const QString database = dir.absoluteFilePath(QStringLiteral("Manifest.db"));
     const QString source = encrypted ? backup.decryptedManifestDbPath : database;
-    // Manifest.db is staged first, so it is renamed before the decrypted copy:
-    // an unlock between the two renames decrypts the new index.
     const QString stagedDatabase = encrypted ? transaction.stage(database) : QString();
     // The rows are changed in a copy, which replaces the index at the commit.
-    const QString staged = transaction.stage(source);
+    // The decrypted copy lies in a private folder of ours, never in the
+    // backup folder; it follows once the new Manifest.db stands.
+    const QString staged = encrypted ? transaction.stageOutside(source) : transaction.stage(source);
     transaction.step(QStringLiteral("index"));
-    if (!QFile::copy(source, staged))
+    if (!QFile::copy(source, staged) || !g_makePrivate(staged))
         throw std::runtime_error(QStringLiteral("can not write %1.").arg(staged).toUtf8().constData());
     g_updateManifestDbIndex(staged, backup.password, items);
     if (!encrypted)

@@ -6,6 +6,7 @@
 #include "manifestdbfile.h"
 #include "mbdbfile.h"
 #include "uptonul.h"
+#include "privatemode.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -62,7 +63,7 @@ QString MBDBParser::getBKFilePath(const QDir& folder, const QString& storedName,
         return folder.absoluteFilePath(storedName);
     const QString sub = folder.absoluteFilePath(storedName.left(2));
     if (makeFolder)
-        QDir().mkpath(sub);
+        g_mkPrivatePath(sub);
     return sub + QLatin1Char('/') + storedName;
 }
 

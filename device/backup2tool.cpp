@@ -26,7 +26,9 @@ const long kXmlFormat = 100;
 const int kFinishWaitMs = 5000;
 
 // A write that fails with EPIPE on a closed pipe instead of raising SIGPIPE,
-// whatever the process does with that signal.
+// whatever the process does with that signal. The kernel raises the signal
+// also when the reader goes away in the middle of a write that then returns
+// a short count, so whatever this write raised is taken back in both cases.
 ssize_t writeWithoutSigpipe(int fd, const char* data, size_t len)
 {
     sigset_t pipeSignal;
@@ -34,11 +36,15 @@ ssize_t writeWithoutSigpipe(int fd, const char* data, size_t len)
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool pendingBefore = sigismember(&pending, SIGPIPE) == 1;
     ssize_t n;
     while ((n = write(fd, data, len)) < 0 && errno == EINTR) {
     }
     const int error = errno;
-    if (n < 0 && error == EPIPE) {
+    sigpending(&pending);
+    if (!pendingBefore && sigismember(&pending, SIGPIPE) == 1) {
         const timespec none{0, 0};
         sigtimedwait(&pipeSignal, nullptr, &none);
     }

@@ -1,5 +1,7 @@
 #include "filerelayextractor.h"
 
+#include "pathguard.h"
+#include "privatemode.h"
 #include "progressreporter.h"
 
 #include <QFileInfo>
@@ -32,21 +34,11 @@ QString kilobytes(qint64 bytes)
 // warning when writing there could reach outside the target.
 QString pathInside(const QDir& target, const QString& name)
 {
-    const QString root = QDir::cleanPath(target.absolutePath());
-    const QString path = QDir::cleanPath(target.absoluteFilePath(name));
     QString reason;
-    if (name.split(QLatin1Char('/')).contains(QLatin1String("..")))
-        reason = QStringLiteral("its name holds a \"..\" component");
-    else if (path != root && !path.startsWith(root + QLatin1Char('/')))
-        reason = QStringLiteral("it lies outside %1").arg(root);
-    for (QString p = path; reason.isEmpty() && p.startsWith(root + QLatin1Char('/')); p = QFileInfo(p).path()) {
-        if (QFileInfo(p).isSymLink())
-            reason = QStringLiteral("%1 is a symbolic link").arg(p);
-    }
-    if (reason.isEmpty())
-        return path;
-    qWarning("Skipped the archive entry \"%s\": %s.", qUtf8Printable(name), qUtf8Printable(reason));
-    return QString();
+    const QString path = g_pathInside(target, name, &reason);
+    if (path.isEmpty())
+        qWarning("Skipped the archive entry \"%s\": %s.", qUtf8Printable(name), qUtf8Printable(reason));
+    return path;
 }
 
 } // namespace
@@ -77,8 +69,7 @@ QString FileRelayExtractor::cleanName(const QString& name)
 
 void FileRelayExtractor::extract(const QString& archivePath, const QDir& target)
 {
-    if (!target.exists())
-        target.mkpath(target.absolutePath());
+    g_mkPrivatePath(target.absolutePath());
     m_reader = archive_read_new();
     if (!m_reader)
         fail(QStringLiteral("open %1(%2) error.").arg(archivePath, QString::number(ARCHIVE_FATAL)));
@@ -113,8 +104,7 @@ void FileRelayExtractor::extractEntry(archive_entry* entry, const QDir& target)
         return;
     switch (archive_entry_filetype(entry)) {
     case AE_IFDIR:
-        if (!QFileInfo::exists(path))
-            QDir().mkpath(path);
+        g_mkPrivatePath(path);
         break;
     case AE_IFREG:
         extractFile(entry, path);
@@ -127,7 +117,7 @@ void FileRelayExtractor::extractEntry(archive_entry* entry, const QDir& target)
 void FileRelayExtractor::extractFile(archive_entry* entry, const QString& path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file))
         fail(QStringLiteral("create %1 error. %2").arg(path, file.errorString()));
     const qint64 size = archive_entry_size(entry);
     qint64 written = 0;

@@ -4,10 +4,11 @@
 #include "data_path_util.h"
 #include "devicewarning.h"
 #include "iosversion.h"
+#include "pathguard.h"
+#include "privatemode.h"
 #include "mobiledevice_session.h"
 
 #include <QObject>
-#include <QRegularExpression>
 
 #include <stdexcept>
 
@@ -50,27 +51,14 @@ IOSDevice::~IOSDevice() = default;
 
 QString IOSDevice::udidError() const
 {
-    if (udid.isEmpty() || device)
-        return deviceIdError();
-    return QString();
-}
-
-QString IOSDevice::deviceIdError() const
-{
-    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9-]+$"));
-    if (udid.isEmpty())
-        return QObject::tr("The device reported no unique device id.");
-    if (!allowed.match(udid).hasMatch())
-        return QObject::tr("The unique device id \"%1\" holds characters that are not allowed.").arg(udid);
-    return QString();
+    return g_deviceIdError(udid);
 }
 
 QDir IOSDevice::cacheDir() const
 {
     const QDir dir(g_dataSaveDir().absoluteFilePath(QStringLiteral("ios_cache/") + udid));
-    const bool mayCreate = !device || udidError().isEmpty();
-    if (mayCreate && !dir.exists())
-        dir.mkpath(dir.absolutePath());
+    if (udidError().isEmpty())
+        g_mkPrivatePath(dir.absolutePath());
     return dir;
 }
 

@@ -19,24 +19,18 @@ public:
     IOSDevice& operator=(const IOSDevice&) = default;
     virtual ~IOSDevice();
 
-    // "ios_cache/<udid>" in the data folder, created when missing. Nothing is
-    // created for an attached device whose udid is refused by udidError().
+    // "ios_cache/<udid>" in the data folder, created private when missing.
+    // Nothing is created for a udid that udidError() refuses.
     QDir cacheDir() const;
     QList<int> versionList() const;
     // False after a warning when a checked setting (iCloud backup, encrypted
     // backups) stands in the way; true otherwise, also when the settings
     // cannot be read.
     bool checkiTunesBackupSettings(bool checkICloud, bool checkEncrypt) const;
-    // Empty when `udid` may name the cache and backup folders; else the
-    // reason. An attached device's id may hold only letters, digits and
-    // "-"; no id may be empty. Callers test it before they download into or
-    // delete from those folders.
+    // Empty when `udid` may name the cache and backup folders (the rule of
+    // g_deviceIdError); else the reason. Callers test it before they
+    // download into, rewrite or delete from those folders.
     QString udidError() const;
-    // The strict rule of udidError whatever the handle: empty only for an id
-    // that is not empty and holds only letters, digits and "-". The device
-    // backup folder, which is deleted and rewritten, is named only after such
-    // an id.
-    QString deviceIdError() const;
 
     QString deviceName;
     QString udid;

@@ -1,6 +1,7 @@
 #include "data_path_util.h"
 
 #include "uptonul.h"
+#include "privatemode.h"
 
 #include <QCryptographicHash>
 #include <QDesktopServices>
@@ -74,7 +75,9 @@ QDir g_dataSaveDir()
             root = g_defaultSaveDirPath();
         g_curDataSaveDirPath = QDir(root).absoluteFilePath(QLatin1String(kProductId));
     }
-    QDir().mkpath(g_curDataSaveDirPath);
+    // Everything below holds messages, contacts or keys: the folder is the
+    // user's alone, also when an older run made it with the umask's bits.
+    g_mkPrivatePath(g_curDataSaveDirPath);
     return QDir(g_curDataSaveDirPath);
 }
 
@@ -83,11 +86,16 @@ void g_resetDataSaveDirForTests()
     g_curDataSaveDirPath.clear();
 }
 
+QDir g_dataSubDir(const QString& name)
+{
+    const QString path = g_dataSaveDir().absoluteFilePath(name);
+    g_mkPrivatePath(path);
+    return QDir(path);
+}
+
 QDir g_localDbDir()
 {
-    const QString path = g_dataSaveDir().absoluteFilePath(QStringLiteral("local_databases"));
-    QDir().mkpath(path);
-    return QDir(path);
+    return g_dataSubDir(QStringLiteral("local_databases"));
 }
 
 bool g_delDirCascade(const QString& folder)

@@ -16,7 +16,11 @@ QString g_defaultSaveDirPath();
 QString g_dataSaveDirLink();
 void g_setDataSaveDirLink(const QString& path);
 // The data folder (fixed by the first call of a run), created when missing.
+// It and the folders below that these functions make are private (0700);
+// a folder made wider by an earlier run is tightened when it is used.
 QDir g_dataSaveDir();
+// The data folder's subfolder `name`, created private when missing.
+QDir g_dataSubDir(const QString& name);
 QDir g_localDbDir();
 // Removes the folder and everything in it; symbolic links are removed as links
 // and never followed. True when nothing is left at the path.

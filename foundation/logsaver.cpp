@@ -1,5 +1,7 @@
 #include "logsaver.h"
 
+#include "privatemode.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -19,7 +21,7 @@ QString __rootPath;
 // never mix.
 void appendLine(const QByteArray& path, const QByteArray& line)
 {
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     const char* p = line.constData();
@@ -40,10 +42,17 @@ void appendLine(const QByteArray& path, const QByteArray& line)
 void logsaver_install_msghandler(const QString& folder, int keep)
 {
     __rootPath = folder;
+    // The logs quote messages and names: only the user may read them, also
+    // those that an older run wrote with the umask's bits.
+    g_mkPrivatePath(folder);
     QDir dir(folder);
     const QStringList files = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    for (int i = 0; i < files.size() - keep; ++i)
-        dir.remove(files.at(i));
+    for (int i = 0; i < files.size(); ++i) {
+        if (i < files.size() - keep)
+            dir.remove(files.at(i));
+        else
+            g_makePrivate(dir.absoluteFilePath(files.at(i)));
+    }
     qInstallMessageHandler(log_output);
 }
 
@@ -52,7 +61,7 @@ void log_output(QtMsgType type, const QMessageLogContext&, const QString& messag
     const QDateTime now = QDateTime::currentDateTime();
     const QString fileName = QStringLiteral("log-%1.txt").arg(now.toString(QStringLiteral("yyyyMMdd")));
     if (!QFileInfo::exists(__rootPath))
-        QDir().mkpath(__rootPath);
+        g_mkPrivatePath(__rootPath);
 
     char kind = 'D';
     switch (type) {

@@ -1,5 +1,7 @@
 #include "countrylibdb.h"
 
+#include "privatemode.h"
+
 #include <QFile>
 #include <stdexcept>
 
@@ -38,7 +40,7 @@ void copyResource(const QString& target)
         QFile::remove(tmp);
         throw std::runtime_error(QStringLiteral("can not create %1. %2").arg(target, error).toUtf8().toStdString());
     }
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(target, kPrivateFilePermissions);
 }
 
 } // namespace

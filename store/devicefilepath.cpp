@@ -1,15 +1,17 @@
 #include "devicefilepath.h"
 
+#include "pathguard.h"
+
 #include <QtGlobal>
 
 QString localPathInside(const QDir& dir, const QString& relative, const char* caller)
 {
-    const QString cleaned = QDir::cleanPath(relative);
-    if (QDir::isAbsolutePath(cleaned) || cleaned == QLatin1String("..") || cleaned.startsWith(QLatin1String("../"))) {
-        qWarning("%s", qPrintable(QStringLiteral("%1, attachment path leaves its folder: %2").arg(QLatin1String(caller), relative)));
-        return QString();
-    }
-    return dir.absoluteFilePath(relative);
+    QString reason;
+    const QString path = g_pathInside(dir, relative, &reason);
+    if (path.isEmpty())
+        qWarning("%s", qPrintable(QStringLiteral("%1, attachment path leaves its folder: %2 (%3)")
+                                      .arg(QLatin1String(caller), relative, reason)));
+    return path;
 }
 
 /* Device paths of attachment files, and where the copies lie:

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QString>
 
-// `relative` made absolute inside `dir`; empty, with a warning naming
-// `caller`, when it is absolute or climbs out of `dir` by "..".
+// `relative` made absolute inside `dir` by g_pathInside; empty, with a
+// warning naming `caller`, when the guard refuses it.
 QString localPathInside(const QDir& dir, const QString& relative, const char* caller);
 
 // The cached copy of the phone's file `filename` ("/var/mobile/...",

@@ -11,6 +11,7 @@
 #include "ios5messagedb.h"
 #include "msgidentifiers.h"
 #include "uptonul.h"
+#include "privatemode.h"
 
 namespace {
 
@@ -36,20 +37,6 @@ QString partPath(qint64 groupId, qint64 messageId, qint64 partId, const QString&
         .arg(QStringLiteral("%1").arg(modulo(groupId, 256), 2, 16, QLatin1Char('0')),
              QStringLiteral("%1").arg(modulo(messageId, 16), 2, 10, QLatin1Char('0')), QString::number(messageId),
              QString::number(partId), QFileInfo(contentLoc).suffix());
-}
-
-// Whether `folder`, or the nearest of its parents that exists, lies inside
-// `root` once links are resolved: a folder linked out of the cache folder is
-// neither created through nor written to.
-bool isInside(const QString& folder, const QDir& root)
-{
-    QString existing = folder;
-    while (!QFileInfo::exists(existing))
-        existing = QFileInfo(existing).absolutePath();
-    const QString canonicalRoot = QFileInfo(root.absolutePath()).canonicalFilePath();
-    const QString canonical = QFileInfo(existing).canonicalFilePath();
-    return !canonicalRoot.isEmpty()
-           && (canonical == canonicalRoot || canonical.startsWith(canonicalRoot + QLatin1Char('/')));
 }
 
 } // namespace
@@ -141,16 +128,16 @@ void IOS5MessageDb::addMediaPart(const Sqlite3Cursor& c, __MsgData& d, _MsgMessa
 // goes on: the attachment keeps its path.
 void IOS5MessageDb::writePartFile(const QString& path, const QByteArray& bytes)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!isInside(folder, fileRelayDir)) {
-        qWarning("%s", qPrintable(QStringLiteral("IOS5MessageDb::messages, attachment path leaves its folder: %1").arg(path)));
+    // Checked again just before the write: a folder linked out of the cache
+    // folder is neither created through nor written to.
+    if (localPathInside(fileRelayDir, fileRelayDir.relativeFilePath(path), "IOS5MessageDb::messages").isEmpty())
         return;
-    }
-    if (!QDir().mkpath(folder)) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!g_mkPrivatePath(folder)) {
         qWarning("%s", qPrintable(QStringLiteral("IOS5MessageDb::messages, can not create %1").arg(folder)));
         return;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !g_makePrivate(file) || file.write(bytes) != bytes.size() || !file.commit())
         qWarning("%s", qPrintable(QStringLiteral("IOS5MessageDb::messages, can not write %1. %2").arg(path, file.errorString())));
 }

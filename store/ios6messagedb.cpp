@@ -1,5 +1,7 @@
 #include "ios6messagedb.h"
 
+#include "privatemode.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <stdexcept>
@@ -86,7 +88,7 @@ void IOS6MessageDb::openCheck()
 
 void IOS6MessageDb::createFromSchema()
 {
-    QDir().mkpath(QFileInfo(smsDbPath).absolutePath());
+    g_mkPrivatePath(QFileInfo(smsDbPath).absolutePath());
     try {
         createFromScriptFileThrow(smsDbPath, QStringLiteral(":res/localmsgdb_ddl.sql"));
     } catch (const Sqlite3Error& e) {

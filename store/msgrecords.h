@@ -148,9 +148,10 @@ struct _MsgAttachment
     qint64 total_bytes = 0;
     QString localPath; // the file inside the database folder's file-relay tree
 
-    // Path of a 120-pixel thumbnail of the image at localPath, made in the
-    // temporary folder on first use. Nothing is written when the file is not
-    // a JPEG or PNG image; the caller then finds no file at the path.
+    // Path of a 120-pixel thumbnail of the image at localPath, made on first
+    // use in the private folder "thumbnails" of the data folder. Nothing is
+    // written when the file is not a JPEG or PNG image or the write fails;
+    // the caller then finds no file at the path.
     QString thumbnail() const;
 };
 

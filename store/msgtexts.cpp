@@ -2,6 +2,7 @@
 // column, dates, the logical hash and attachment thumbnails.
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
@@ -9,9 +10,13 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "data_path_util.h"
 #include "emojireplace.h"
 #include "msgrecords.h"
+#include "privatemode.h"
 
 namespace {
 
@@ -167,11 +172,27 @@ QString _MsgMessage::logicalHash() const
     return QString::fromLatin1(hash.result().toHex());
 }
 
+namespace {
+
+// A thumbnail is taken as made only when this program wrote it: a regular
+// file (no link) of this user that nobody else may read, as written below.
+bool isOwnThumbnail(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
 QString _MsgAttachment::thumbnail() const
 {
-    const QString path = QDir(QDir::tempPath()).filePath(g_pathHash(localPath) + QStringLiteral(".thumb"));
-    if (QFileInfo::exists(path))
+    const QString path =
+        g_dataSubDir(QStringLiteral("thumbnails")).filePath(g_pathHash(localPath) + QStringLiteral(".thumb"));
+    if (isOwnThumbnail(path))
         return path;
+    // Anything else there is not ours to show, nor a link to write through.
+    QFile::remove(path);
     for (const char* format : {"JPEG", "PNG"}) {
         QImage image;
         if (!image.load(localPath, format))
@@ -182,7 +203,7 @@ QString _MsgAttachment::thumbnail() const
         // Through a temporary file, so a broken write never leaves a
         // thumbnail that later calls would take as made.
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && scaled.save(&file, format))
+        if (file.open(QIODevice::WriteOnly) && g_makePrivate(file) && scaled.save(&file, format))
             file.commit();
         break;
     }

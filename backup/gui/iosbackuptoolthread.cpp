@@ -3,6 +3,7 @@
 #include "backup2tool.h"
 #include "iosbackuptemp.h"
 #include "iosdevice.h"
+#include "privatemode.h"
 #include "progressform.h"
 
 IOSBackupToolThread::IOSBackupToolThread(bool tutorial, const IOSDevice& device, const QDir& root,
@@ -31,11 +32,12 @@ bool IOSBackupToolThread::begin(const QString& status)
     m_form->invokeUpdateProgress(status, 0, QString());
     // The device's backup folder is deleted, rewritten and renamed in: only
     // a plain device id may name it.
-    const QString udidError = m_device->deviceIdError();
+    const QString udidError = m_device->udidError();
     if (!udidError.isEmpty()) {
         m_form->invokeErrorOccurred(udidError);
         return false;
     }
+    g_mkPrivatePath(m_root.absolutePath());
     connect(m_tool, &backup2tool::update, this, &IOSBackupToolThread::backupUpdate, Qt::UniqueConnection);
     connect(m_form, &ProgressForm::userCacel, m_tool, &backup2tool::cancel, Qt::UniqueConnection);
     return true;

@@ -58,9 +58,12 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
 {
     m_form->invokeUpdateProgress(tr("Transferring files..."), 0, QString());
     MBDBParser::Index index = MBDBParser::parse(*m_backup);
+    // The template gives new files the protection class of a file whose key
+    // the password unwraps; each file gets a key of its own.
+    const bool encrypted = m_backup->info.IsEncrypted;
     QByteArray key;
     MBDBParser::_MBDBItem templateItem;
-    if (m_backup->info.IsEncrypted)
+    if (encrypted)
         templateItem = m_backup->firstEncryptedItem(key);
 
     // Until the commit every file goes under a staged name; leaving this
@@ -87,11 +90,13 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
             throw std::runtime_error(tr("can not overwrite %1").arg(target).toUtf8().constData());
         const QString staged = transaction.stage(target);
         transaction.step(QStringLiteral("file"));
+        if (encrypted)
+            key = m_backup->newFileKey(templateItem);
         BackupManifest::encryptFileThrow(item.localFile, staged, key);
         qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> (%s) %s", qUtf8Printable(target), qUtf8Printable(item.domain),
                qUtf8Printable(item.relativePath));
         MBDBParser::appendFile(index, staged, item.domain, item.relativePath, local.size(),
-                               key.isEmpty() ? nullptr : &templateItem, &inodeCounter);
+                               encrypted ? &templateItem : nullptr, &inodeCounter);
     }
     if (!m_removeItems.isEmpty())
         markRemoved(index, m_removeItems);

@@ -1,6 +1,8 @@
 #include "itunescachesmsthread.h"
 
 #include "data_path_util.h"
+#include "pathguard.h"
+#include "privatemode.h"
 #include "progressform.h"
 
 #include <QFileInfo>
@@ -29,13 +31,11 @@ void findFolders(const BackupManifest::_FileNode* library, const BackupManifest:
     }
 }
 
-// A name from the backup, cleaned; empty when it could not stay inside its folder.
-QString safeName(const QString& name)
+// The path of a name from the backup, cleaned, inside `target`; empty when it
+// could not stay inside that folder.
+QString safePath(const QDir& target, const QString& name)
 {
-    const QString cleaned = g_formatFileName(name);
-    if (cleaned.isEmpty() || cleaned == QLatin1String(".") || cleaned == QLatin1String(".."))
-        return QString();
-    return cleaned;
+    return g_pathInside(target, g_formatFileName(name));
 }
 
 } // namespace
@@ -69,7 +69,8 @@ void ITunesCacheSMSThread::run()
     }
     try {
         const QString target = m_cacheDir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library"));
-        QDir().mkpath(target);
+        g_mkPrivatePath(m_cacheDir.absolutePath()); // tightened when an older run made it wider
+        g_mkPrivatePath(target);
         copy(sms, QDir(target));
         if (addressBook)
             copy(addressBook, QDir(target));
@@ -93,18 +94,18 @@ void ITunesCacheSMSThread::copy(const BackupManifest::_FileNode* node, QDir targ
 {
     m_form->invokeUpdateProgress(QString(), -1, tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name));
     m_form->throwIfCancelled();
-    const QString name = safeName(node->name);
-    if (name.isEmpty()) {
+    const QString path = safePath(target, node->name);
+    if (path.isEmpty()) {
         qWarning("ITunesCacheSMSThread: skipped the backup entry \"%s\" (%s): its name is no file name",
                  qUtf8Printable(node->name), qUtf8Printable(node->item.path.toString()));
         return;
     }
     if (!node->item.isFolder()) {
-        copyFile(node, target.absoluteFilePath(name));
+        copyFile(node, path);
         return;
     }
-    target.mkdir(name);
-    const QDir sub(target.absoluteFilePath(name));
+    g_mkPrivatePath(path);
+    const QDir sub(path);
     for (const BackupManifest::_FileNode* child : node->children)
         copy(child, sub);
 }

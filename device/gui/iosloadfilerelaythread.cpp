@@ -4,6 +4,7 @@
 #include "iosdevice.h"
 #include "mobiledevice_filerelay.h"
 #include "mobiledevice_service.h"
+#include "privatemode.h"
 #include "progressform.h"
 
 #include <QFile>
@@ -61,8 +62,7 @@ void IOSLoadFileRelayThread::download(unsigned int& socket, const QDir& cache)
 {
     mobiledevice_filerelay_start(device.device, socket);
     mobiledevice_filerelay(socket, QStringList(QStringLiteral("UserDatabases")), &progress.cancelled);
-    if (!cache.exists())
-        cache.mkpath(cache.absolutePath());
+    g_mkPrivatePath(cache.absolutePath());
     const QString archivePath = cache.absoluteFilePath(QStringLiteral("file-relay.cpio"));
     QByteArray buffer(kTransferBufferBytes, Qt::Uninitialized);
     receiveArchive(socket, archivePath, buffer);
@@ -76,7 +76,7 @@ void IOSLoadFileRelayThread::download(unsigned int& socket, const QDir& cache)
 void IOSLoadFileRelayThread::receiveArchive(unsigned int socket, const QString& archivePath, QByteArray& buffer)
 {
     QFile file(archivePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !g_makePrivate(file))
         fail(QStringLiteral("create %1 failed. %2").arg(archivePath, file.errorString()));
     qint64 total = 0;
     for (;;) {

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace {
 
 bool descriptor(const char* text, int& fd)
@@ -37,6 +39,9 @@ int main(int argc, char** argv)
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
+    // A device backup holds the phone's messages, contacts and keys: what
+    // this tool writes is the user's alone (folders 0700, files 0600).
+    ::umask(077);
     qsbt::ReplyWriter replies(replyFd);
     const qsmd::Plist raw = qsbt::readRequestFrame(requestFd);
     if (!raw)

@@ -103,6 +103,12 @@ bool copyContents(const fs::path& from, const fs::path& to)
     fs::create_directories(to, ec);
     fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing
                            | fs::copy_options::skip_symlinks, ec);
+    if (ec)
+        return false;
+    // A copy keeps the source's modes; what the tool writes is the user's
+    // alone, as the umask of a real backup would make it.
+    for (fs::recursive_directory_iterator it(to, ec), end; !ec && it != end; it.increment(ec))
+        fs::permissions(it->path(), fs::perms::group_all | fs::perms::others_all, fs::perm_options::remove, ec);
     return !ec;
 }
 

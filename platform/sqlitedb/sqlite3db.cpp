@@ -3,6 +3,8 @@
 #include <QFile>
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+
 namespace {
 // Waits this long for another connection's lock before reporting "database is locked".
 constexpr int kBusyTimeoutMs = 1000;
@@ -85,11 +87,19 @@ void Sqlite3DB::throwLast(int rc)
 void Sqlite3DB::openThrow(const QString& path, int flags)
 {
     close();
+    const QByteArray native = path.toUtf8();
+    struct stat before;
+    const bool creates = (flags & SQLITE_OPEN_CREATE) && ::stat(native.constData(), &before) != 0;
     sqlite3* db = nullptr;
     // A connection, its statements and its cursors serve one thread at a
     // time, as this wrapper's own state already requires: SQLite's locking
     // around every call would guard nothing and costs a mutex per column read.
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(native.constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    // A database this wrapper creates holds messages, contacts or dates of
+    // them: it is the user's alone. SQLite gives its journals the main file's
+    // mode, so they follow.
+    if (rc == SQLITE_OK && creates)
+        ::chmod(native.constData(), 0600);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 0);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);

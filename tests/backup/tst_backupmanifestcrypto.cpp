@@ -1,12 +1,16 @@
 // Unlocking encrypted backups of both index generations with their password,
 // and copying their stored files out, decrypted byte for byte.
 #include "backupmanifest.h"
+#include "data_path_util.h"
 #include "encryptedbackupfixture.h"
 #include "mobiledevice_loader.h"
+#include "temphome.h"
 
 #include <QtTest>
 
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -63,8 +67,6 @@ struct Fixture
         return manifest;
     }
 
-    QString decryptedPath() const { return dir.filePath("Manifest-decrypted.db"); }
-
     QTemporaryDir dir;
     QTemporaryDir out;
     KeybagFixture keybag;
@@ -72,14 +74,23 @@ struct Fixture
     QList<BackupFixtureRecord> plain;
 };
 
+// The decrypted copies of Manifest.db in the data folder's private folder.
+QStringList decryptedCopies()
+{
+    return g_dataSubDir("manifest_cache").entryList(QDir::Files | QDir::Hidden);
+}
+
 } // namespace
 
 class TestBackupManifestCrypto : public QObject
 {
     Q_OBJECT
 
+    TempHome m_home;
+
 private slots:
     void initTestCase();
+    void cleanupTestCase() { g_resetDataSaveDirForTests(); }
     void unlockAndCopy_data();
     void unlockAndCopy();
     void wrongPasswordChangesNothing_data();
@@ -96,6 +107,8 @@ void TestBackupManifestCrypto::initTestCase()
 {
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
+    g_resetDataSaveDirForTests();
+    ::umask(022);
 }
 
 // The shapes other tools write: Manifest.db without its padding block, file
@@ -136,11 +149,19 @@ void TestBackupManifestCrypto::unlockAndCopy()
     QCOMPARE(backup->password, kPassword);
     QCOMPARE(backup->keybag.classKeys.value(3).tags.value("KEY"), f.keybag.classKey(3));
     QCOMPARE(backup->manifestKey, manifestKey);
-    QCOMPARE(QFile::exists(f.decryptedPath()), dpIterations > 0);
-    QCOMPARE(backup->decryptedManifestDbPath, dpIterations > 0 ? f.decryptedPath() : QString());
-    // Whole database pages, with or without a padding block to drop.
-    if (dpIterations > 0)
-        QCOMPARE(QFileInfo(f.decryptedPath()).size() % 4096, 0);
+    // The plain copy of an encrypted index lies in a private folder of the
+    // data folder, never beside the backup.
+    const QString decrypted = backup->decryptedManifestDbPath;
+    QCOMPARE(decrypted.isEmpty(), dpIterations == 0);
+    QCOMPARE(decryptedCopies().size(), dpIterations > 0 ? 1 : 0);
+    QCOMPARE(QDir(f.dir.path()).entryList({"*decrypted*"}), QStringList());
+    if (dpIterations > 0) {
+        QCOMPARE(QFileInfo(decrypted).absolutePath(), g_dataSaveDir().absoluteFilePath("manifest_cache"));
+        QCOMPARE(modeOf(QFileInfo(decrypted).absolutePath()), 0700);
+        QCOMPARE(modeOf(decrypted), 0600);
+        // Whole database pages, with or without a padding block to drop.
+        QCOMPARE(QFileInfo(decrypted).size() % 4096, 0);
+    }
 
     backup->parseInfo();
     QCOMPARE(backup->items.size(), f.plain.size());
@@ -156,10 +177,14 @@ void TestBackupManifestCrypto::unlockAndCopy()
     }
     // A second unlock writes the decrypted copy again.
     if (dpIterations > 0) {
-        QFile::remove(f.decryptedPath());
+        QFile::remove(decrypted);
         QVERIFY(backup->setPasscodeNoUIThrow(kPassword));
-        QVERIFY(QFile::exists(f.decryptedPath()));
+        QCOMPARE(backup->decryptedManifestDbPath, decrypted);
+        QVERIFY(QFile::exists(decrypted));
     }
+    // The copy goes with the manifest object that made it.
+    backup.reset();
+    QCOMPARE(decryptedCopies(), QStringList());
 }
 
 void TestBackupManifestCrypto::wrongPasswordChangesNothing_data()
@@ -180,7 +205,7 @@ void TestBackupManifestCrypto::wrongPasswordChangesNothing()
     QVERIFY(backup->password.isEmpty());
     QVERIFY(backup->manifestKey.isEmpty());
     QVERIFY(backup->keybag.classKeys.isEmpty());
-    QVERIFY(!QFile::exists(f.decryptedPath()));
+    QCOMPARE(decryptedCopies(), QStringList());
 
     // After a success, a wrong password keeps the earlier unlock whole.
     QVERIFY(backup->setPasscodeNoUIThrow(kPassword));
@@ -214,7 +239,7 @@ void TestBackupManifestCrypto::unwrappableManifestKeyFails()
     QVERIFY2(error.contains("no class key unwraps the key of Manifest.db"), qPrintable(error));
     QVERIFY(backup->password.isEmpty());
     QVERIFY(backup->manifestKey.isEmpty());
-    QVERIFY(!QFile::exists(f.decryptedPath()));
+    QCOMPARE(decryptedCopies(), QStringList());
 }
 
 void TestBackupManifestCrypto::damagedManifestDbKeepsEarlierUnlock()
@@ -223,7 +248,8 @@ void TestBackupManifestCrypto::damagedManifestDbKeepsEarlierUnlock()
     f.write();
     auto backup = f.open();
     QVERIFY(backup->setPasscodeNoUIThrow(kPassword));
-    const QByteArray decrypted = readFile(f.decryptedPath());
+    const QString path = backup->decryptedManifestDbPath;
+    const QByteArray decrypted = readFile(path);
 
     QFile db(f.dir.filePath("Manifest.db"));
     QVERIFY(db.resize(db.size() - 5));
@@ -231,8 +257,11 @@ void TestBackupManifestCrypto::damagedManifestDbKeepsEarlierUnlock()
     const QString error = errorOf([&] { backup->setPasscodeNoUIThrow(kPassword); });
     QCOMPARE(error, QString("Manifest.db, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH (rd%16 != 0)."));
     QCOMPARE(backup->password, QString("earlier"));
-    QCOMPARE(readFile(f.decryptedPath()), decrypted);
-    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), 3); // no temporary left
+    QCOMPARE(backup->decryptedManifestDbPath, path);
+    QCOMPARE(readFile(path), decrypted);
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+    QCOMPARE(decryptedCopies().size(), 1);
+
 }
 
 void TestBackupManifestCrypto::lockedBackupRefusesToCopy()

@@ -3,6 +3,7 @@
 // merge interrupted at any write step, by a failure or by killing the process,
 // leaves a backup that reads back as it was before or as it is after the
 // merge, never a mix.
+#include "data_path_util.h"
 #include "encryptedbackupfixture.h"
 #include "iosmergewafiles2itunesbkthread.h"
 #include "backupmanifest.h"
@@ -10,6 +11,7 @@
 #include "modalwatcher.h"
 #include "progressform.h"
 #include "progressrunner.h"
+#include "temphome.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -17,6 +19,7 @@
 
 #include <stdexcept>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -173,10 +176,15 @@ class TestIOSMergeWAFiles2iTunesBKThread : public QObject
 {
     Q_OBJECT
 
+    // An unlocked encrypted index is decrypted into the data folder.
+    TempHome m_home;
+
 private slots:
     void initTestCase();
     void merge_data();
     void merge();
+    void eachMergedFileGetsItsOwnKey_data();
+    void eachMergedFileGetsItsOwnKey();
     void emptyItemListRewritesIndex();
     void removeItemsAnyCase();
     void targetThatCannotBeReplaced();
@@ -199,6 +207,8 @@ private:
 
 void TestIOSMergeWAFiles2iTunesBKThread::initTestCase()
 {
+    g_resetDataSaveDirForTests();
+    ::umask(022);
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
     m_local = QDir(m_dir.path());
@@ -253,11 +263,70 @@ void TestIOSMergeWAFiles2iTunesBKThread::merge()
         backup->items.value(MBDBParser::getFileHashName("MediaDomain", "Library/SMS/Attachments/ab/new.jpg"));
     const QString stored = MBDBParser::getBKFilePath(backup->dir, added.backupFileName(), false);
     QCOMPARE(QFileInfo(stored).size(), encryption ? 9008 : 9000);
+    // Under the umask 022 of initTestCase what the merge writes is private.
+    QCOMPARE(modeOf(stored), 0600);
+    QCOMPARE(modeOf(backup->dir.filePath(generation == int(Generation::Mbdb) ? "Manifest.mbdb" : "Manifest.db")), 0600);
     QCOMPARE(added.size, qint64(9000));
     QCOMPARE(added.encryptionKey.isValid(), encryption > 0);
     if (encryption)
         QCOMPARE(added.protectionClass, qint8(EncryptedBackupFixture::kFileClass));
     QCOMPARE(backup->items.value(MBDBParser::getFileHashName("HomeDomain", "Library/SMS/sms.db")).size, qint64(12));
+}
+
+void TestIOSMergeWAFiles2iTunesBKThread::eachMergedFileGetsItsOwnKey_data()
+{
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<int>("encryption");
+    QTest::newRow("Manifest.mbdb") << int(Generation::Mbdb) << 1;
+    QTest::newRow("Manifest.db, encrypted index") << int(Generation::ManifestDb) << 2;
+}
+
+// Two files of equal contents merged into an encrypted backup: each gets a
+// fresh key, wrapped by its class key and recorded as the readers expect
+// (class number little-endian, then 40 wrapped bytes), so their stored bytes
+// differ; both read back byte for byte.
+void TestIOSMergeWAFiles2iTunesBKThread::eachMergedFileGetsItsOwnKey()
+{
+    QFETCH(int, generation);
+    QFETCH(int, encryption);
+    const QString folder = m_dir.filePath(QString("keys%1").arg(generation));
+    writeBackup(folder, Generation(generation), encryption);
+    QSet<QByteArray> keysBefore;
+    {
+        auto backup = openBackup(folder);
+        backup->parseInfo();
+        for (const MBDBParser::_MBDBItem& item : qAsConst(backup->items))
+            keysBefore.insert(item.encryptionKey.data);
+    }
+    const QByteArray contents = QByteArray("same first block") + QByteArray(5000, 's');
+    const QList<Item> items{
+        Item("MediaDomain", writeLocal(m_local, "one.jpg", contents), "Library/SMS/Attachments/k/one.jpg", true),
+        Item("MediaDomain", writeLocal(m_local, "two.jpg", contents), "Library/SMS/Attachments/k/two.jpg", true),
+    };
+    const MergeRun run = runMerge(folder, items);
+    QVERIFY2(run.ok, qPrintable(run.errors.join("; ")));
+
+    const QMap<QString, QByteArray> after = readBack(folder);
+    QCOMPARE(after.value("MediaDomain-Library/SMS/Attachments/k/one.jpg"), contents);
+    QCOMPARE(after.value("MediaDomain-Library/SMS/Attachments/k/two.jpg"), contents);
+    auto backup = openBackup(folder);
+    backup->parseInfo();
+    QList<QByteArray> keys;
+    QList<QByteArray> firstBlocks;
+    for (const char* path : {"Library/SMS/Attachments/k/one.jpg", "Library/SMS/Attachments/k/two.jpg"}) {
+        const MBDBParser::_MBDBItem item = backup->items.value(MBDBParser::getFileHashName("MediaDomain", path));
+        QCOMPARE(item.protectionClass, qint8(EncryptedBackupFixture::kFileClass));
+        const QByteArray key = item.encryptionKey.data;
+        QCOMPARE(key.size(), 44);
+        QCOMPARE(qFromLittleEndian<quint32>(key.constData()), quint32(EncryptedBackupFixture::kFileClass));
+        QVERIFY(!keysBefore.contains(key));
+        keys << key;
+        QFile stored(MBDBParser::getBKFilePath(backup->dir, item.backupFileName(), false));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        firstBlocks << stored.read(16);
+    }
+    QVERIFY(keys.at(0) != keys.at(1));
+    QVERIFY(firstBlocks.at(0) != firstBlocks.at(1));
 }
 
 void TestIOSMergeWAFiles2iTunesBKThread::emptyItemListRewritesIndex()

@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 
@@ -138,6 +140,7 @@ private:
 
 void TestIOSMobileBackupThread::initTestCase()
 {
+    ::umask(022);
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
 }
@@ -228,6 +231,11 @@ void TestIOSMobileBackupThread::reuseRules()
 
 void TestIOSMobileBackupThread::backupWritesTheDevicesFolder()
 {
+    // Made wider by an earlier run: tightened when the backup starts.
+    QVERIFY(QDir().mkpath(m_home->file("Documents/__quillsprout_iosbk_temp")));
+    QVERIFY(QFile::setPermissions(m_home->file("Documents/__quillsprout_iosbk_temp"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                      | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
     plist_dict_set_item(behaviour(), "Progress", plist_new_array());
     plist_array_append_item(plist_dict_get_item(behaviour(), "Progress"), plist_new_uint(40));
     const Run run = backup();
@@ -243,6 +251,12 @@ void TestIOSMobileBackupThread::backupWritesTheDevicesFolder()
     QCOMPARE(request.get("AMSRequestKey").CFStringQString(), QStringLiteral("AMSBackupRequest"));
     QCOMPARE(request.get("AMSBackupOptionsKey").get("RootDirectory").CFStringQString(),
              m_home->file("Documents/__quillsprout_iosbk_temp"));
+    // Under the umask 022 of initTestCase the device backup is the user's
+    // alone: the temporary folder, the device's folder and its files.
+    QCOMPARE(modeOf(m_home->file("Documents/__quillsprout_iosbk_temp")), 0700);
+    QCOMPARE(modeOf(deviceFolder()), 0700);
+    QCOMPARE(modeOf(deviceFolder() + "/Info.plist"), 0600);
+    QCOMPARE(modeOf(deviceFolder() + "/Manifest.db"), 0600);
 }
 
 void TestIOSMobileBackupThread::earlierBackupKeptOrDeleted_data()
@@ -319,7 +333,7 @@ void TestIOSMobileBackupThread::refusedDeviceIds()
         const Run run = restoring ? restore() : backup();
         QVERIFY(!run.ok);
         QCOMPARE(run.boxes.size(), 1);
-        QVERIFY2(run.boxes.first().contains(m_device.deviceIdError()), qPrintable(run.boxes.first()));
+        QVERIFY2(run.boxes.first().contains(m_device.udidError()), qPrintable(run.boxes.first()));
     }
     QVERIFY(QFile::exists(other + "/Status.plist"));
     QVERIFY(QFile::exists(m_home->file("Documents/victim/x/Status.plist")));

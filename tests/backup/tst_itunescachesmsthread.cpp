@@ -14,6 +14,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 using Generation = BackupFixture::Generation;
@@ -103,6 +105,9 @@ class TestITunesCacheSMSThread : public QObject
 {
     Q_OBJECT
 
+    // An unlocked encrypted index is decrypted into the data folder.
+    TempHome m_home;
+
 private slots:
     void initTestCase();
     void copiesBothFolders_data();
@@ -121,6 +126,8 @@ private slots:
 
 void TestITunesCacheSMSThread::initTestCase()
 {
+    g_resetDataSaveDirForTests();
+    ::umask(022);
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
     QVERIFY(installEnglishTranslation(QCoreApplication::instance()));
@@ -160,6 +167,14 @@ void TestITunesCacheSMSThread::copiesBothFolders()
     QVERIFY(!QFileInfo::exists(libraryPath(cacheDir, "Notes")));
     QCOMPARE(QFileInfo(libraryPath(cacheDir, sms + "/sms.db")).lastModified().toSecsSinceEpoch(), 1500000000);
     QVERIFY(QFileInfo::exists(cacheDir.filePath("manifest.db")));
+    // Under the umask 022 of initTestCase: the user's alone.
+    for (const QString& folder : {cacheDir.absolutePath(), cacheDir.filePath("file-relay"), libraryPath(cacheDir, sms),
+                                  libraryPath(cacheDir, sms + "/Attachments"), libraryPath(cacheDir, "AddressBook")})
+        QCOMPARE(modeOf(folder), 0700);
+    for (const QString& file : {cacheDir.filePath("manifest.db"), libraryPath(cacheDir, sms + "/sms.db"),
+                                libraryPath(cacheDir, sms + "/Attachments/pic1.jpg"),
+                                libraryPath(cacheDir, "AddressBook/AddressBook.sqlitedb")})
+        QCOMPARE(modeOf(file), 0600);
 }
 
 void TestITunesCacheSMSThread::secondRunCopiesOnlyChangedFiles()

@@ -158,6 +158,17 @@ private slots:
         QCOMPARE(MBDBParser::readFileHash(dir.filePath("f")).toHex(),
                  QByteArray("a9993e364706816aba3e25717850c26c9cd0d89d"));
         QVERIFY(MBDBParser::readFileHash(dir.filePath("missing")).isEmpty());
+        // Several chunks of any size up to 64 KiB, plus one byte: the last,
+        // short read counts, and no chunk is hashed twice.
+        QByteArray big(3 * 65536 + 1, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char((i * 7 + i / 251) & 0xff);
+        writeBytes(dir.filePath("big"), big);
+        QCOMPARE(MBDBParser::readFileHash(dir.filePath("big")),
+                 QCryptographicHash::hash(big, QCryptographicHash::Sha1));
+        writeBytes(dir.filePath("empty"), QByteArray());
+        QCOMPARE(MBDBParser::readFileHash(dir.filePath("empty")).toHex(),
+                 QByteArray("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
     }
 
     void order()

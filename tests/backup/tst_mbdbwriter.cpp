@@ -2,6 +2,7 @@
 // MBFile archive, Manifest.mbdb byte for byte against the independent fixture
 // builder, and round trips of both generations, plain and encrypted, through
 // the reader.
+#include "data_path_util.h"
 #include "backupwritetransaction.h"
 #include "encryptedbackupfixture.h"
 #include "backupmanifest.h"
@@ -10,6 +11,7 @@
 #include "mbdbparser.h"
 #include "mobiledevice_loader.h"
 #include "sqlitedb.h"
+#include "temphome.h"
 
 #include <QtTest>
 
@@ -83,6 +85,9 @@ class TestMbdbWriter : public QObject
 {
     Q_OBJECT
 
+    // An unlocked encrypted index is decrypted into the data folder.
+    TempHome m_home;
+
 private slots:
     void initTestCase();
     void appendNewFileAddsMissingFolders();
@@ -102,6 +107,7 @@ private slots:
 
 void TestMbdbWriter::initTestCase()
 {
+    g_resetDataSaveDirForTests();
     QString error;
     QVERIFY2(mobiledevice_loader_ini(error, QString()) >= 0, qPrintable(error));
 }

@@ -1,5 +1,6 @@
 // The backup password check behind its progress dialog, and the password
 // dialog, on an encrypted backup fixture; boxes are answered by a watcher.
+#include "data_path_util.h"
 #include "backupmanifest.h"
 #include "encryptedbackupfixture.h"
 #include "mobiledevice_loader.h"
@@ -7,6 +8,7 @@
 #include "passcodedlg.h"
 #include "progressform.h"
 #include "translation.h"
+#include "temphome.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
@@ -44,6 +46,9 @@ class TestPasscodeDlg : public QObject
 {
     Q_OBJECT
 
+    // An unlocked encrypted index is decrypted into the data folder.
+    TempHome m_home;
+
 private slots:
     void initTestCase();
     void init();
@@ -60,6 +65,7 @@ private:
 
 void TestPasscodeDlg::initTestCase()
 {
+    g_resetDataSaveDirForTests();
     qputenv("QUILLSPROUT_SERVER", "127.0.0.1:1"); // error reports go nowhere
     QVERIFY(installEnglishTranslation(qApp));
     QString error;

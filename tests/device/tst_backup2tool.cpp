@@ -96,6 +96,7 @@ private slots:
     void brokenTool();
     void toolMissing();
     void descriptorZeroIsAnOpenEnd();
+    void deadToolFailsTheWriteAndTheProgramLives();
     void unknownOperation();
     void realBackend_data();
     void realBackend();
@@ -381,6 +382,41 @@ void TestBackup2Tool::descriptorZeroIsAnOpenEnd()
     QVERIFY(writeEndClosed);
     for (int fd : used.fd)
         QCOMPARE(fd, -1);
+}
+
+// A tool that exits at once, before reading: the request (larger than the
+// pipe holds, so its write waits for the reader) meets a closed pipe. The
+// write fails with EPIPE instead of SIGPIPE ending the program, even with
+// the signal at its default. The request in the log hides the password.
+void TestBackup2Tool::deadToolFailsTheWriteAndTheProgramLives()
+{
+    const QString folder = file("frameworks");
+    QVERIFY(QDir().mkpath(folder));
+    QFile tool(folder + "/AppleMobileBackup");
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\nexit 0\n");
+    tool.close();
+    QVERIFY(tool.setPermissions(tool.permissions() | QFile::ExeOwner));
+    const QByteArray frameworks = qgetenv("QUILLSPROUT_FRAMEWORKS");
+    qputenv("QUILLSPROUT_FRAMEWORKS", QFile::encodeName(folder));
+    const auto oldPipeHandler = std::signal(SIGPIPE, SIG_DFL);
+    static QStringList logged;
+    logged.clear();
+    const QtMessageHandler oldHandler = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { logged.append(text); });
+
+    const QString password = QStringLiteral("s3cret-") + QString(200000, QLatin1Char('p'));
+    const QString error = runError(*m_tool, restoreRequest(password));
+
+    qInstallMessageHandler(oldHandler);
+    std::signal(SIGPIPE, oldPipeHandler);
+    qputenv("QUILLSPROUT_FRAMEWORKS", frameworks);
+    QCOMPARE(error, QStringLiteral("writePipeRequest failed."));
+    const QStringList requests = logged.filter("writePipeRequest:");
+    QCOMPARE(requests.size(), 1);
+    QVERIFY2(requests.first().contains("<key>Password</key>") && requests.first().contains("<string>***</string>"),
+             qPrintable(requests.first()));
+    QVERIFY(!requests.first().contains("s3cret"));
 }
 
 void TestBackup2Tool::unknownOperation()

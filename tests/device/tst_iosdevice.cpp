@@ -7,10 +7,13 @@
 #include "data_path_util.h"
 #include "devicewarningbox.h"
 #include "modalwatcher.h"
+#include "pathguard.h"
 #include "simdevicescenario.h"
 #include "temphome.h"
 
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestIOSDevice : public QObject
 {
@@ -84,6 +87,7 @@ void TestIOSDevice::compare()
 
 void TestIOSDevice::cacheDir()
 {
+    ::umask(022);
     TempHome home;
     g_resetDataSaveDirForTests();
     IOSDevice d;
@@ -99,26 +103,37 @@ void TestIOSDevice::cacheDir()
     copy.udid = "other";
     QCOMPARE(d.udid, QString("abc-123"));
 
-    IOSDevice attached; // an id that would leave the cache folder is refused and nothing is made
-    attached.device = reinterpret_cast<am_device*>(&attached);
-    attached.udid = "../../escape";
-    QVERIFY(!attached.cacheDir().exists());
+    // An id that would leave the cache folder is refused and nothing is
+    // made, with a device handle or without one.
+    for (const bool withHandle : {true, false}) {
+        IOSDevice other;
+        if (withHandle)
+            other.device = reinterpret_cast<am_device*>(&other);
+        for (const char* id : {"../../escape", "a/b", ""}) {
+            other.udid = id;
+            other.cacheDir();
+        }
+    }
+    QCOMPARE(QDir(g_dataSaveDir().absoluteFilePath("ios_cache")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"abc-123"});
     QVERIFY(!QDir(g_dataSaveDir().absoluteFilePath("escape")).exists());
+    QCOMPARE(modeOf(g_dataSaveDir().absoluteFilePath("ios_cache/abc-123")), 0700);
     g_resetDataSaveDirForTests();
 }
 
+// The device follows the one device-id rule whatever its handle (the rule's
+// own table is in the foundation tests).
 void TestIOSDevice::udidError_data()
 {
     QTest::addColumn<QString>("udid");
     QTest::addColumn<bool>("attached");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("hex id") << "0123456789abcdef0123456789abcdef01234567" << true << true;
-    QTest::newRow("newer id with a dash") << "00008030-001A2B3C4D5E6F70" << true << true;
+    QTest::newRow("saved device") << "0123456789abcdef0123456789abcdef01234567" << false << true;
     QTest::newRow("empty") << "" << true << false;
     QTest::newRow("empty saved device") << "" << false << false;
     QTest::newRow("path parts") << "../x" << true << false;
-    QTest::newRow("slash") << "a/b" << true << false;
-    QTest::newRow("saved device folder path") << "/home/u/virtual_ios/Ann" << false << true;
+    QTest::newRow("saved device folder path") << "/home/u/virtual_ios/Ann" << false << false;
 }
 
 void TestIOSDevice::udidError()
@@ -131,8 +146,7 @@ void TestIOSDevice::udidError()
     if (attached)
         d.device = reinterpret_cast<am_device*>(&d);
     QCOMPARE(d.udidError().isEmpty(), accepted);
-    // The strict rule ignores the handle: a saved device's path is refused.
-    QCOMPARE(d.deviceIdError().isEmpty(), accepted && !udid.contains('/'));
+    QCOMPARE(d.udidError(), g_deviceIdError(udid));
 }
 
 void TestIOSDevice::backupSettings_data()

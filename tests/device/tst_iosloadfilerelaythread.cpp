@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -160,6 +162,7 @@ private:
 
 void TestIOSLoadFileRelayThread::initTestCase()
 {
+    ::umask(022);
     SimDeviceScenario::useSimulatedBackend();
     QCOMPARE(mobiledevice_init(), 1);
     QVERIFY(installEnglishTranslation(QCoreApplication::instance()));
@@ -235,6 +238,14 @@ void TestIOSLoadFileRelayThread::fullDownload()
     QCOMPARE(QDir(cacheFile("file-relay/var/mobile/Library/SMS")).entryList(QDir::Files), QStringList("sms.db"));
     QCOMPARE(label(*m_form, "lbStatus"), QStringLiteral("Extracting empty.txt"));
     QCOMPARE(label(*m_form, "lbProgress"), QStringLiteral("Extracted: 0KB / 0KB"));
+    // Under the umask 022 of initTestCase the download is the user's alone,
+    // also in folders an earlier run made wider.
+    for (const QString& folder : {QString(), QString("file-relay"), QString("file-relay/var/mobile/Library/SMS"),
+                                  QString("file-relay/var/mobile/Library/AddressBook")})
+        QCOMPARE(modeOf(cacheFile(folder)), 0700);
+    for (const QString& name : {"file-relay/" + kSmsDb, QString("file-relay/abc"), QString("file-relay/empty.txt"),
+                                QString("file-relay/var/mobile/Library/AddressBook/AddressBook.sqlitedb")})
+        QCOMPARE(modeOf(cacheFile(name)), 0600);
 }
 
 void TestIOSLoadFileRelayThread::cleanNames_data()

@@ -22,6 +22,7 @@ private slots:
     void refusedReplies_data();
     void refusedReplies();
     void tethered();
+    void nullChangesGoAsEmptyParameter();
 };
 
 namespace {
@@ -154,6 +155,27 @@ void TestMobileDeviceSync::tethered()
     QVERIFY(stored.isCFDictionary());
     QVERIFY(stored.get("DisableTethered").isCFBoolean());
     QCOMPARE(stored.get("DisableTethered").CFNumberBool(true), false);
+}
+
+// A null changes value (and null actions) goes on the wire as the
+// empty-parameter string, never as a missing array item.
+void TestMobileDeviceSync::nullChangesGoAsEmptyParameter()
+{
+    const CFType empty = CFType::createCFString("___EmptyParameterString___");
+    const CFType mapping = record("mapped");
+    PeerScript script;
+    greeting(script)
+        .expectAny()
+        .send(xml(strings({"SDMessageSyncDataClassWithComputer"})))
+        .expect(xml(classMessage("SDMessageProcessChanges", {empty, CFType::createCFBoolean(false), empty})))
+        .send(xml(classMessage("SDMessageRemapRecordIdentifiers", {mapping})));
+    QVERIFY(loadScript("com.apple.mobilesync", script));
+    const _mobiledevice_sync_ctx ctx(kClass, "", "");
+    unsigned int socket = 0;
+    mobiledevice_sync_start(phone(), ctx, socket, false);
+    QCOMPARE(xml(mobiledevice_sync_send(socket, CFType(), ctx, CFType())), xml(mapping));
+    QCOMPARE(scriptVerdict(socket), QString("ScriptComplete"));
+    mobiledevice_closeservice(socket);
 }
 
 QTEST_GUILESS_MAIN(TestMobileDeviceSync)

@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+#include <plist/plist.h>
+
 namespace {
 
 CFIndex retainCount(const CFType& value)
@@ -73,6 +75,53 @@ QByteArray binaryPlist(const QList<QByteArray>& objects)
     return out + trailer;
 }
 
+// A binary plist of arrays nested `depth` deep, the innermost empty; two-byte
+// offsets and references, so the depth may pass 255.
+QByteArray nestedArrays(int depth)
+{
+    QByteArray out("bplist00");
+    QByteArray offsets;
+    for (int i = 0; i < depth; ++i) {
+        offsets.append(char((out.size() >> 8) & 0xff)).append(char(out.size() & 0xff));
+        if (i + 1 < depth)
+            out.append(char(0xa1)).append(char(((i + 1) >> 8) & 0xff)).append(char((i + 1) & 0xff));
+        else
+            out.append(char(0xa0));
+    }
+    const int tableOffset = out.size();
+    out.append(offsets);
+    QByteArray trailer(32, '\0');
+    trailer[6] = 2;
+    trailer[7] = 2;
+    trailer[14] = char((depth >> 8) & 0xff);
+    trailer[15] = char(depth & 0xff);
+    trailer[29] = char((tableOffset >> 16) & 0xff);
+    trailer[30] = char((tableOffset >> 8) & 0xff);
+    trailer[31] = char(tableOffset & 0xff);
+    return out + trailer;
+}
+
+// Writes a binary plist holding the number 42 whose offset table stands
+// `gap` bytes behind it; the gap is a hole of the file, so a large file
+// costs no disk space.
+void writeSparsePlist(const QString& path, qint64 gap)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(QByteArray("bplist00\x10\x2a", 10)), qint64(10));
+    const qint64 tableOffset = 10 + gap;
+    QVERIFY(file.resize(tableOffset));
+    QVERIFY(file.seek(tableOffset));
+    QByteArray tail("\0\0\0\x08", 4); // the one offset, 4 bytes wide
+    QByteArray trailer(32, '\0');
+    trailer[6] = 4;
+    trailer[7] = 1;
+    trailer[15] = 1;
+    for (int i = 0; i < 8; ++i)
+        trailer[31 - i] = char((tableOffset >> (8 * i)) & 0xff);
+    QCOMPARE(file.write(tail + trailer), qint64(36));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(CFType)
@@ -108,6 +157,13 @@ private slots:
     void keyedArchiveRootFields();
     void hostileKeyedArchives_data();
     void hostileKeyedArchives();
+    void mutatorsIgnoreNullKeysAndValues();
+    void keyedArchiveNullKeepsLaterIndexes();
+    void datesOutside32BitsFailToWrite_data();
+    void datesOutside32BitsFailToWrite();
+    void propertyListFileSizeLimit();
+    void nestingLimit_data();
+    void nestingLimit();
 };
 
 void TestCFType::initTestCase()
@@ -603,6 +659,120 @@ void TestCFType::hostileKeyedArchives()
     if (!entries.isEmpty() && valueUid != "3")
         QVERIFY(!entries.begin().value().ref());
     QTEST(int(archive.NSKeyedArchiver().size()), "rootFields");
+}
+
+// A null key or value never enters a container, nor replaces what is there.
+void TestCFType::mutatorsIgnoreNullKeysAndValues()
+{
+    CFType dict = CFType::createCFDictionary();
+    dict.put(QStringLiteral("a"), CFType::createCFNumberInt32(1));
+    dict.put(QStringLiteral("b"), CFType());
+    dict.put(CFType(), CFType::createCFNumberInt32(2));
+    dict.dict_replace(CFType::createCFString(QStringLiteral("a")), CFType());
+    dict.dict_replace(CFType(), CFType::createCFNumberInt32(3));
+    QCOMPARE(dict.dict_size(), 1L);
+    QCOMPARE(dict.get(QStringLiteral("a")).CFNumberInt(0), 1);
+    QVERIFY(!dict.get(CFType()).ref());
+
+    CFType array = CFType::createCFArray();
+    array.append(CFType()).append(CFType::createCFString(QStringLiteral("x"))).append(CFType());
+    array.array_replace(0, CFType());
+    array.array_replace(1, CFType());
+    QCOMPARE(array.array_size(), 1L);
+    QCOMPARE(array.at(0).toString(), QStringLiteral("x"));
+    QVERIFY(!xml(array).isEmpty());
+}
+
+// A null value is archived as the "$null" text: the values after it keep
+// their places, so every key still reads its own value back.
+void TestCFType::keyedArchiveNullKeepsLaterIndexes()
+{
+    QHash<QString, CFType> hash;
+    for (int i = 0; i < 8; ++i)
+        hash.insert(QStringLiteral("k%1").arg(i), i % 3 == 1 ? CFType() : CFType::createCFNumberInt32(i));
+    const CFType archive = CFType::createNSDictionaryStringCFType(hash, false);
+    const CFType objects = archive.get(QStringLiteral("$objects"));
+    QCOMPARE(objects.array_size(), long(2 + 2 * hash.size() + 1));
+    QCOMPARE(objects.at(int(objects.array_size()) - 1).get(QStringLiteral("$classname")).toString(),
+             QStringLiteral("NSDictionary"));
+    const QHash<QString, CFType> back =
+        CFType::parseNSDictionaryStringCFType(CFType::createCFPropertyList(archive.CFPropertyListToBytes(
+            kCFPropertyListBinaryFormat_v1_0)));
+    QCOMPARE(back.size(), hash.size());
+    for (int i = 0; i < 8; ++i) {
+        const CFType value = back.value(QStringLiteral("k%1").arg(i));
+        if (i % 3 == 1)
+            QCOMPARE(value.toString(), QStringLiteral("$null"));
+        else
+            QCOMPARE(value.CFNumberInt(-1), i);
+    }
+}
+
+// Property-list dates are whole 32-bit seconds since 2001: a date outside
+// that range fails to write rather than wrapping to another date.
+void TestCFType::datesOutside32BitsFailToWrite_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("largest") << 2147483647.0 << true;
+    QTest::newRow("smallest") << -2147483648.0 << true;
+    QTest::newRow("one past the largest") << 2147483648.0 << false;
+    QTest::newRow("2^32, which wraps to 0") << 4294967296.0 << false;
+    QTest::newRow("one before the smallest") << -2147483649.0 << false;
+    QTest::newRow("infinite") << double(INFINITY) << false;
+}
+
+void TestCFType::datesOutside32BitsFailToWrite()
+{
+    QFETCH(double, seconds);
+    QFETCH(bool, written);
+    CFType array = CFType::createCFArray();
+    array.append(dateAt(seconds));
+    for (long format : {kCFPropertyListBinaryFormat_v1_0, kCFPropertyListXMLFormat_v1_0}) {
+        const QByteArray bytes = array.CFPropertyListToBytes(format);
+        QCOMPARE(!bytes.isEmpty(), written);
+        if (written)
+            QCOMPARE(absoluteTime(CFType::createCFPropertyList(bytes).at(0)), seconds);
+    }
+}
+
+// A property-list file over 256 MiB is refused unread; the same shape
+// smaller reads.
+void TestCFType::propertyListFileSizeLimit()
+{
+    QTemporaryDir dir;
+    const QString small = dir.filePath("small.plist");
+    writeSparsePlist(small, 1000);
+    QCOMPARE(CFType::createCFPropertyListFromFile(small).CFNumberInt(0), 42);
+    const QString large = dir.filePath("large.plist");
+    const qint64 limit = 256LL * 1024 * 1024;
+    writeSparsePlist(large, limit + 1 - 46);
+    QCOMPARE(QFileInfo(large).size(), limit + 1);
+    QVERIFY(!CFType::createCFPropertyListFromFile(large).ref());
+}
+
+// Nesting beyond 512 levels is refused, also where libplist itself reads
+// the file without complaint.
+void TestCFType::nestingLimit_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("513 arrays: 512 levels below the top") << 513 << true;
+    QTest::newRow("514 arrays") << 514 << false;
+    QTest::newRow("3000 arrays") << 3000 << false;
+}
+
+void TestCFType::nestingLimit()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, read);
+    const QByteArray bytes = nestedArrays(depth);
+    plist_t node = nullptr;
+    plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &node);
+    QVERIFY(node); // libplist accepts it
+    plist_free(node);
+    const CFType value = CFType::createCFPropertyList(bytes);
+    QCOMPARE(value.isCFArray(), read);
 }
 
 QTEST_GUILESS_MAIN(TestCFType)

@@ -1,4 +1,5 @@
 // Data folder, its redirect, folder removal and the small file helpers.
+#include <QDesktopServices>
 #include <QtTest>
 
 #include "data_path_util.h"
@@ -13,6 +14,16 @@ void writeFile(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 const QString kId = QStringLiteral("5D3A7C19E0B24F6889A1C4E7F2306B9D");
+
+// Stands in for the desktop: records every link that reaches it.
+class LinkRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url.toString()); }
+};
 } // namespace
 
 class TestDataPathUtil : public QObject
@@ -123,6 +134,34 @@ private slots:
         QCOMPARE(g_getValidFilePath(home.file("report.final.txt")), home.file("report(1).txt"));
         writeFile(home.file("report(1).txt"), "x");
         QCOMPARE(g_getValidFilePath(home.file("report.final.txt")), home.file("report(2).txt"));
+    }
+
+    void openLinkOnlyHttp_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("http") << "http://quillsprout.example/download" << true;
+        QTest::newRow("https, upper case scheme") << "HTTPS://quillsprout.example/a?b=c" << true;
+        QTest::newRow("file") << "file:///etc/passwd" << false;
+        QTest::newRow("javascript") << "javascript:alert(1)" << false;
+        QTest::newRow("mailto") << "mailto:a@quillsprout.example" << false;
+        QTest::newRow("ftp") << "ftp://quillsprout.example/x" << false;
+        QTest::newRow("no host") << "http:///x" << false;
+        QTest::newRow("plain path") << "/usr/bin/xterm" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void openLinkOnlyHttp()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, opened);
+        LinkRecorder recorder;
+        const QStringList schemes{"http", "https", "file", "javascript", "mailto", "ftp"};
+        for (const QString& scheme : schemes)
+            QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+        g_openLink(link);
+        for (const QString& scheme : schemes)
+            QDesktopServices::unsetUrlHandler(scheme);
+        QCOMPARE(recorder.opened.size(), opened ? 1 : 0);
     }
 
     void hashes()

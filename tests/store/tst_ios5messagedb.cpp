@@ -3,6 +3,8 @@
 // files and clones, repeated reads, and damaged or odd files.
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <sqlite3.h>
 
 #include "addressbookfixture.h"
@@ -498,6 +500,7 @@ private slots:
         QFETCH(QString, loc);
         QFETCH(QString, relative);
         QFETCH(QString, uti);
+        ::umask(022);
         const QString folder = partsFolder(
             QStringLiteral("insert into msg_pieces (ROWID, message_id, data, part_id, content_type, content_loc)"
                            " values (9, 37, X'0102', 2, '%1', '%2');")
@@ -510,6 +513,9 @@ private slots:
         QCOMPARE(a->transfer_name, loc);
         QCOMPARE(a->is_outgoing, 1); // the message's flags are 3
         QVERIFY(QFileInfo::exists(a->localPath));
+        // Under the umask 022 set above: the part and its folder are private.
+        QCOMPARE(modeOf(a->localPath), 0600);
+        QCOMPARE(modeOf(QFileInfo(a->localPath).absolutePath()), 0700);
     }
 
     void mediaPartWithoutName()

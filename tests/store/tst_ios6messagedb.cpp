@@ -5,14 +5,16 @@
 
 #include "addressbookfixture.h"
 #include "countrylibdb.h"
+#include "data_path_util.h"
 #include "ios6messagedb.h"
 #include "msgidentifiers.h"
 #include "smsdbfixture.h"
 #include "sqlfixture.h"
 #include "temphome.h"
 
-namespace {
+#include <sys/stat.h>
 
+namespace {
 // One device file's worth of rows. Dates are multiplied by `unit` (1 for
 // seconds, 1e9 for nanoseconds). Row by row:
 //  chats 1 (SMS, one handle) and 2 (iMessage, two handles); chat_handle_join
@@ -99,6 +101,43 @@ private slots:
         QVERIFY(tableSql(folder, "chat").contains("_last INTEGER"));
         QVERIFY(tableSql(folder, "handle").contains("_ct_name TEXT"));
         QVERIFY(tableSql(folder, "handle").contains("_photo BLOB"));
+    }
+
+    // Under the usual umask 022 every file and folder this database makes is
+    // the user's alone: the database and its folders, the recovery database,
+    // the contacts cache and the country table.
+    void createdFilesArePrivate()
+    {
+        ::umask(022);
+        const QString folder = newFolder();
+        AddressBookFixture::build(folder, {});
+        IOS6MessageDb db(QDir(folder), us(), true);
+        MsgData data;
+        db.chats(data);
+        db.recycleDb().openCheck();
+        const QString sms = SmsDbFixture::smsDbPath(folder);
+        for (const QString& file : {sms, folder + "/recycle.db", folder + "/ct-phone.db",
+                                    g_dataSaveDir().absoluteFilePath("countries.db")})
+            QCOMPARE(modeOf(file), 0600);
+        for (QString dir = QFileInfo(sms).absolutePath(); dir != folder + "/file-relay/var/mobile/Library";
+             dir = QFileInfo(dir).absolutePath())
+            QCOMPARE(modeOf(dir), 0700);
+    }
+
+    // A step after the file was created fails (its journal cannot be made):
+    // the new file goes, and a later open starts over.
+    void createdFileRemovedWhenALaterStepFails()
+    {
+        const QString folder = newFolder();
+        const QString sms = SmsDbFixture::smsDbPath(folder);
+        QVERIFY(QDir().mkpath(sms + "-journal"));
+        IOS6MessageDb db(QDir(folder), us(), true);
+        QVERIFY_THROWS_EXCEPTION(std::exception, db.openCheck());
+        QVERIFY(!db.isOpen());
+        QVERIFY(!QFileInfo::exists(sms));
+        QVERIFY(QDir().rmdir(sms + "-journal"));
+        db.openCheck();
+        QVERIFY(db.isItemTypeEnabled());
     }
 
     // The schema's triggers keep the links and the attachment flag.

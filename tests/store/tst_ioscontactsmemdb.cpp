@@ -1,6 +1,7 @@
 // The contacts cache ct-phone.db built from a database folder's address book.
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -26,6 +27,12 @@ void setMtime(const QString& path, qint64 seconds)
     struct utimbuf t;
     t.actime = t.modtime = time_t(seconds);
     QCOMPARE(utime(path.toUtf8().constData(), &t), 0);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 qint64 mtime(const QString& path)
@@ -63,6 +70,7 @@ private slots:
     void walDecides();
     void noImages();
     void brokenAddressBookLeavesNoCache();
+    void addressBookLeftUntouched();
 };
 
 void TestIOSContactsMemDb::displayName_data()
@@ -195,6 +203,36 @@ void TestIOSContactsMemDb::brokenAddressBookLeavesNoCache()
                       "create table ABMultiValue(record_id, property, value);"
                       "insert into ABMultiValue values(1, 3, '9161234567');");
     QCOMPARE(db.contactInfoByNumber("+79161234567").first, QStringLiteral("Ann"));
+}
+
+// The phone's address book in write-ahead-log mode, with a person who lives
+// only in the -wal file: the rebuild reads that person, and neither the
+// address book nor its log is changed or checkpointed.
+void TestIOSContactsMemDb::addressBookLeftUntouched()
+{
+    QTemporaryDir dir;
+    AddressBookFixture::build(dir.path(), twoPersons());
+    const QString ab = AddressBookFixture::addressBookPath(dir.path());
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open_v2(ab.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
+                          "INSERT INTO ABPerson(ROWID, First, Last) VALUES(3, 'Cy', 'Wal');"
+                          "INSERT INTO ABMultiValue(record_id, property, value) VALUES(3, 3, '9031112233');",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_close_v2(db), SQLITE_OK);
+    const QString wal = ab + "-wal";
+    const QByteArray bookBefore = readAll(ab);
+    const QByteArray walBefore = readAll(wal);
+    QVERIFY(!walBefore.isEmpty());
+
+    IOSContactsMemDb cache(QDir(dir.path()), russia());
+    QCOMPARE(cache.contactInfoByNumber("+79031112233").displayName(), QStringLiteral("Cy Wal"));
+    cache.close();
+    QCOMPARE(readAll(ab), bookBefore);
+    QCOMPARE(readAll(wal), walBefore);
 }
 
 QTEST_GUILESS_MAIN(TestIOSContactsMemDb)

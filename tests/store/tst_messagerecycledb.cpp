@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
+
 #include "messagerecycledb.h"
 #include "msgidentifiers.h"
 #include "sqlfixture.h"
@@ -70,6 +72,8 @@ private slots:
     void failedSchemaLeavesNoFile();
     void missingFolderFails();
     void insertAndReadBack();
+    void rowIdsOutOfRangeSkipped_data();
+    void rowIdsOutOfRangeSkipped();
     void guidShape_data();
     void guidShape();
     void findAndUpdateMessage();
@@ -183,6 +187,39 @@ void TestMessageRecycleDb::insertAndReadBack()
 
     // A guid stored twice is the engine's error.
     QVERIFY_THROWS_EXCEPTION(std::exception, db.insertMessage(&m, "", "", 0));
+}
+
+// Row ids of a damaged file that would leave the recovered range: 0 and
+// below, and above 2^62, where the synthetic id would overflow.
+void TestMessageRecycleDb::rowIdsOutOfRangeSkipped_data()
+{
+    QTest::addColumn<qint64>("rowid");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("1") << qint64(1) << true;
+    QTest::newRow("2^62") << (qint64(1) << 62) << true;
+    QTest::newRow("2^62 + 1") << (qint64(1) << 62) + 1 << false;
+    QTest::newRow("largest") << std::numeric_limits<qint64>::max() << false;
+    QTest::newRow("0") << qint64(0) << false;
+    QTest::newRow("-1") << qint64(-1) << false;
+    QTest::newRow("smallest") << std::numeric_limits<qint64>::min() << false;
+}
+
+void TestMessageRecycleDb::rowIdsOutOfRangeSkipped()
+{
+    QFETCH(qint64, rowid);
+    QFETCH(bool, read);
+    MessageRecycleDb db(path());
+    db.openCheck();
+    db.close();
+    SqlFixture::build(path(), QStringLiteral("insert into message(rowid, guid, text, is_skip) values(%1, 'odd', 'x', 0);"
+                                             "insert into message(rowid, guid, text, is_skip) values(7, 'fine', 'y', 0);")
+                                  .arg(rowid));
+    const QList<RecycleMsg> list = db.messages();
+    QCOMPARE(list.size(), read ? 2 : 1);
+    for (const RecycleMsg& r : list) {
+        QVERIFY(r.msg.ROWID < -2047483648LL);
+        QCOMPARE(r.msg.ROWID, r.msg.guid == "fine" ? -2047483655LL : -2047483648LL - rowid);
+    }
 }
 
 void TestMessageRecycleDb::guidShape_data()

@@ -115,16 +115,27 @@ private slots:
         QVERIFY(compareMsgChatLastDesc(&c, &d) && compareMsgChatLastDesc(&d, &c));
     }
 
+    // A cycle (1 before 15 and 15 before 30 by rows, 30 before 1 by date),
+    // repeated through a range long enough that a quicksort partitions it
+    // (std::sort sorts at most 16 elements by insertion): there its unguarded
+    // scans, which trust the predicate to stop them, run past the ends, and
+    // the descending predicate, true for equal keys, never stops them.
     void nonTransitiveTripleSortsWithinRange()
     {
-        // 1 before 15 and 15 before 30 by rows, 30 before 1 by date: a cycle.
-        QList<_MsgMessage*> list{msg(30, 150), msg(1, 200), msg(15, 100)};
+        QList<_MsgMessage*> list;
+        for (int i = 0; i < 200; ++i)
+            list << msg(30, 150) << msg(1, 200) << msg(15, 100);
         QVERIFY(compareMsgMessageAsc(list[1], list[2]));
         QVERIFY(compareMsgMessageAsc(list[2], list[0]));
         QVERIFY(compareMsgMessageAsc(list[0], list[1]));
-        QList<_MsgMessage*> sorted = list;
-        qsMergeSort(sorted, compareMsgMessageAsc);
-        QCOMPARE(QSet<_MsgMessage*>(sorted.begin(), sorted.end()), QSet<_MsgMessage*>(list.begin(), list.end()));
+        const QSet<_MsgMessage*> all(list.begin(), list.end());
+        QList<_MsgMessage*> asc = list, desc = list;
+        qsMergeSort(asc, compareMsgMessageAsc);
+        qsMergeSort(desc, compareMsgMessageDesc);
+        QCOMPARE(asc.size(), list.size());
+        QCOMPARE(QSet<_MsgMessage*>(asc.begin(), asc.end()), all);
+        QCOMPARE(desc.size(), list.size());
+        QCOMPARE(QSet<_MsgMessage*>(desc.begin(), desc.end()), all);
         qDeleteAll(list);
     }
 

@@ -5,10 +5,21 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "data_path_util.h"
 #include "msgidentifiers.h"
 #include "msgrecords.h"
+#include "temphome.h"
+
+#include <sys/stat.h>
 
 namespace {
+bool writeImage(const QString& path, const QSize& size, const char* format)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image.save(path, format);
+}
+
 const QString kObj = QString(QChar(0xFFFC));
 
 _MsgHandle makeHandle(const QString& id, const QString& name = QString())
@@ -46,6 +57,9 @@ private slots:
     void identifiers();
     void attachmentBody();
     void thumbnail();
+    void thumbnailNeverReusesAForeignFile_data();
+    void thumbnailNeverReusesAForeignFile();
+    void thumbnailFailedWriteLeavesNoFile();
 };
 
 void TestMsgTexts::handleDisplayName()
@@ -263,18 +277,22 @@ void TestMsgTexts::attachmentBody()
 
 void TestMsgTexts::thumbnail()
 {
+    ::umask(022);
+    TempHome home;
+    g_resetDataSaveDirForTests();
     QTemporaryDir dir;
     _MsgAttachment wide, notImage;
-    wide.localPath = dir.filePath(QString("wide-%1.png").arg(QDateTime::currentMSecsSinceEpoch()));
-    QImage image(240, 100, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QVERIFY(image.save(wide.localPath, "PNG"));
+    wide.localPath = dir.filePath("wide.png");
+    QVERIFY(writeImage(wide.localPath, QSize(240, 100), "PNG"));
     const QString thumb = wide.thumbnail();
+    // Made in a private folder of the data folder, never the shared temporary one.
+    QCOMPARE(QFileInfo(thumb).absolutePath(), g_dataSaveDir().absoluteFilePath("thumbnails"));
+    QCOMPARE(modeOf(QFileInfo(thumb).absolutePath()), 0700);
+    QCOMPARE(modeOf(thumb), 0600);
     QImage made;
     QVERIFY(made.load(thumb, "PNG"));
     QCOMPARE(made.size(), QSize(120, 50));
     QCOMPARE(wide.thumbnail(), thumb);
-    QFile::remove(thumb);
 
     notImage.localPath = dir.filePath("text.txt");
     QFile f(notImage.localPath);
@@ -282,6 +300,64 @@ void TestMsgTexts::thumbnail()
     f.write("not an image");
     f.close();
     QVERIFY(!QFileInfo::exists(notImage.thumbnail()));
+    g_resetDataSaveDirForTests();
+}
+
+// A file at the thumbnail's name that this program did not write, as its
+// mode or type shows, is never shown: it is replaced by a thumbnail made now.
+void TestMsgTexts::thumbnailNeverReusesAForeignFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("file others may read") << "wide file";
+    QTest::newRow("link to another picture") << "link";
+}
+
+void TestMsgTexts::thumbnailNeverReusesAForeignFile()
+{
+    QFETCH(QString, kind);
+    TempHome home;
+    g_resetDataSaveDirForTests();
+    QTemporaryDir dir;
+    _MsgAttachment a;
+    a.localPath = dir.filePath("tall.png");
+    QVERIFY(writeImage(a.localPath, QSize(100, 240), "PNG"));
+    const QString thumb = g_dataSubDir("thumbnails").filePath(g_pathHash(a.localPath) + ".thumb");
+    const QString plantedPath = kind == "link" ? dir.filePath("planted.png") : thumb;
+    QVERIFY(writeImage(plantedPath, QSize(7, 7), "PNG"));
+    if (kind == "link")
+        QVERIFY(QFile::link(plantedPath, thumb));
+    else
+        QVERIFY(::chmod(QFile::encodeName(thumb).constData(), 0644) == 0);
+
+    QCOMPARE(a.thumbnail(), thumb);
+    QImage made;
+    QVERIFY(made.load(thumb, "PNG"));
+    QCOMPARE(made.size(), QSize(50, 120));
+    QCOMPARE(modeOf(thumb), 0600);
+    if (kind == "link") { // the link was replaced, not written through
+        QVERIFY(!QFileInfo(thumb).isSymLink());
+        QVERIFY(made.load(plantedPath, "PNG"));
+        QCOMPARE(made.size(), QSize(7, 7));
+    }
+    g_resetDataSaveDirForTests();
+}
+
+// The write fails after the file was opened (a picture 1 pixel wide scales
+// to nothing, which no image writer takes): no thumbnail and no temporary
+// file are left behind.
+void TestMsgTexts::thumbnailFailedWriteLeavesNoFile()
+{
+    TempHome home;
+    g_resetDataSaveDirForTests();
+    QTemporaryDir dir;
+    _MsgAttachment a;
+    a.localPath = dir.filePath("thin.png");
+    QVERIFY(writeImage(a.localPath, QSize(1, 1000), "PNG"));
+    const QString thumb = a.thumbnail();
+    QVERIFY(!QFileInfo::exists(thumb));
+    QCOMPARE(QDir(QFileInfo(thumb).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+    g_resetDataSaveDirForTests();
 }
 
 QTEST_GUILESS_MAIN(TestMsgTexts)

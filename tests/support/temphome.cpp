@@ -1,6 +1,15 @@
 #include "temphome.h"
 
+#include <QFile>
 #include <QtGlobal>
+
+#include <sys/stat.h>
+
+int modeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
 
 TempHome::TempHome()
 {

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// The permission bits of the file or folder at `path`, not following a
+// symbolic link; -1 when nothing is there. For tests of private modes.
+int modeOf(const QString& path);
+
 class TempHome
 {
 public:

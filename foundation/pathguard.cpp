@@ -1,0 +1,117 @@
+#include "pathguard.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+const int kMaxDeviceIdLength = 64;
+
+QString refuse(QString* reason, const QString& why)
+{
+    if (reason)
+        *reason = why;
+    return QString();
+}
+
+// The existing part of a path is resolved beneath the root's descriptor
+// without following any link, so where it ends lies inside the root.
+
+// Fast path, one system call per try: true when the existing part of
+// `relative` holds no link, false when it does or the kernel cannot tell.
+bool existingPartHasNoLink(int rootFd, QByteArray relative)
+{
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    for (;;) {
+        const long fd = ::syscall(SYS_openat2, rootFd, relative.constData(), &how, sizeof how);
+        if (fd >= 0) {
+            ::close(int(fd));
+            return true;
+        }
+        if (errno != ENOENT && errno != ENOTDIR)
+            return false; // a link, or no openat2 here
+        const qsizetype slash = relative.lastIndexOf('/');
+        if (slash < 0)
+            return true; // nothing below the root exists yet
+        relative.truncate(slash);
+    }
+}
+
+// The slow walk, one component at a time: the first existing component that
+// is a link, relative to the root; empty when there is none.
+QString firstLink(int rootFd, const QStringList& parts)
+{
+    int dir = ::fcntl(rootFd, F_DUPFD_CLOEXEC, 0);
+    QString link;
+    for (qsizetype i = 0; dir >= 0 && i < parts.size(); ++i) {
+        const QByteArray part = QFile::encodeName(parts.at(i));
+        struct stat st;
+        if (::fstatat(dir, part.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            break; // nothing more exists
+        if (S_ISLNK(st.st_mode)) {
+            link = parts.mid(0, i + 1).join(QLatin1Char('/'));
+            break;
+        }
+        if (!S_ISDIR(st.st_mode) || i + 1 == parts.size())
+            break;
+        const int next = ::openat(dir, part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(dir);
+        dir = next;
+    }
+    if (dir >= 0)
+        ::close(dir);
+    return link;
+}
+
+} // namespace
+
+QString g_pathInside(const QDir& root, const QString& name, QString* reason)
+{
+    if (name.isEmpty())
+        return refuse(reason, QStringLiteral("the name is empty"));
+    if (name.contains(QChar(0)))
+        return refuse(reason, QStringLiteral("the name holds a NUL character"));
+    if (name.startsWith(QLatin1Char('/')))
+        return refuse(reason, QStringLiteral("the name is absolute"));
+    const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& part : parts)
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return refuse(reason, QStringLiteral("the name holds a \"%1\" component").arg(part));
+
+    const QString rootPath = QDir::cleanPath(root.absolutePath());
+    const QString relative = parts.join(QLatin1Char('/'));
+    const int rootFd = ::open(QFile::encodeName(rootPath).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd >= 0) {
+        const QByteArray native = QFile::encodeName(relative);
+        QString link;
+        if (!existingPartHasNoLink(rootFd, native))
+            link = firstLink(rootFd, parts);
+        ::close(rootFd);
+        if (!link.isEmpty())
+            return refuse(reason, QStringLiteral("%1/%2 is a symbolic link").arg(rootPath, link));
+    }
+    return rootPath + QLatin1Char('/') + relative;
+}
+
+QString g_deviceIdError(const QString& id)
+{
+    if (id.isEmpty())
+        return QCoreApplication::translate("IOSDevice", "The device reported no unique device id.");
+    bool allowed = id.size() <= kMaxDeviceIdLength && !id.startsWith(QLatin1Char('-'));
+    for (const QChar c : id)
+        allowed = allowed && c.unicode() < 128 && (c.isLetterOrNumber() || c == QLatin1Char('-'));
+    if (!allowed)
+        return QCoreApplication::translate("IOSDevice",
+                                           "The unique device id \"%1\" holds characters that are not allowed.")
+            .arg(id);
+    return QString();
+}

@@ -1,0 +1,18 @@
+// The one rule for names that come from a phone, a backup or an archive and
+// are placed inside a folder of ours, and the one rule for device ids, which
+// name the device's cache and backup folders.
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+// The absolute path of `name` inside `root`, or an empty string when the name
+// is refused: an empty name, a NUL character, an absolute name, a "." or ".."
+// component, an existing component below the root that is a symbolic link,
+// or an existing part that resolves outside the root. Empty components
+// ("a//b") are dropped. `reason`, when given, says why a name was refused.
+QString g_pathInside(const QDir& root, const QString& name, QString* reason = nullptr);
+
+// Empty when `id` may name a folder: 1 to 64 letters, digits and "-", not
+// starting with "-"; else the reason, for the user.
+QString g_deviceIdError(const QString& id);
