@@ -2,9 +2,11 @@
 
 #include "mobiledevice_loader.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+
+#include <sys/ioctl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +19,8 @@ void init()
         static int argc = 1;
         static char name[] = "fuzz";
         static char* argv[] = {name, nullptr};
-        static QCoreApplication* app = new QCoreApplication(argc, argv);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static QApplication* app = new QApplication(argc, argv);
         Q_UNUSED(app);
         QString error;
         mobiledevice_loader_ini(error, QString());
@@ -36,13 +39,60 @@ QByteArray bytes(const uint8_t* data, size_t size)
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-QString scratchFolder()
+const QByteArray kSeparator("\n#~~#\n");
+
+QList<QByteArray> pieces(const QByteArray& input, int count)
+{
+    QList<QByteArray> out;
+    qsizetype from = 0;
+    while (out.size() + 1 < count) {
+        const qsizetype at = input.indexOf(kSeparator, from);
+        if (at < 0)
+            break;
+        out.append(input.mid(from, at - from));
+        from = at + kSeparator.size();
+    }
+    out.append(input.mid(from));
+    while (out.size() < count)
+        out.append(QByteArray());
+    return out;
+}
+
+QByteArray joined(const QList<QByteArray>& parts)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        out += (i ? kSeparator : QByteArray()) + parts.at(i);
+    return out;
+}
+
+namespace {
+
+QTemporaryDir& scratchRoot()
 {
     static QTemporaryDir* root = new QTemporaryDir;
-    QDir dir(root->filePath(QStringLiteral("scratch")));
+    return *root;
+}
+
+} // namespace
+
+QString scratchParent()
+{
+    return scratchRoot().path();
+}
+
+QString scratchFolder()
+{
+    QDir dir(scratchRoot().filePath(QStringLiteral("scratch")));
     dir.removeRecursively();
-    QDir(root->path()).mkpath(QStringLiteral("scratch"));
+    QDir(scratchRoot().path()).mkpath(QStringLiteral("scratch"));
     return dir.absolutePath();
+}
+
+int pendingBytes(int fd)
+{
+    int n = 0;
+    return ioctl(fd, FIONREAD, &n) == 0 ? n : 0;
 }
 
 namespace {

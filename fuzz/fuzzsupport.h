@@ -6,6 +6,7 @@
 #include "cftype.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstddef>
@@ -13,7 +14,8 @@
 
 namespace fuzz {
 
-// Once per process: the application object (for the program's folder) and
+// Once per process: the application object (a GUI one on the offscreen
+// platform, for the progress dialogs some readers report to) and
 // the CoreFoundation stand-in, loaded from the frameworks folder beside the
 // program. Aborts when the stand-in does not load: every input would
 // otherwise read as nothing and the run would prove nothing.
@@ -23,8 +25,21 @@ void init();
 // is caught.
 QByteArray bytes(const uint8_t* data, size_t size);
 
+// The input cut at every kSeparator into `count` pieces: missing pieces are
+// empty, the last one keeps the rest. Targets that take several byte strings
+// read them this way; seeds join them with kSeparator.
+extern const QByteArray kSeparator;
+QList<QByteArray> pieces(const QByteArray& input, int count);
+QByteArray joined(const QList<QByteArray>& pieces);
+
 // An empty folder of this process, emptied again at each call.
 QString scratchFolder();
+// The folder that holds the scratch folder: any other entry there was
+// written outside the folder a target gave to the code under test.
+QString scratchParent();
+
+// Bytes waiting to be read at the descriptor.
+int pendingBytes(int fd);
 
 // Reads every value below `value` through the reader of its type, down to a
 // fixed depth.
