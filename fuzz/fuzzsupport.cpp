@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +99,24 @@ int pendingBytes(int fd)
 {
     int n = 0;
     return ioctl(fd, FIONREAD, &n) == 0 ? n : 0;
+}
+
+InputSocket::InputSocket(const uint8_t* data, size_t size)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, m_fds) != 0)
+        std::abort();
+    const int buffer = 1 << 20;
+    for (int fd : m_fds)
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    if (size && send(m_fds[1], data, size, 0) != ssize_t(size))
+        std::abort();
+    shutdown(m_fds[1], SHUT_WR);
+}
+
+InputSocket::~InputSocket()
+{
+    close(m_fds[0]);
+    close(m_fds[1]);
 }
 
 namespace {

@@ -41,6 +41,22 @@ QString scratchParent();
 // Bytes waiting to be read at the descriptor.
 int pendingBytes(int fd);
 
+// A socket pair whose far end has sent the input and shut its sending side:
+// reads at fd() give the input, then the end of the stream; what is sent to
+// fd() is taken up by the far end's buffer.
+class InputSocket
+{
+public:
+    InputSocket(const uint8_t* data, size_t size);
+    ~InputSocket();
+    InputSocket(const InputSocket&) = delete;
+    InputSocket& operator=(const InputSocket&) = delete;
+    int fd() const { return m_fds[0]; }
+
+private:
+    int m_fds[2];
+};
+
 // Reads every value below `value` through the reader of its type, down to a
 // fixed depth.
 void walk(const CFType& value);

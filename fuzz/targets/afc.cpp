@@ -4,10 +4,6 @@
 
 #include "mobiledevice_afc_packets.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -46,24 +42,14 @@ void operation(unsigned int socket, int which)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::init();
-    int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
-        std::abort();
-    const int buffer = 1 << 20;
-    setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    setsockopt(fds[0], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    if (size && send(fds[1], data, size, 0) != ssize_t(size))
-        std::abort();
-    shutdown(fds[1], SHUT_WR);
+    const fuzz::InputSocket socket(data, size);
     // The first byte chooses where in the round the requests begin.
     const int first = size ? data[0] : 0;
-    for (int i = 0; i < 64 && fuzz::pendingBytes(fds[0]) > 0; ++i) {
+    for (int i = 0; i < 64 && fuzz::pendingBytes(socket.fd()) > 0; ++i) {
         try {
-            operation(unsigned(fds[0]), first + i);
+            operation(unsigned(socket.fd()), first + i);
         } catch (const std::runtime_error&) {
         }
     }
-    close(fds[0]);
-    close(fds[1]);
     return 0;
 }
