@@ -1,6 +1,6 @@
 // The file_relay download end to end through the simulated device: the
-// request and acknowledgment, the raw archive stream (built here with
-// libarchive) and its unpacking into the device's cache folder, with the
+// request and acknowledgment, the raw archive stream (built with
+// libarchive's writer) and its unpacking into the device's cache folder, with the
 // entries, refusals, stalls, truncations and cancels a device or a forged
 // archive can bring.
 #include "filerelayextractor.h"
@@ -10,6 +10,7 @@
 #include "progressform.h"
 #include "progressrunner.h"
 
+#include "cpiofixture.h"
 #include "data_path_util.h"
 #include "modalwatcher.h"
 #include "simdevicescenario.h"
@@ -33,53 +34,16 @@ const char* const kUdid = "fr-phone";
 const char* const kService = "com.apple.mobile.file_relay";
 const QString kSmsDb = QStringLiteral("var/mobile/Library/SMS/sms.db");
 
-struct Entry
-{
-    QString name;
-    unsigned type; // AE_IFREG, AE_IFDIR, AE_IFLNK
-    QByteArray data; // a link's target for AE_IFLNK
-    qint64 mtime = 1400000000;
-};
-
-Entry file(const QString& name, const QByteArray& data) { return {name, AE_IFREG, data}; }
-Entry folder(const QString& name) { return {name, AE_IFDIR, QByteArray()}; }
+using CpioFixture::cpio;
+using CpioFixture::Entry;
+using CpioFixture::file;
+using CpioFixture::folder;
 
 // The folders of the SMS database, each listed before what it holds.
 QList<Entry> smsFolders()
 {
     return {folder("./"), folder("./var"), folder("./var/mobile"), folder("./var/mobile/Library"),
             folder("./var/mobile/Library/SMS")};
-}
-
-// A cpio archive (odc) of the entries, gzip-compressed when asked.
-QByteArray cpio(const QList<Entry>& entries, bool gzip = false)
-{
-    QByteArray out(8 * 1024 * 1024, '\0');
-    size_t used = 0;
-    archive* w = archive_write_new();
-    archive_write_set_format_cpio_odc(w);
-    archive_write_set_bytes_in_last_block(w, 1); // no padding: a cut always cuts the archive
-    if (gzip)
-        archive_write_add_filter_gzip(w);
-    archive_write_open_memory(w, out.data(), size_t(out.size()), &used);
-    for (const Entry& e : entries) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(entry, e.name.toUtf8().constData());
-        archive_entry_set_filetype(entry, e.type);
-        archive_entry_set_perm(entry, e.type == AE_IFDIR ? 0755 : 0644);
-        archive_entry_set_mtime(entry, e.mtime, 0);
-        if (e.type == AE_IFLNK)
-            archive_entry_set_symlink(entry, e.data.constData());
-        archive_entry_set_size(entry, e.type == AE_IFREG ? e.data.size() : 0);
-        archive_write_header(w, entry);
-        if (e.type == AE_IFREG)
-            archive_write_data(w, e.data.constData(), size_t(e.data.size()));
-        archive_entry_free(entry);
-    }
-    archive_write_close(w);
-    archive_write_free(w);
-    out.truncate(int(used));
-    return out;
 }
 
 QByteArray pattern(int size)
