@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 #include <stdexcept>
 
 BkCacheDb::BkCacheDb(const QString& path) : m_path(path)
@@ -15,7 +13,7 @@ BkCacheDb::BkCacheDb(const QString& path) : m_path(path)
 
 BkCacheDb::~BkCacheDb()
 {
-    if (!m_db.handle)
+    if (!m_db.isOpen())
         return;
     try {
         m_db.commitTran();
@@ -27,7 +25,7 @@ BkCacheDb::~BkCacheDb()
 
 void BkCacheDb::openCheck()
 {
-    if (m_db.handle)
+    if (m_db.isOpen())
         return;
     if (QFileInfo::exists(m_path))
         m_db.openThrow(m_path, Sqlite3DB::ReadWrite);
@@ -38,24 +36,7 @@ void BkCacheDb::openCheck()
 
 void BkCacheDb::create()
 {
-    m_db.openThrow(m_path, Sqlite3DB::ReadWriteCreate);
-    QFile schema(QStringLiteral(":res/cache_db.sql"));
-    if (!schema.open(QIODevice::ReadOnly)) {
-        m_db.close();
-        throw std::runtime_error(schema.errorString().toUtf8().constData());
-    }
-    QByteArray script = schema.readAll();
-    const qsizetype nul = script.indexOf('\0');
-    if (nul >= 0)
-        script.truncate(nul);
-    char* error = nullptr;
-    if (sqlite3_exec(m_db.handle, script.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string text = error ? error : "sqlite3_exec failed";
-        sqlite3_free(error);
-        m_db.close();
-        QFile::remove(m_path);
-        throw std::runtime_error(text);
-    }
+    m_db.createFromScriptFileThrow(m_path, QStringLiteral(":res/cache_db.sql"));
 }
 
 int BkCacheDb::fileDateSecs(const QString& storedName, bool* found)

@@ -2,6 +2,38 @@
 
 #include <QSet>
 
+AbsIOSMessageDb::AbsIOSMessageDb(const QDir& dir, const _CountryInfo& country)
+    : fileRelayDir(dir.absoluteFilePath(QStringLiteral("file-relay"))),
+      contacts(dir, country),
+      recycle(dir.absoluteFilePath(QStringLiteral("recycle.db"))),
+      countries(QString()),
+      country(country),
+      smsDbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db")))
+{
+}
+
+AbsIOSMessageDb::~AbsIOSMessageDb() = default;
+
+const _CountryInfo& AbsIOSMessageDb::countryOf(const QString& code, CountryCache& cache)
+{
+    auto it = cache.find(code);
+    if (it == cache.end())
+        it = cache.insert(code, countries.infoByCode(code, nullptr));
+    return *it;
+}
+
+__MsgData& AbsIOSMessageDb::beginChats(MsgData& data)
+{
+    openCheck();
+    try {
+        contacts.openCheck();
+    } catch (const std::exception&) {
+        // Without the contacts cache the correspondents keep the names stored
+        // in the file, if any.
+    }
+    return *data.p();
+}
+
 int AbsIOSMessageDb::checkDbType(const QString& path)
 {
     Sqlite3DB db;

@@ -47,7 +47,7 @@ CountryLibDb::CountryLibDb(const QString& mmc) : mmc(mmc) {}
 
 void CountryLibDb::openCheck()
 {
-    if (handle)
+    if (isOpen())
         return;
     const QString target = g_dataSaveDir().absoluteFilePath(QStringLiteral("countries.db"));
     if (!QFile::exists(target))

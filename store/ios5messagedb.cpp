@@ -2,29 +2,11 @@
 // correspondents.
 #include "ios5messagedb.h"
 
-#include <sqlite3.h>
-
 #include "cftype.h"
 #include "msgidentifiers.h"
 
-namespace {
-
-// read(x): 1 when x, taken as an integer, is not 0; else 0. Statements of the
-// phone's own schema call it.
-void sqlite3fun_read(sqlite3_context* context, int, sqlite3_value** argv)
-{
-    sqlite3_result_int(context, sqlite3_value_int(argv[0]) != 0 ? 1 : 0);
-}
-
-} // namespace
-
 IOS5MessageDb::IOS5MessageDb(const QDir& dir, const _CountryInfo& country)
-    : fileRelayDir(dir.absoluteFilePath(QStringLiteral("file-relay"))),
-      contacts(dir, country),
-      recycle(dir.absoluteFilePath(QStringLiteral("recycle.db"))),
-      countries(QString()),
-      country(country),
-      smsDbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db")))
+    : AbsIOSMessageDb(dir, country)
 {
 }
 
@@ -32,11 +14,14 @@ IOS5MessageDb::~IOS5MessageDb() = default;
 
 void IOS5MessageDb::openCheck()
 {
-    if (handle)
+    if (isOpen())
         return;
     openThrow(smsDbPath, Sqlite3DB::ReadWrite);
-    sqlite3_create_function_v2(handle, "read", 1, SQLITE_ANY, nullptr, sqlite3fun_read, nullptr, nullptr, nullptr);
     try {
+        // read(x): 1 when x, taken as an integer, is not 0; else 0. Statements
+        // of the phone's own schema call it.
+        registerScalarFunctionThrow("read", 1,
+                                    [](const QVariantList& args) { return QVariant(args.at(0).toLongLong() != 0 ? 1 : 0); });
         Sqlite3Cursor c = queryThrow("select * from sqlite_master where type='table'");
         while (c.moveNext())
             tables.insert(c.getText(QStringLiteral("name")), c.getText(QStringLiteral("sql")));
@@ -56,23 +41,9 @@ qint64 IOS5MessageDb::total()
     return c.moveNext() ? c.getInt64(0) : 0;
 }
 
-const _CountryInfo& IOS5MessageDb::countryOf(const QString& code, CountryCache& cache)
-{
-    auto it = cache.find(code);
-    if (it == cache.end())
-        it = cache.insert(code, countries.infoByCode(code, nullptr));
-    return *it;
-}
-
 void IOS5MessageDb::chats(MsgData& data)
 {
-    openCheck();
-    try {
-        contacts.openCheck();
-    } catch (const std::exception&) {
-        // Without the contacts cache the correspondents go without names.
-    }
-    __MsgData& d = *data.p();
+    __MsgData& d = beginChats(data);
     CountryCache cache;
     readSmsChats(d);
     readSmsMembers(d, cache);

@@ -11,9 +11,6 @@
 #include <QString>
 
 #include "absiosmessagedb.h"
-#include "countrylibdb.h"
-#include "ioscontactsmemdb.h"
-#include "messagerecycledb.h"
 
 class IOS5MessageDb : public AbsIOSMessageDb
 {
@@ -36,13 +33,9 @@ public:
     qint64 total();
 
 private:
-    // Country rows by ISO code, looked up once per code within one call.
-    using CountryCache = QHash<QString, _CountryInfo>;
     // madrid_attachment rows by attachment guid (first row of each guid).
     using AttachmentRows = QHash<QString, _MsgAttachment>;
     struct MessageRead;
-
-    const _CountryInfo& countryOf(const QString& code, CountryCache& cache);
 
     void readSmsChats(__MsgData& d);
     void readSmsMembers(__MsgData& d, CountryCache& cache);
@@ -60,11 +53,5 @@ private:
     void addMediaPart(const Sqlite3Cursor& c, __MsgData& d, _MsgMessage& msg);
     void writePartFile(const QString& path, const QByteArray& bytes);
 
-    QDir fileRelayDir;
-    IOSContactsMemDb contacts;
-    MessageRecycleDb recycle;
-    CountryLibDb countries;
-    _CountryInfo country;
     QHash<QString, QString> tables;
-    QString smsDbPath;
 };

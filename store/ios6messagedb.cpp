@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
 #include <stdexcept>
 
 namespace {
@@ -41,17 +40,6 @@ const UpgradeStep kLogicHashIndex = {"message", "logic_hash", "CREATE INDEX mess
 const char* const kSyncTables[] = {"sync_deleted_attachments", "sync_deleted_chats", "sync_deleted_messages",
                                    "deleted_messages"};
 
-// The device's triggers call these on attachment deletion; they only need to exist.
-void sqlite3fun_delete_attachment_path(sqlite3_context* context, int, sqlite3_value**)
-{
-    sqlite3_result_int(context, 0);
-}
-
-void sqlite3fun_before_delete_attachment_path(sqlite3_context* context, int, sqlite3_value**)
-{
-    sqlite3_result_int(context, 0);
-}
-
 // Column names of a table, lower-cased: SQLite matches them regardless of case.
 QSet<QString> lowerColumnNames(Sqlite3DB& db, const QString& table)
 {
@@ -65,14 +53,7 @@ QSet<QString> lowerColumnNames(Sqlite3DB& db, const QString& table)
 } // namespace
 
 IOS6MessageDb::IOS6MessageDb(const QDir& dir, const _CountryInfo& country, bool upgrade)
-    : dir(dir),
-      fileRelayDir(dir.absoluteFilePath("file-relay")),
-      contacts(dir, country),
-      recycle(dir.absoluteFilePath("recycle.db")),
-      countries(QString()),
-      country(country),
-      smsDbPath(fileRelayDir.absoluteFilePath("var/mobile/Library/SMS/sms.db")),
-      upgrade(upgrade)
+    : AbsIOSMessageDb(dir, country), upgrade(upgrade)
 {
 }
 
@@ -80,7 +61,7 @@ IOS6MessageDb::~IOS6MessageDb() = default;
 
 void IOS6MessageDb::openCheck()
 {
-    if (handle)
+    if (isOpen())
         return;
     const bool create = !QFile::exists(smsDbPath);
     try {
@@ -106,19 +87,10 @@ void IOS6MessageDb::openCheck()
 void IOS6MessageDb::createFromSchema()
 {
     QDir().mkpath(QFileInfo(smsDbPath).absolutePath());
-    openThrow(smsDbPath, Sqlite3DB::ReadWriteCreate);
-    QFile ddl(QStringLiteral(":res/localmsgdb_ddl.sql"));
-    if (!ddl.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("read IOS6MessageDb ddl error. %1").arg(ddl.errorString()).toStdString());
-    QByteArray script = ddl.readAll();
-    const int nul = script.indexOf('\0');
-    if (nul >= 0)
-        script.truncate(nul);
-    char* error = nullptr;
-    if (sqlite3_exec(handle, script.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(error ? error : sqlite3_errmsg(handle));
-        sqlite3_free(error);
-        throw std::runtime_error(QStringLiteral("create IOS6MessageDb error. %1").arg(text).toStdString());
+    try {
+        createFromScriptFileThrow(smsDbPath, QStringLiteral(":res/localmsgdb_ddl.sql"));
+    } catch (const Sqlite3Error& e) {
+        throw std::runtime_error(std::string("create IOS6MessageDb error. ") + e.what());
     }
 }
 
@@ -144,10 +116,10 @@ void IOS6MessageDb::upgradeColumns()
 
 void IOS6MessageDb::registerFunctions()
 {
-    sqlite3_create_function_v2(handle, "delete_attachment_path", 1, SQLITE_ANY, nullptr,
-                               sqlite3fun_delete_attachment_path, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(handle, "before_delete_attachment_path", 2, SQLITE_ANY, nullptr,
-                               sqlite3fun_before_delete_attachment_path, nullptr, nullptr, nullptr);
+    // The device's triggers call these on attachment deletion; they only need to exist.
+    const auto nothing = [](const QVariantList&) { return QVariant(0); };
+    registerScalarFunctionThrow("delete_attachment_path", 1, nothing);
+    registerScalarFunctionThrow("before_delete_attachment_path", 2, nothing);
 }
 
 void IOS6MessageDb::cacheTableSql()

@@ -10,9 +10,6 @@
 #include <QString>
 
 #include "absiosmessagedb.h"
-#include "countrylibdb.h"
-#include "ioscontactsmemdb.h"
-#include "messagerecycledb.h"
 
 class IOS6MessageDb : public AbsIOSMessageDb
 {
@@ -78,7 +75,7 @@ private:
     void readChats(__MsgData& d);
     void readLastDates(__MsgData& d);
     void readChatHandles(__MsgData& d);
-    void normaliseHandle(_MsgHandle& h, QHash<QString, _CountryInfo>& countryCache);
+    void normaliseHandle(_MsgHandle& h, CountryCache& countryCache);
     void reserveMessages(__MsgData& d, long long chatId);
     void readMessageRows(__MsgData& d, long long chatId);
     void readAttachmentRows(__MsgData& d, long long chatId);
@@ -89,13 +86,6 @@ private:
     // Sqlite3Error texts from reading name this database's file.
     [[noreturn]] void rethrowNamingFile(const Sqlite3Error& e) const;
 
-    QDir dir;
-    QDir fileRelayDir;
-    IOSContactsMemDb contacts;
-    MessageRecycleDb recycle;
-    CountryLibDb countries;
-    _CountryInfo country;
     QHash<QString, QString> tableSql;
-    QString smsDbPath;
     bool upgrade;
 };

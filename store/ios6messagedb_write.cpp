@@ -3,6 +3,7 @@
 // schemas have are written only where the table's CREATE statement names
 // them; dates go in the table's unit.
 #include "ios6messagedb.h"
+#include "messagecolumns.h"
 #include "msgidentifiers.h"
 
 #include <stdexcept>
@@ -94,58 +95,14 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& msg, long long handleId, 
 {
     openCheck();
     const QString messageTable = QStringLiteral("message");
-    const bool nanoseconds = isNanosecondTable();
-    auto date = [nanoseconds](int seconds) { return nanoseconds ? QVariant(qint64(seconds) * 1000000000) : QVariant(seconds); };
     auto has = [&](const char* column) { return tableSqlHas(messageTable, column); };
-
-    Sqlite3Row row;
-    row["guid"] = msg.guid;
-    row["text"] = msg.text;
-    row["replace"] = msg.replace;
-    setIfNotEmpty(row, "service_center", msg.service_center);
+    Sqlite3Row row = messageRow(msg, isNanosecondTable(), has);
+    // The links point at rows of this file, not of the one the record came from.
     row["handle_id"] = qint64(handleId);
-    setIfNotEmpty(row, "subject", msg.subject);
-    setIfNotEmpty(row, "country", msg.country);
-    setIfNotEmpty(row, "attributedBody", msg.attributedBody);
-    row["version"] = msg.version;
-    row["type"] = msg.type;
-    row["service"] = msg.service;
-    row["account"] = msg.account;
-    row["account_guid"] = msg.account_guid;
-    row["error"] = msg.error;
-    row["date"] = date(msg.date);
-    row["date_read"] = date(msg.date_read);
-    row["date_delivered"] = date(msg.date_delivered);
-    const std::pair<const char*, int> flags[] = {
-        {"is_delivered", msg.is_delivered}, {"is_finished", msg.is_finished},
-        {"is_emote", msg.is_emote},         {"is_from_me", msg.is_from_me},
-        {"is_empty", msg.is_empty},         {"is_delayed", msg.is_delayed},
-        {"is_auto_reply", msg.is_auto_reply}, {"is_prepared", msg.is_prepared},
-        {"is_read", msg.is_read},           {"is_system_message", msg.is_system_message},
-        {"is_sent", msg.is_sent},           {"has_dd_results", msg.has_dd_results},
-        {"is_service_message", msg.is_service_message}, {"is_forward", msg.is_forward},
-        {"was_downgraded", msg.was_downgraded}, {"is_archive", msg.is_archive},
-        {"cache_has_attachments", msg.cache_has_attachments}};
-    for (const auto& [column, value] : flags)
-        row[QLatin1String(column)] = value;
-    row["cache_roomnames"] = msg.cache_roomnames;
-    row["was_data_detected"] = msg.was_data_detected;
-    row["was_deduplicated"] = msg.was_deduplicated;
-
-    // Columns of later iOS versions, each written only where the table has it.
-    const std::pair<const char*, int> later[] = {
-        {"is_audio_message", msg.is_audio_message}, {"is_played", msg.is_played},
-        {"date_played", msg.date_played},           {"item_type", msg.item_type},
-        {"group_action_type", msg.group_action_type}, {"share_status", msg.share_status},
-        {"share_direction", msg.share_direction},   {"is_expirable", msg.is_expirable},
-        {"expire_state", msg.expire_state},         {"message_action_type", msg.message_action_type}};
-    for (const auto& [column, value] : later)
-        if (has(column))
-            row[QLatin1String(column)] = value;
     if (otherHandleId > 0 && has("other_handle"))
         row["other_handle"] = qint64(otherHandleId);
-    if (has("group_title"))
-        setIfNotEmpty(row, "group_title", msg.group_title);
+    else
+        row.remove(QStringLiteral("other_handle"));
     if (has("logic_hash"))
         row["logic_hash"] = logicHash.isEmpty() ? msg.logicalHash() : logicHash;
     return insertSqlRow(row, messageTable, {});

@@ -45,7 +45,7 @@ IOSContactsMemDb::IOSContactsMemDb(const QDir& dir, const _CountryInfo& country)
 
 void IOSContactsMemDb::openCheck()
 {
-    if (handle)
+    if (isOpen())
         return;
     const QString ct = dir.absoluteFilePath(QStringLiteral("ct-phone.db"));
     const QString ab = dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/AddressBook/AddressBook.sqlitedb"));
@@ -135,7 +135,7 @@ _IOSContactPhoneInfo IOSContactsMemDb::contactInfoByNumber(const QString& number
 
 void IOSContactsMemDb::fillContact(_MsgHandle& h, const char* caller)
 {
-    if (!handle)
+    if (!isOpen())
         return;
     try {
         const _IOSContactPhoneInfo info = contactInfoByNumber(h.id);

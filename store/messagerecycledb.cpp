@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <stdexcept>
 
+#include "messagecolumns.h"
 #include "msgidentifiers.h"
 
 namespace {
@@ -34,69 +35,6 @@ const char* const kSchema =
     "TEXT NOT NULL, uncanonicalized_id TEXT, src_rowid INTEGER, UNIQUE (id, service));"
     "CREATE INDEX handle_idx_src_rowid ON handle(src_rowid);";
 
-// The 32-bit columns of a stored message, in table order, with their fields.
-struct IntColumn
-{
-    const char* name;
-    int _MsgMessage::*field;
-};
-const IntColumn kIntColumns[] = {
-    {"replace", &_MsgMessage::replace},
-    {"version", &_MsgMessage::version},
-    {"type", &_MsgMessage::type},
-    {"error", &_MsgMessage::error},
-    {"date", &_MsgMessage::date},
-    {"date_read", &_MsgMessage::date_read},
-    {"date_delivered", &_MsgMessage::date_delivered},
-    {"is_delivered", &_MsgMessage::is_delivered},
-    {"is_finished", &_MsgMessage::is_finished},
-    {"is_emote", &_MsgMessage::is_emote},
-    {"is_from_me", &_MsgMessage::is_from_me},
-    {"is_empty", &_MsgMessage::is_empty},
-    {"is_delayed", &_MsgMessage::is_delayed},
-    {"is_auto_reply", &_MsgMessage::is_auto_reply},
-    {"is_prepared", &_MsgMessage::is_prepared},
-    {"is_read", &_MsgMessage::is_read},
-    {"is_system_message", &_MsgMessage::is_system_message},
-    {"is_sent", &_MsgMessage::is_sent},
-    {"has_dd_results", &_MsgMessage::has_dd_results},
-    {"is_service_message", &_MsgMessage::is_service_message},
-    {"is_forward", &_MsgMessage::is_forward},
-    {"was_downgraded", &_MsgMessage::was_downgraded},
-    {"is_archive", &_MsgMessage::is_archive},
-    {"cache_has_attachments", &_MsgMessage::cache_has_attachments},
-    {"was_data_detected", &_MsgMessage::was_data_detected},
-    {"was_deduplicated", &_MsgMessage::was_deduplicated},
-};
-
-struct TextColumn
-{
-    const char* name;
-    QString _MsgMessage::*field;
-};
-const TextColumn kTextColumns[] = {
-    {"guid", &_MsgMessage::guid},
-    {"text", &_MsgMessage::text},
-    {"service_center", &_MsgMessage::service_center},
-    {"subject", &_MsgMessage::subject},
-    {"country", &_MsgMessage::country},
-    {"service", &_MsgMessage::service},
-    {"account", &_MsgMessage::account},
-    {"account_guid", &_MsgMessage::account_guid},
-    {"cache_roomnames", &_MsgMessage::cache_roomnames},
-};
-
-// Texts stored only when not empty.
-const char* const kOptionalTexts[] = {"service_center", "subject", "country"};
-
-bool isOptionalText(const char* name)
-{
-    for (const char* optional : kOptionalTexts)
-        if (qstrcmp(optional, name) == 0)
-            return true;
-    return false;
-}
-
 // Recovered messages and the conversations made for them sit far below the
 // row ids of any real database.
 constexpr qint64 kRecoveredBase = -2047483648LL;
@@ -116,20 +54,16 @@ MessageRecycleDb::MessageRecycleDb(const QString& path) : path(path) {}
 
 void MessageRecycleDb::openCheck()
 {
-    if (handle)
+    if (isOpen())
         return;
     if (QFile::exists(path)) {
         openThrow(path, ReadWrite);
         return;
     }
-    openThrow(path, ReadWriteCreate);
-    QString error;
-    if (exec(QString::fromLatin1(kSchema), error) != 0) {
-        // A half-made schema would be taken as a recovery database by every
-        // later open: drop the file this call created.
-        close();
-        QFile::remove(path);
-        throw std::runtime_error(QStringLiteral("create MessageRecycleDb error. %1").arg(error).toUtf8().toStdString());
+    try {
+        createFromScriptThrow(path, kSchema);
+    } catch (const Sqlite3Error& e) {
+        throw std::runtime_error(std::string("create MessageRecycleDb error. ") + e.what());
     }
 }
 
@@ -137,19 +71,10 @@ qint64 MessageRecycleDb::insertMessage(const _MsgMessage* msg, const QString& ch
                                        qint64 srcRowId)
 {
     openCheck();
-    Sqlite3Row row;
-    for (const TextColumn& col : kTextColumns) {
-        const QString& value = msg->*col.field;
-        if (!isOptionalText(col.name) || !value.isEmpty())
-            row[QLatin1String(col.name)] = value;
-    }
+    // The table has the columns of the first iOS 6 schema only.
+    Sqlite3Row row = messageRow(*msg, false, [](const char*) { return false; });
     if (!isGuidShaped(msg->guid))
         row[QStringLiteral("guid")] = genUUID();
-    row[QStringLiteral("handle_id")] = msg->handle_id;
-    if (!msg->attributedBody.isEmpty())
-        row[QStringLiteral("attributedBody")] = msg->attributedBody;
-    for (const IntColumn& col : kIntColumns)
-        row[QLatin1String(col.name)] = msg->*col.field;
     row[QStringLiteral("cache_has_attachments")] = msg->attas.isEmpty() ? 0 : 1;
     row[QStringLiteral("chat_identifier")] = chatIdentifier;
     row[QStringLiteral("handle")] = handle;
@@ -185,6 +110,7 @@ QList<RecycleMsg> MessageRecycleDb::messages()
     openCheck();
     QList<RecycleMsg> list;
     Sqlite3Cursor c = queryThrow("select * from message where is_skip=0");
+    MessageRowReader reader(c, false, false);
     while (c.moveNext()) {
         const qint64 stored = c.getInt64(QStringLiteral("rowid"));
         // Row ids of a damaged file that would leave the recovered range (or
@@ -195,13 +121,8 @@ QList<RecycleMsg> MessageRecycleDb::messages()
         }
         RecycleMsg r;
         _MsgMessage& m = r.msg;
+        reader.read(m);
         m.ROWID = kRecoveredBase - stored;
-        for (const TextColumn& col : kTextColumns)
-            m.*col.field = c.getText(QLatin1String(col.name));
-        m.handle_id = c.getInt64(QStringLiteral("handle_id"));
-        m.attributedBody = c.getBlob(QStringLiteral("attributedBody"));
-        for (const IntColumn& col : kIntColumns)
-            m.*col.field = c.getInt(QLatin1String(col.name));
         m.recovered = true;
         r.chatIdentifier = c.getText(QStringLiteral("chat_identifier"));
         r.handleId = c.getText(QStringLiteral("handle"));

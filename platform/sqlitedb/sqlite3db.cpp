@@ -1,11 +1,76 @@
 #include "sqlite3db.h"
 
+#include <QFile>
 #include <sqlite3.h>
 
 namespace {
 // Waits this long for another connection's lock before reporting "database is locked".
 constexpr int kBusyTimeoutMs = 1000;
+
+QVariant argumentOf(sqlite3_value* value)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_value_int64(value)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(value));
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+        return data ? QByteArray(data, sqlite3_value_bytes(value)) : QByteArray("");
+    }
+    default:
+        return QVariant();
+    }
 }
+
+void setResult(sqlite3_context* context, const QVariant& result)
+{
+    switch (result.typeId()) {
+    case QMetaType::UnknownType:
+    case QMetaType::Nullptr:
+        sqlite3_result_null(context);
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_result_double(context, result.toDouble());
+        break;
+    case QMetaType::QString: {
+        const QByteArray utf8 = result.toString().toUtf8();
+        sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = result.toByteArray();
+        sqlite3_result_blob(context, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default:
+        sqlite3_result_int64(context, result.toLongLong());
+    }
+}
+
+void callScalarFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    const auto& function = *static_cast<const Sqlite3DB::ScalarFunction*>(sqlite3_user_data(context));
+    QVariantList args;
+    args.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        args.append(argumentOf(argv[i]));
+    try {
+        setResult(context, function(args));
+    } catch (const std::exception& e) {
+        sqlite3_result_error(context, e.what(), -1);
+    }
+}
+
+void destroyScalarFunction(void* function)
+{
+    delete static_cast<Sqlite3DB::ScalarFunction*>(function);
+}
+
+} // namespace
 
 Sqlite3DB::~Sqlite3DB()
 {
@@ -119,6 +184,56 @@ int Sqlite3DB::exec(const QString& sql, QString& error)
         error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
     return rc;
+}
+
+void Sqlite3DB::runScriptThrow(const QByteArray& script)
+{
+    if (!handle)
+        throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
+    // The C API reads the script as a C string: it ends at the first NUL byte.
+    char* message = nullptr;
+    const int rc = sqlite3_exec(handle, script.constData(), nullptr, nullptr, &message);
+    if (rc == SQLITE_OK)
+        return;
+    const std::string text = message ? message : sqlite3_errstr(rc);
+    sqlite3_free(message);
+    throw Sqlite3Error(rc, text);
+}
+
+void Sqlite3DB::createFromScriptThrow(const QString& path, const QByteArray& script)
+{
+    const bool existed = QFile::exists(path);
+    try {
+        openThrow(path, ReadWriteCreate);
+        runScriptThrow(script);
+    } catch (...) {
+        // A half-made schema would pass for a finished one at every later open.
+        close();
+        if (!existed)
+            QFile::remove(path);
+        throw;
+    }
+}
+
+void Sqlite3DB::createFromScriptFileThrow(const QString& path, const QString& scriptFile)
+{
+    QFile file(scriptFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Sqlite3Error(SQLITE_CANTOPEN,
+                           QStringLiteral("cannot read %1: %2").arg(scriptFile, file.errorString()).toStdString());
+    createFromScriptThrow(path, file.readAll());
+}
+
+void Sqlite3DB::registerScalarFunctionThrow(const char* name, int argCount, ScalarFunction function)
+{
+    if (!handle)
+        throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
+    // SQLite owns the copy from here on and destroys it, on failure too.
+    auto* owned = new ScalarFunction(std::move(function));
+    const int rc = sqlite3_create_function_v2(handle, name, argCount, SQLITE_UTF8, owned, callScalarFunction, nullptr,
+                                              nullptr, destroyScalarFunction);
+    if (rc != SQLITE_OK)
+        throwLast(rc);
 }
 
 QHash<QString, _SqliteCol> Sqlite3DB::tbInfo(const QString& table)

@@ -4,6 +4,8 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,9 +28,13 @@ public:
     Sqlite3DB(const Sqlite3DB&) = delete;
     Sqlite3DB& operator=(const Sqlite3DB&) = delete;
 
-    // The raw connection, null while closed.
-    sqlite3* handle = nullptr;
+    // A scalar SQL function: its arguments (integers as qint64, reals as
+    // double, texts as QString, blobs as QByteArray, NULL as a null QVariant)
+    // to its result, given back the same way. A std::exception it throws
+    // fails the statement with its text.
+    using ScalarFunction = std::function<QVariant(const QVariantList& args)>;
 
+    bool isOpen() const { return handle != nullptr; }
     // Opens the file (closing any earlier connection first) and reads its
     // schema, so a file that is not a database or is locked fails here.
     void openThrow(const QString& path, int flags);
@@ -36,6 +42,19 @@ public:
     void executeThrow(const Sqlite3Sql& sql);
     // Runs one or more statements; 0 on success, else SQLite's code and its text in `error`.
     int exec(const QString& sql, QString& error);
+    // Runs the statements of `script` up to its first NUL byte, stopping at
+    // the first that fails, whose text the Sqlite3Error carries.
+    void runScriptThrow(const QByteArray& script);
+    // Creates the file at `path` and runs the schema `script` in it. On
+    // failure nothing stays open, the file this call made is removed, and
+    // the Sqlite3Error goes on to the caller.
+    void createFromScriptThrow(const QString& path, const QByteArray& script);
+    // As above with the script read from the file `scriptFile` (a resource
+    // such as ":res/schema.sql"); a file that cannot be read fails the same way.
+    void createFromScriptFileThrow(const QString& path, const QString& scriptFile);
+    // Makes `name` with `argCount` arguments callable from SQL on this
+    // connection until it closes.
+    void registerScalarFunctionThrow(const char* name, int argCount, ScalarFunction function);
     // Columns of a table by name; empty when the table does not exist.
     QHash<QString, _SqliteCol> tbInfo(const QString& table);
 
@@ -53,6 +72,7 @@ private:
     std::shared_ptr<Sqlite3Stmt> prepareThrow(const Sqlite3Sql& sql);
     [[noreturn]] void throwLast(int rc);
 
+    sqlite3* handle = nullptr; // null while closed
     QString m_path;
     std::vector<std::weak_ptr<Sqlite3Stmt>> m_statements;
 };

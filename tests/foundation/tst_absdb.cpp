@@ -14,7 +14,7 @@ public:
     explicit FileDb(const QString& path) : m_path(path) {}
     void openCheck() override
     {
-        if (handle)
+        if (isOpen())
             return;
         ++opens;
         openThrow(m_path, Sqlite3DB::ReadWrite);
@@ -120,7 +120,7 @@ private slots:
         FileDb db(makeDb("reopen.db"));
         db.tableRows("t");
         db.close();
-        QVERIFY(db.handle == nullptr);
+        QVERIFY(!db.isOpen());
         QCOMPARE(db.tableRows("t").size(), 1);
         QCOMPARE(db.opens, 2);
     }

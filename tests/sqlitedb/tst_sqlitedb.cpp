@@ -53,7 +53,7 @@ private slots:
         } catch (const std::exception& e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
         }
-        QVERIFY(db.handle == nullptr);
+        QVERIFY(!db.isOpen());
         QCOMPARE(QFile::exists(path), !content.isNull()); // a failed open creates nothing
     }
 
@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(sqlite3_exec(other, "begin exclusive; insert into t (name) values ('x');", nullptr, nullptr, nullptr), SQLITE_OK);
         Sqlite3DB db;
         QVERIFY_THROWS_EXCEPTION(Sqlite3Error, db.openThrow(path, Sqlite3DB::ReadWrite));
-        QVERIFY(db.handle == nullptr);
+        QVERIFY(!db.isOpen());
         sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
         sqlite3_close(other);
     }
@@ -237,7 +237,7 @@ private slots:
         db.beginTran();
         db.executeThrow(Sqlite3Sql("delete from t"));
         db.close();
-        QVERIFY(db.handle == nullptr);
+        QVERIFY(!db.isOpen());
         QVERIFY(!open.moveNext()); // the cursor outlived its connection and just ends
         QCOMPARE(open.getText("name"), QString());
         // The file is really closed (no zombie connection holds the lock) and the delete is gone.
@@ -261,6 +261,69 @@ private slots:
         db.rollbackTran();
         Sqlite3DB closed;
         QVERIFY_THROWS_EXCEPTION(Sqlite3Error, closed.queryThrow("select 1"));
+    }
+
+    void scriptRunsUpToFirstNulAndCreateFailureLeavesNoFile()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("script.db"));
+        Sqlite3DB db;
+        db.createFromScriptThrow(path, QByteArray("create table a(x);\0create table b(x);", 38));
+        QVERIFY(db.tbInfo("a").contains("x"));
+        QVERIFY(db.tbInfo("b").isEmpty()); // the bytes after the NUL are not SQL
+        db.close();
+
+        // A schema failing half way: the file it began is gone, nothing is open.
+        const QString bad = m_dir.filePath(QStringLiteral("badscript.db"));
+        try {
+            db.createFromScriptThrow(bad, "create table a(x); create tabel b(x);");
+            QFAIL("no error");
+        } catch (const Sqlite3Error& e) {
+            QVERIFY2(QByteArray(e.what()).contains("syntax error"), e.what());
+        }
+        QVERIFY(!db.isOpen());
+        QVERIFY(!QFile::exists(bad));
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Error, db.createFromScriptFileThrow(bad, m_dir.filePath("no-such.sql")));
+        QVERIFY(!QFile::exists(bad));
+    }
+
+    void scalarFunctionsSeeAndGiveEveryType_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("typeSeen");
+        QTest::newRow("integer") << "5000000000" << "integer";
+        QTest::newRow("real") << "0.5" << "real";
+        QTest::newRow("text") << "'h\u00e9'" << "text";
+        QTest::newRow("blob") << "x'00ff'" << "blob";
+        QTest::newRow("null") << "NULL" << "null";
+    }
+    void scalarFunctionsSeeAndGiveEveryType()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, typeSeen);
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("fn-%1.db").arg(QTest::currentDataTag())), Sqlite3DB::ReadOnly);
+        db.registerScalarFunctionThrow("echo", 1, [](const QVariantList& args) { return args.at(0); });
+        Sqlite3Cursor c = db.queryThrow(QStringLiteral("select typeof(echo(%1)) as t, echo(%1) = %1 as same").arg(argument));
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getText("t"), typeSeen);
+        if (typeSeen != "null")
+            QCOMPARE(c.getInt("same"), 1);
+    }
+
+    void scalarFunctionErrorsFailTheStatement()
+    {
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("fnerr.db")), Sqlite3DB::ReadOnly);
+        db.registerScalarFunctionThrow("boom", 0, [](const QVariantList&) -> QVariant { throw std::runtime_error("no"); });
+        try {
+            Sqlite3Cursor c = db.queryThrow("select boom()");
+            c.moveNext();
+            QFAIL("no error");
+        } catch (const Sqlite3Error& e) {
+            QCOMPARE(QByteArray(e.what()), QByteArray("no"));
+        }
+        Sqlite3DB closed;
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Error, closed.registerScalarFunctionThrow("f", 0, [](const QVariantList&) { return QVariant(); }));
     }
 
     void manyStatementsDoNotAccumulate()

@@ -231,7 +231,7 @@ void TestCountryLibDb::copyFailureIsReported()
     } catch (const std::runtime_error& e) {
         QVERIFY2(QString::fromUtf8(e.what()).startsWith("can not create " + target() + ". "), e.what());
     }
-    QVERIFY(!db.handle);
+    QVERIFY(!db.isOpen());
     QVERIFY(!QFile::exists(target()));
 }
 
@@ -240,7 +240,7 @@ void TestCountryLibDb::notACountryTable()
     SqlFixture::build(target(), "create table other(x);");
     CountryLibDb db("");
     QVERIFY_THROWS_EXCEPTION(std::exception, db.infoByCode("RU"));
-    QVERIFY(!db.handle);
+    QVERIFY(!db.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestCountryLibDb)

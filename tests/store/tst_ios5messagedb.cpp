@@ -113,7 +113,7 @@ private slots:
         MsgData data;
         QVERIFY_THROWS_EXCEPTION(std::exception, db.chats(data));
         QVERIFY_THROWS_EXCEPTION(std::exception, db.messages(data, 0));
-        QVERIFY(!db.handle);
+        QVERIFY(!db.isOpen());
         QVERIFY(!QFileInfo::exists(m_home.file("nowhere")));
     }
 
@@ -177,7 +177,7 @@ private slots:
             DenyReads deny("sqlite_master");
             QVERIFY_THROWS_EXCEPTION(std::exception, db.chats(data));
         }
-        QVERIFY(!db.handle);
+        QVERIFY(!db.isOpen());
         db.chats(data);
         QVERIFY(data.p()->chats.contains(-1));
         QVERIFY(data.p()->chats.contains(-2));

@@ -83,7 +83,7 @@ private slots:
         const QString folder = newFolder();
         IOS6MessageDb db(QDir(folder), us(), true);
         QVERIFY(!QFile::exists(folder)); // construction touches nothing
-        QVERIFY(!db.recycleDb().handle);
+        QVERIFY(!db.recycleDb().isOpen());
         QVERIFY(!db.isItemTypeEnabled());
         db.openCheck();
         QVERIFY(QFile::exists(SmsDbFixture::smsDbPath(folder)));
@@ -184,10 +184,10 @@ private slots:
         } catch (const std::runtime_error& e) {
             QVERIFY2(QString(e.what()).startsWith("line:159, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:"), e.what());
         }
-        QVERIFY(!db.handle);
+        QVERIFY(!db.isOpen());
         SqlFixture::build(SmsDbFixture::smsDbPath(folder), "create table chat (ROWID INTEGER PRIMARY KEY);");
         db.openCheck();
-        QVERIFY(db.handle);
+        QVERIFY(db.isOpen());
         QVERIFY(db.isItemTypeEnabled());
     }
 

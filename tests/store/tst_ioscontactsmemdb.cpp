@@ -95,7 +95,7 @@ void TestIOSContactsMemDb::noAddressBookStaysClosed()
     QTemporaryDir dir;
     IOSContactsMemDb db(QDir(dir.path()), russia());
     db.openCheck();
-    QVERIFY(!db.handle);
+    QVERIFY(!db.isOpen());
     QVERIFY(!QFile::exists(dir.filePath("ct-phone.db")));
 }
 
@@ -187,7 +187,7 @@ void TestIOSContactsMemDb::brokenAddressBookLeavesNoCache()
                       "insert into ABPerson values(1, 'Ann', 'Lee', '');");
     IOSContactsMemDb db(QDir(dir.path()), russia());
     QVERIFY_THROWS_EXCEPTION(std::exception, db.openCheck());
-    QVERIFY(!db.handle);
+    QVERIFY(!db.isOpen());
     QVERIFY(!db.inTransaction);
     QVERIFY(!QFile::exists(dir.filePath("ct-phone.db")));
     // Mended, it is rebuilt on the next open.

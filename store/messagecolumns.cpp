@@ -1,0 +1,174 @@
+#include "messagecolumns.h"
+
+#include <limits>
+
+namespace {
+
+using M = _MsgMessage;
+using C = MessageColumn;
+
+constexpr C number(const char* name, int M::*field, int flags = 0)
+{
+    return {name, C::Int, flags, field, nullptr, nullptr, nullptr};
+}
+constexpr C date(const char* name, int M::*field)
+{
+    return {name, C::Date, 0, field, nullptr, nullptr, nullptr};
+}
+constexpr C text(const char* name, QString M::*field, int flags = 0)
+{
+    return {name, C::Text, flags, nullptr, field, nullptr, nullptr};
+}
+constexpr C shared(const char* name, QString M::*field, int flags = 0)
+{
+    return {name, C::SharedText, flags, nullptr, field, nullptr, nullptr};
+}
+
+const C kColumns[] = {
+    text("guid", &M::guid),
+    text("text", &M::text),
+    number("replace", &M::replace),
+    shared("service_center", &M::service_center, C::SkipEmptyText),
+    {"handle_id", C::Int64, C::RowLink, nullptr, nullptr, &M::handle_id, nullptr},
+    text("subject", &M::subject, C::SkipEmptyText),
+    shared("country", &M::country, C::SkipEmptyText),
+    {"attributedBody", C::Blob, 0, nullptr, nullptr, nullptr, &M::attributedBody},
+    number("version", &M::version),
+    number("type", &M::type),
+    shared("service", &M::service),
+    shared("account", &M::account),
+    shared("account_guid", &M::account_guid),
+    number("error", &M::error),
+    date("date", &M::date),
+    date("date_read", &M::date_read),
+    date("date_delivered", &M::date_delivered),
+    number("is_delivered", &M::is_delivered),
+    number("is_finished", &M::is_finished),
+    number("is_emote", &M::is_emote),
+    number("is_from_me", &M::is_from_me),
+    number("is_empty", &M::is_empty),
+    number("is_delayed", &M::is_delayed),
+    number("is_auto_reply", &M::is_auto_reply),
+    number("is_prepared", &M::is_prepared),
+    number("is_read", &M::is_read),
+    number("is_system_message", &M::is_system_message),
+    number("is_sent", &M::is_sent),
+    number("has_dd_results", &M::has_dd_results),
+    number("is_service_message", &M::is_service_message),
+    number("is_forward", &M::is_forward),
+    number("was_downgraded", &M::was_downgraded),
+    number("is_archive", &M::is_archive),
+    number("cache_has_attachments", &M::cache_has_attachments),
+    shared("cache_roomnames", &M::cache_roomnames),
+    number("was_data_detected", &M::was_data_detected),
+    number("was_deduplicated", &M::was_deduplicated),
+    number("is_audio_message", &M::is_audio_message, C::Later),
+    number("is_played", &M::is_played, C::Later),
+    number("date_played", &M::date_played, C::Later),
+    number("item_type", &M::item_type, C::Later),
+    number("other_handle", &M::other_handle, C::Later | C::RowLink),
+    text("group_title", &M::group_title, C::Later | C::SkipEmptyText),
+    number("group_action_type", &M::group_action_type, C::Later),
+    number("share_status", &M::share_status, C::Later),
+    number("share_direction", &M::share_direction, C::Later),
+    number("is_expirable", &M::is_expirable, C::Later),
+    number("expire_state", &M::expire_state, C::Later),
+    number("message_action_type", &M::message_action_type, C::Later),
+};
+
+} // namespace
+
+MessageColumnList messageColumns()
+{
+    return {std::begin(kColumns), std::end(kColumns)};
+}
+
+int readMessageDate(const Sqlite3Cursor& c, int column, bool nanoseconds)
+{
+    qint64 value = c.getInt64(column);
+    if (nanoseconds)
+        value /= 1000000000;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return 0;
+    return int(value);
+}
+
+MessageRowReader::MessageRowReader(const Sqlite3Cursor& c, bool withLater, bool nanosecondDates)
+    : c(c), nanoseconds(nanosecondDates), rowid(c.column(QStringLiteral("rowid")))
+{
+    for (const MessageColumn& col : messageColumns()) {
+        if (col.has(MessageColumn::Later) && !withLater)
+            continue;
+        const int at = c.column(QLatin1String(col.name));
+        switch (col.kind) {
+        case MessageColumn::Int:
+            ints.push_back({at, col.intField});
+            break;
+        case MessageColumn::Date:
+            dates.push_back({at, col.intField});
+            break;
+        case MessageColumn::Text:
+            texts.push_back({at, col.textField});
+            break;
+        case MessageColumn::SharedText:
+            sharedTexts.push_back({at, col.textField});
+            break;
+        case MessageColumn::Int64:
+            int64s.push_back({at, col.int64Field});
+            break;
+        case MessageColumn::Blob:
+            blobs.push_back({at, col.blobField});
+            break;
+        }
+    }
+}
+
+void MessageRowReader::read(_MsgMessage& msg)
+{
+    msg.ROWID = c.getInt64(rowid);
+    for (const At<QString>& a : texts)
+        msg.*a.field = c.getText(a.position);
+    for (const At<QString>& a : sharedTexts)
+        msg.*a.field = pool.text(c, a.position);
+    for (const At<int>& a : ints)
+        msg.*a.field = c.getInt(a.position);
+    for (const At<int>& a : dates)
+        msg.*a.field = readMessageDate(c, a.position, nanoseconds);
+    for (const At<qint64>& a : int64s)
+        msg.*a.field = c.getInt64(a.position);
+    for (const At<QByteArray>& a : blobs)
+        msg.*a.field = c.getBlob(a.position);
+}
+
+Sqlite3Row messageRow(const _MsgMessage& msg, bool nanosecondDates, const std::function<bool(const char*)>& tableHas)
+{
+    Sqlite3Row row;
+    for (const MessageColumn& col : messageColumns()) {
+        if (col.has(MessageColumn::Later) && !tableHas(col.name))
+            continue;
+        const QLatin1String name(col.name);
+        switch (col.kind) {
+        case MessageColumn::Int:
+            row[name] = msg.*col.intField;
+            break;
+        case MessageColumn::Date: {
+            const int seconds = msg.*col.intField;
+            row[name] = nanosecondDates ? QVariant(qint64(seconds) * 1000000000) : QVariant(seconds);
+            break;
+        }
+        case MessageColumn::Text:
+        case MessageColumn::SharedText:
+            if (!col.has(MessageColumn::SkipEmptyText) || !(msg.*col.textField).isEmpty())
+                row[name] = msg.*col.textField;
+            break;
+        case MessageColumn::Int64:
+            row[name] = msg.*col.int64Field;
+            break;
+        case MessageColumn::Blob:
+            if (!(msg.*col.blobField).isEmpty())
+                row[name] = msg.*col.blobField;
+            break;
+        }
+    }
+    return row;
+}
