@@ -86,11 +86,15 @@ qint64 MessageRecycleDb::insertMessage(const _MsgMessage* msg, const QString& ch
 qint64 MessageRecycleDb::findMessage(const _MsgMessage* msg)
 {
     openCheck();
-    Sqlite3Cursor c = queryThrow(Sqlite3Sql("select rowid from message where guid=? or (date=? and is_from_me=? and text=?)")
-                                     .addTextParam(msg->guid)
-                                     .addIntParam(msg->date)
-                                     .addIntParam(msg->is_from_me)
-                                     .addTextParam(msg->text));
+    // The correspondent takes part: one text sent in the same second to
+    // several people is several messages.
+    Sqlite3Cursor c = queryThrow(
+        Sqlite3Sql("select rowid from message where guid=? or (date=? and is_from_me=? and text=? and handle_id=?)")
+            .addTextParam(msg->guid)
+            .addIntParam(msg->date)
+            .addIntParam(msg->is_from_me)
+            .addTextParam(msg->text)
+            .addInt64Param(msg->handle_id));
     return c.moveNext() ? c.getInt64(QStringLiteral("rowid")) : 0;
 }
 
