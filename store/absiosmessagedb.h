@@ -28,6 +28,7 @@ public:
     // recovery reads the file's bytes and formats the numbers it finds).
     const QString& iosDbPath() const { return smsDbPath; }
     CountryLibDb& countryLib() { return countries; }
+    const _CountryInfo& ownCountry() const { return country; }
 
 protected:
     // `dir` is the cache folder holding file-relay/, ct-phone.db and

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "deletedsmsfixture.h"
+#include "ios5messagerecovery.h"
 #include "ios6handlerecovery.h"
 #include "ios6messagerecovery.h"
 #include "progressreporter.h"
@@ -156,6 +157,64 @@ private slots:
         const QSet<QString> stored = column(recyclePath(folder), "select guid as v from message");
         QVERIFY(!stored.intersects(DeletedSmsFixture::liveGuids(folder)));
         QCOMPARE(stored.size(), 6);
+    }
+
+    void deletedIos5MessagesComeBackOnce()
+    {
+        const QString folder = newFolder();
+        DeletedSmsFixture::createIos5(folder, 7, 300);
+        DeletedSmsFixture::exec(folder, "CREATE TABLE filler(x); INSERT INTO filler VALUES(zeroblob(20000)); DROP TABLE filler;"
+                                        "DELETE FROM message WHERE ROWID IN (10, 11, 12, 13, 150, 298);");
+        IOS5MessageDb db(QDir(folder), us());
+        IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+        const QString recycle = recyclePath(folder);
+        // SMS by their texts (their guids are made up), iMessages by guid.
+        QCOMPARE(column(recycle, "select text as v from message where service = 'SMS'"),
+                 QSet<QString>({"Old message 10 of the phone", "Old message 11 of the phone", "Old message 13 of the phone",
+                                "Old message 298 of the phone"}));
+        QCOMPARE(column(recycle, "select guid as v from message where service = 'iMessage'"),
+                 QSet<QString>({DeletedSmsFixture::guidOf(12), DeletedSmsFixture::guidOf(150)}));
+        QCOMPARE(SqlFixture::scalar(recycle, "select chat_identifier || '|' || handle || '|' || is_from_me || '|' || date "
+                                             "from message where text like 'Old message 11 %'").toString(),
+                 QStringLiteral("+12125550005|+12125550005|1|%1").arg(1300000000 + 11 * 60 - 978307200));
+        QCOMPARE(SqlFixture::scalar(recycle, "select handle || '|' || is_from_me from message where service = 'iMessage' "
+                                             "and guid = '" + DeletedSmsFixture::guidOf(150) + "'").toString(),
+                 QStringLiteral("+12125550004|0"));
+
+        IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+        QCOMPARE(SqlFixture::scalar(recycle, "select count(*) from message").toInt(), 6);
+        MsgData data;
+        mergeRecoveredMessages(db, data);
+        QCOMPARE(data.p()->messages.size(), 6);
+    }
+
+    void ios5RowTest_data()
+    {
+        QTest::addColumn<int>("values");
+        QTest::addColumn<QVariant>("read");
+        QTest::addColumn<QVariant>("uiFlags");
+        QTest::addColumn<QVariant>("isMadrid");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("16 values") << 16 << QVariant(0) << QVariant(0) << QVariant() << false;
+        QTest::newRow("17 NULLs") << 17 << QVariant() << QVariant() << QVariant() << true;
+        QTest::newRow("read 2") << 17 << QVariant(2) << QVariant(0) << QVariant() << false;
+        QTest::newRow("read -1") << 17 << QVariant(-1) << QVariant(0) << QVariant() << false;
+        QTest::newRow("UIFlags 5") << 17 << QVariant(1) << QVariant(5) << QVariant() << true;
+        QTest::newRow("UIFlags 3") << 17 << QVariant(1) << QVariant(3) << QVariant() << false;
+        QTest::newRow("32 values, is_madrid unread") << 32 << QVariant(1) << QVariant(4) << QVariant(7) << true;
+        QTest::newRow("33 values, is_madrid 2") << 33 << QVariant(1) << QVariant(4) << QVariant(2) << false;
+    }
+    void ios5RowTest()
+    {
+        QFETCH(int, values);
+        QFETCH(QVariant, read);
+        QFETCH(QVariant, uiFlags);
+        QFETCH(QVariant, isMadrid);
+        QFETCH(bool, accepted);
+        _SqliteFileRowData row;
+        for (int i = 0; i < values; ++i)
+            row.values.append(i == 16 ? read : i == 10 ? uiFlags : i == 29 ? isMadrid : QVariant());
+        QCOMPARE(checkMessageRow(row), accepted);
     }
 
     void missingFileIsAnErrorAndCreatesNothing()

@@ -221,6 +221,8 @@ void TestMessageRecycleDb::findAndUpdateMessage()
     _MsgMessage toOther = message("B", 100, "hi");
     toOther.handle_id = stored.handle_id + 1;
     QCOMPARE(db.findMessage(&toOther), qint64(0));
+    QCOMPARE(db.findMessage(ptr(message("B", 100, "hi")), "h"), qint64(1));
+    QCOMPARE(db.findMessage(ptr(message("B", 100, "hi")), "someone else"), qint64(0));
     const QString uuid = SqlFixture::scalar(path(), "select guid from message").toString();
     QCOMPARE(db.findMessage(ptr(message(uuid, 5, "other"))), qint64(1));
 

@@ -14,6 +14,10 @@ namespace DeletedSmsFixture {
 // columns) holding `handles` handles and chats and `messages` messages; every
 // `longEvery`-th message (0: none) has a text long enough for overflow pages.
 void create(const QString& folder, int handles, int messages, int longEvery = 0);
+// Creates an iOS 5 sms.db with its iMessage columns in the phone's order and
+// `messages` messages: every third an iMessage (madrid_guid guidOf(rowid)),
+// the others SMS from `handles` addresses, dated from 2011 on.
+void createIos5(const QString& folder, int handles, int messages);
 // The guid of message row `rowid`.
 QString guidOf(qint64 rowid);
 // Guids of the message table, and ids of the handle table, as SQLite reads them.
