@@ -62,6 +62,18 @@ bool passesFlags(const _SqliteFileRowData& row)
     return unsignedAt(row, Read) <= 1 && (ui == 0 || ui == 4 || ui == 5 || ui == 6);
 }
 
+// Text the phone wrote: no bytes that were not UTF-8 (they decode to U+FFFD)
+// and no control characters but line breaks and tabs. Carved bytes that only
+// happen to fit the layout rarely pass.
+bool isPlainText(const QString& text)
+{
+    for (QChar c : text) {
+        if (c == QChar::ReplacementCharacter || (c.unicode() < 0x20 && c != u'\n' && c != u'\r' && c != u'\t'))
+            return false;
+    }
+    return true;
+}
+
 QString smsKey(const QVariant& date, const QString& address, const QString& text)
 {
     return QString::number(date.toLongLong()) + QLatin1Char('\n') + address + QLatin1Char('\n') + text;
@@ -116,6 +128,8 @@ bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS
     if (!passesFlags(row))
         return false;
     m.text = textAt(row, Text);
+    if (!isPlainText(m.text))
+        return false;
     m.service_center = textAt(row, SvcCenter);
     m.subject = textAt(row, Subject);
     m.country = textAt(row, Country);
@@ -155,6 +169,8 @@ bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS
         m.date_read = row.values.at(MadridDateRead).toInt();
         m.date_delivered = row.values.at(MadridDateDelivered).toInt();
         m.is_from_me = m.date_delivered > 0 ? 1 : 0;
+        if (!isPlainText(textAt(row, MadridHandle)))
+            return false;
         item.handle = db.ownCountry().formatNumber(textAt(row, MadridHandle));
         const QString room = textAt(row, MadridRoomname);
         item.chatIdentifier = room.isEmpty() ? item.handle : room;
@@ -166,7 +182,7 @@ bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS
         m.date = m.date_read = m.date_delivered = int(quint32(row.values.at(Date).toInt()) - quint32(kUnixTo2001));
         m.is_from_me = row.values.at(Flags).toInt() == 3 ? 1 : 0;
         const QString address = textAt(row, Address);
-        if (address.isEmpty())
+        if (address.isEmpty() || !isPlainText(address))
             return false;
         item.chatIdentifier = item.handle = info.formatNumber(address);
     }
