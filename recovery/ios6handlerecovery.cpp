@@ -1,5 +1,7 @@
 #include "ios6handlerecovery.h"
 
+#include "ios6messagerowtest.h"
+
 namespace {
 
 // The handle table: ROWID, id, country, service, uncanonicalized_id, and on
@@ -19,12 +21,6 @@ const QList<CarveLayout>& handleLayouts()
         return both;
     }();
     return layouts;
-}
-
-bool isMessageService(const QString& service)
-{
-    return service.compare(QLatin1String("SMS"), Qt::CaseInsensitive) == 0
-        || service.compare(QLatin1String("iMessage"), Qt::CaseInsensitive) == 0;
 }
 
 QString liveKey(const QString& id, const QString& service)

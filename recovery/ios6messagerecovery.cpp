@@ -10,12 +10,6 @@ constexpr int kBaseValues = 38;   // ROWID .. was_deduplicated
 constexpr int kLaterValues = 50;  // .. message_action_type
 constexpr int kServiceValue = 11;
 
-bool isMessageService(const QString& service)
-{
-    return service.compare(QLatin1String("SMS"), Qt::CaseInsensitive) == 0
-        || service.compare(QLatin1String("iMessage"), Qt::CaseInsensitive) == 0;
-}
-
 int dateOf(const QVariant& v, bool nanoseconds)
 {
     return nanoseconds ? int(v.toLongLong() / 1000000000) : v.toInt();

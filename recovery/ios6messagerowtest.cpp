@@ -7,11 +7,13 @@ constexpr int kShortestLayout = 38; // ROWID .. was_deduplicated
 constexpr int kServiceColumn = 11;
 } // namespace
 
-bool checkMessageRowValid(const _SqliteFileRowData& row)
+bool isMessageService(const QString& service)
 {
-    if (row.values.size() < kShortestLayout)
-        return false;
-    const QString service = row.values.at(kServiceColumn).toString();
     return service.compare(QLatin1String("SMS"), Qt::CaseInsensitive) == 0
         || service.compare(QLatin1String("iMessage"), Qt::CaseInsensitive) == 0;
+}
+
+bool checkMessageRowValid(const _SqliteFileRowData& row)
+{
+    return row.values.size() >= kShortestLayout && isMessageService(row.values.at(kServiceColumn).toString());
 }
