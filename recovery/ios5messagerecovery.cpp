@@ -233,9 +233,3 @@ void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreeP
         store(item, item.msg.ROWID);
     }
 }
-
-void mergeRecoveredMessages(IOS5MessageDb& db, MsgData& data)
-{
-    db.openCheck();
-    db.recycleDb()->mergeMessages(data, db.recycleDb()->messages());
-}

@@ -46,6 +46,3 @@ private:
 // The row filter of the three layouts: read 0 or 1, UIFlags 0, 4, 5 or 6,
 // and (33 values) is_madrid 0 or 1.
 bool checkMessageRow(const _SqliteFileRowData& row);
-
-// Merges every message stored in the recovery database into `data`.
-void mergeRecoveredMessages(IOS5MessageDb& db, MsgData& data);

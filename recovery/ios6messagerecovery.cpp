@@ -40,9 +40,7 @@ void IOS6MessageRecovery::prepare()
 {
     Sqlite3Cursor sql = db.queryThrow("select sql from sqlite_master where type='table' and name='message'");
     nanoseconds = sql.moveNext() && sql.getText(QStringLiteral("sql")).contains(QLatin1String("ck_record_id"), Qt::CaseInsensitive);
-    Sqlite3Cursor c = db.queryThrow("select guid from message");
-    while (c.moveNext())
-        liveGuids.insert(c.getText(QStringLiteral("guid")));
+    liveGuids = db.messageGuids();
 }
 
 bool IOS6MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, _MsgMessage* msg) const
@@ -113,17 +111,4 @@ void IOS6MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreeP
         if (isNew(msg))
             store(msg, msg.ROWID);
     }
-}
-
-void mergeRecoveredMessages(IOS6MessageDb& db, MsgData& data)
-{
-    db.openCheck();
-    QList<RecycleMsg> list = db.recycleDb().messages();
-    QSet<QString> live;
-    Sqlite3Cursor c = db.queryThrow("select guid from message");
-    while (c.moveNext())
-        live.insert(c.getText(QStringLiteral("guid")));
-    list.erase(std::remove_if(list.begin(), list.end(), [&](const RecycleMsg& r) { return live.contains(r.msg.guid); }),
-               list.end());
-    db.recycleDb().mergeMessages(data, list);
 }

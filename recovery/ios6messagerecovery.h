@@ -38,7 +38,3 @@ private:
     QSet<QString> liveGuids;
     bool nanoseconds = false;
 };
-
-// Merges the messages stored in the recovery database into `data` as
-// recovered messages, leaving out those whose guid the live table holds again.
-void mergeRecoveredMessages(IOS6MessageDb& db, MsgData& data);

@@ -137,11 +137,14 @@ private slots:
         QVERIFY(SqlFixture::scalar(recyclePath(folder), "select min(length(text)) from message where guid = '" +
                                                         DeletedSmsFixture::guidOf(97) + "'").toInt() > 12000);
 
-        mergeRecoveredMessages(db, data);
+        // A message back in the live table is not merged as recovered.
+        db.executeThrow(Sqlite3Sql("insert into message (guid, text, service) values (?, 'back', 'SMS')")
+                            .addTextParam(DeletedSmsFixture::guidOf(550)));
+        db.deletedMessages(data);
         int recovered = 0;
         for (const _MsgMessage* m : data.p()->messages)
             recovered += m->recovered;
-        QCOMPARE(recovered, deleted.size());
+        QCOMPARE(recovered, deleted.size() - 1);
     }
 
     void nothingLiveIsStoredAfterUpdatesMoveRows()
@@ -184,7 +187,7 @@ private slots:
         IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
         QCOMPARE(SqlFixture::scalar(recycle, "select count(*) from message").toInt(), 6);
         MsgData data;
-        mergeRecoveredMessages(db, data);
+        db.deletedMessages(data);
         QCOMPARE(data.p()->messages.size(), 6);
     }
 
