@@ -28,6 +28,7 @@
 
 #include <QDebug>
 #include <QSet>
+#include <QVarLengthArray>
 
 #include "sqliterecordvalue.h"
 
@@ -130,21 +131,29 @@ _SqliteFileRowData Sqlite3File::cellRowData(const _SqlitePageCellRow& row) const
 {
     _SqliteFileRowData data;
     data.rowid = row.rowid;
-    const QByteArray payload = cellRowPayload(row);
-    if (payload.isEmpty())
+    // A payload that lies whole in its page is decoded in place; one with
+    // overflow pages is gathered first.
+    const char* e = row.pageEnd ? row.pageEnd : end;
+    const bool inPlace = row.payload && row.payloadSize >= 1 && row.firstOverflowPage == 0
+        && row.localSize == row.payloadSize && row.payloadSize <= e - row.payload;
+    QByteArray gathered;
+    if (!inPlace)
+        gathered = cellRowPayload(row);
+    const char* p = inPlace ? row.payload : gathered.constData();
+    const qint64 size = inPlace ? row.payloadSize : gathered.size();
+    if (size == 0)
         return data;
-    const char* p = payload.constData();
-    const char* e = p + payload.size();
+    const char* payloadEnd = p + size;
     long long headerSize = 0;
-    qint64 pos = sqlitefile_varint(&headerSize, p, e);
+    qint64 pos = sqlitefile_varint(&headerSize, p, payloadEnd);
     if (pos == 0) {
         qWarning("Sqlite3File::rowData, read header length failed.");
         return data;
     }
-    QList<long long> types;
+    QVarLengthArray<long long, 128> types;
     while (pos < headerSize) {
         long long t = 0;
-        const int n = pos < payload.size() ? sqlitefile_varint(&t, p + pos, e) : 0;
+        const int n = pos < size ? sqlitefile_varint(&t, p + pos, payloadEnd) : 0;
         if (n == 0) {
             qWarning("Sqlite3File::rowData, read column type failed.");
             return data;
@@ -154,6 +163,6 @@ _SqliteFileRowData Sqlite3File::cellRowData(const _SqlitePageCellRow& row) const
     }
     data.values.reserve(types.size());
     for (long long t : types)
-        data.values.append(sqliteDecodeValue(t, p, payload.size(), pos));
+        data.values.append(sqliteDecodeValue(t, p, size, pos));
     return data;
 }
