@@ -24,6 +24,12 @@ public:
     // the wrapper's error.
     static int checkDbType(const QString& path);
 
+    // The sms.db file this object reads, and its table of countries (the
+    // recovery reads the file's bytes and formats the numbers it finds).
+    const QString& iosDbPath() const { return smsDbPath; }
+    CountryLibDb& countryLib() { return countries; }
+    const _CountryInfo& ownCountry() const { return country; }
+
 protected:
     // `dir` is the cache folder holding file-relay/, ct-phone.db and
     // recycle.db; `country` formats numbers stored without a country. Touches

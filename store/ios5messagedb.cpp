@@ -41,6 +41,12 @@ qint64 IOS5MessageDb::total()
     return c.moveNext() ? c.getInt64(0) : 0;
 }
 
+void IOS5MessageDb::deletedMessages(MsgData& data)
+{
+    openCheck();
+    recycle.mergeMessages(data, recycle.messages());
+}
+
 void IOS5MessageDb::chats(MsgData& data)
 {
     __MsgData& d = beginChats(data);

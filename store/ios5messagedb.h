@@ -29,6 +29,8 @@ public:
     int type() const override { return 5; }
 
     MessageRecycleDb* recycleDb() { return &recycle; }
+    // Adds every message of the recovery database to `data` as recovered messages.
+    void deletedMessages(MsgData& data);
     // Rows of the message table; 0 when the query yields no row.
     qint64 total();
 

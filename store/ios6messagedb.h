@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include "absiosmessagedb.h"
@@ -35,6 +36,9 @@ public:
 
     // Reading.
     void chats(MsgData& data) override;
+    // Adds the messages of the recovery database to `data` as recovered
+    // messages, but those whose guid the message table holds again.
+    void deletedMessages(MsgData& data);
     void messages(MsgData& data, long long chatId) override;
     void fillMessage(Sqlite3Cursor& c, _MsgMessage& msg);
 
@@ -43,6 +47,8 @@ public:
     qint64 findHandle(const _MsgHandle& handle);
     bool isHandleBelong2Chat(long long chatId, long long handleId);
     qint64 findMessage(const QString& guid);
+    // Guids of every message of the table.
+    QSet<QString> messageGuids();
     qint64 findMessageHash(const _MsgMessage& msg);
     qint64 findAttachment(const _MsgAttachment& atta);
     // Pairs of conversation and message (group events but those of item_type 4 included).

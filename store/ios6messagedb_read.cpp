@@ -6,6 +6,8 @@
 
 #include "devicefilepath.h"
 #include "ios6messagedb.h"
+
+#include <algorithm>
 #include "messagecolumns.h"
 
 namespace {
@@ -283,6 +285,26 @@ bool IOS6MessageDb::isHandleBelong2Chat(long long chatId, long long handleId)
 qint64 IOS6MessageDb::findMessage(const QString& guid)
 {
     return findRowId(Sqlite3Sql("select rowid from message where guid=?").addTextParam(guid));
+}
+
+QSet<QString> IOS6MessageDb::messageGuids()
+{
+    openCheck();
+    QSet<QString> guids;
+    Sqlite3Cursor c = queryThrow("select guid from message");
+    while (c.moveNext())
+        guids.insert(c.getText(0));
+    return guids;
+}
+
+void IOS6MessageDb::deletedMessages(MsgData& data)
+{
+    openCheck();
+    QList<RecycleMsg> list = recycle.messages();
+    const QSet<QString> live = messageGuids();
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const RecycleMsg& r) { return live.contains(r.msg.guid); }),
+               list.end());
+    recycle.mergeMessages(data, list);
 }
 
 qint64 IOS6MessageDb::findMessageHash(const _MsgMessage& msg)

@@ -83,14 +83,21 @@ qint64 MessageRecycleDb::insertMessage(const _MsgMessage* msg, const QString& ch
     return insertSqlRow(row, QStringLiteral("message"), {});
 }
 
-qint64 MessageRecycleDb::findMessage(const _MsgMessage* msg)
+qint64 MessageRecycleDb::findMessage(const _MsgMessage* msg, const QString& handle)
 {
     openCheck();
-    Sqlite3Cursor c = queryThrow(Sqlite3Sql("select rowid from message where guid=? or (date=? and is_from_me=? and text=?)")
-                                     .addTextParam(msg->guid)
-                                     .addIntParam(msg->date)
-                                     .addIntParam(msg->is_from_me)
-                                     .addTextParam(msg->text));
+    // The correspondent takes part: one text sent in the same second to
+    // several people is several messages.
+    Sqlite3Cursor c = queryThrow(
+        Sqlite3Sql("select rowid from message where guid=? or (date=? and is_from_me=? and text=? and handle_id=? "
+                   "and (?=0 or handle=?))")
+            .addTextParam(msg->guid)
+            .addIntParam(msg->date)
+            .addIntParam(msg->is_from_me)
+            .addTextParam(msg->text)
+            .addInt64Param(msg->handle_id)
+            .addIntParam(handle.isNull() ? 0 : 1)
+            .addTextParam(handle));
     return c.moveNext() ? c.getInt64(QStringLiteral("rowid")) : 0;
 }
 

@@ -31,8 +31,9 @@ public:
     qint64 insertMessage(const _MsgMessage* msg, const QString& chatIdentifier, const QString& handle,
                          qint64 srcRowId);
     // Row id of a stored message with the record's guid, or with its date,
-    // direction and text; 0 when none.
-    qint64 findMessage(const _MsgMessage* msg);
+    // direction, text and correspondent (handle_id, and the stored handle
+    // when `handle` is not null); 0 when none.
+    qint64 findMessage(const _MsgMessage* msg, const QString& handle = QString());
     void updateMessageChat(const _MsgMessage* msg, const QString& chatIdentifier, const QString& handle);
     // Every stored message not marked to skip.
     QList<RecycleMsg> messages();

@@ -254,6 +254,12 @@ void TestMessageRecycleDb::findAndUpdateMessage()
     db.insertMessage(&stored, "c", "h", 0); // guid replaced by a fresh UUID
     QCOMPARE(db.findMessage(ptr(message("B", 100, "hi"))), qint64(1));
     QCOMPARE(db.findMessage(ptr(message("B", 101, "hi"))), qint64(0));
+    // The same text at the same second to another correspondent is another message.
+    _MsgMessage toOther = message("B", 100, "hi");
+    toOther.handle_id = stored.handle_id + 1;
+    QCOMPARE(db.findMessage(&toOther), qint64(0));
+    QCOMPARE(db.findMessage(ptr(message("B", 100, "hi")), "h"), qint64(1));
+    QCOMPARE(db.findMessage(ptr(message("B", 100, "hi")), "someone else"), qint64(0));
     const QString uuid = SqlFixture::scalar(path(), "select guid from message").toString();
     QCOMPARE(db.findMessage(ptr(message(uuid, 5, "other"))), qint64(1));
 

@@ -1,0 +1,1 @@
+target_link_libraries(bench_recovery_quality PRIVATE recovery qs_testsupport)

@@ -1,0 +1,170 @@
+// Recall and precision of the recovery of deleted iOS 6+ messages and handles
+// over scenarios made with SQLite: single rows, ranges, whole conversations,
+// long messages on overflow pages, updates that move rows, and a database in
+// WAL mode. Also counts live rows reported as deleted (goal: none). Every
+// deleted row counts, recoverable or not; the ceiling line shows how many of
+// them SQLite left in the file at all, and the recall against those.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+
+#include "deletedsmsfixture.h"
+#include "ios5messagerecovery.h"
+#include "ios6handlerecovery.h"
+#include "ios6messagerecovery.h"
+#include "smsdbfixture.h"
+#include "sqlitefilefixture.h"
+
+namespace {
+
+constexpr int kHandles = 60;
+constexpr int kMessages = 20000;
+// Deletes at least this much, so that freed overflow pages go onto a free list.
+const char* const kFreeListFirst =
+    "CREATE TABLE filler(x); INSERT INTO filler VALUES(zeroblob(40000)); DROP TABLE filler;";
+
+struct Scenario
+{
+    const char* name;
+    int longEvery;
+    bool wal;
+    QString sql;
+};
+
+QSet<QString> valuesOf(const QString& path, const QString& table, int column)
+{
+    QSet<QString> set;
+    for (const SqliteFileFixture::LiveRow& r : SqliteFileFixture::liveRows(path, table))
+        set.insert(r.values.at(column).toString());
+    return set;
+}
+
+void score(const char* what, const QSet<QString>& deleted, const QSet<QString>& recovered, const QSet<QString>& live)
+{
+    const int hits = int((deleted & recovered).size());
+    const double recall = deleted.isEmpty() ? 1.0 : double(hits) / deleted.size();
+    const double precision = recovered.isEmpty() ? 1.0 : double(hits) / recovered.size();
+    std::printf("    %-9s deleted %5lld  recovered %5lld  recall %.3f  precision %.3f  live reported %lld\n", what,
+                qlonglong(deleted.size()), qlonglong(recovered.size()), recall, precision,
+                qlonglong((recovered & live).size()));
+}
+
+// The ceiling: deleted messages whose own text ("Message <rowid> about")
+// is still somewhere in the file; SQLite overwrote the others.
+QSet<QString> textsInFile(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = f.readAll();
+    QSet<QString> guids;
+    const QByteArray key("Message ");
+    for (qsizetype at = bytes.indexOf(key); at >= 0; at = bytes.indexOf(key, at + 1)) {
+        qint64 id = 0;
+        qsizetype p = at + key.size();
+        while (p < bytes.size() && bytes[p] >= '0' && bytes[p] <= '9' && id < (1LL << 40))
+            id = id * 10 + (bytes[p++] - '0');
+        if (bytes.mid(p, 7) == " about ")
+            guids.insert(DeletedSmsFixture::guidOf(id));
+    }
+    return guids;
+}
+
+void run(const Scenario& s)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    DeletedSmsFixture::create(folder, kHandles, kMessages, s.longEvery);
+    const QString sms = SmsDbFixture::smsDbPath(folder);
+    if (s.wal)
+        SqliteFileFixture::exec(sms, QStringLiteral("PRAGMA journal_mode=WAL;"));
+    const QSet<QString> guidsBefore = DeletedSmsFixture::liveGuids(folder);
+    const QSet<QString> handlesBefore = DeletedSmsFixture::liveHandleIds(folder);
+    SqliteFileFixture::exec(sms, QString::fromLatin1(kFreeListFirst) + s.sql);
+    const QSet<QString> guidsLive = DeletedSmsFixture::liveGuids(folder);
+    const QSet<QString> handlesLive = DeletedSmsFixture::liveHandleIds(folder);
+
+    CountryLibDb countries{QString()};
+    IOS6MessageDb db(QDir(folder), countries.infoByCode(QStringLiteral("US"), nullptr), false);
+    MsgData data;
+    db.chats(data);
+    QElapsedTimer t;
+    t.start();
+    IOS6HandleRecovery::recycleDeletedHandles(db, nullptr);
+    IOS6MessageRecovery::recycleDeletedMessages(db, data.p()->chats.values(), nullptr);
+    const double seconds = t.nsecsElapsed() / 1e9;
+
+    const QString recycle = folder + QStringLiteral("/recycle.db");
+    std::printf("%s (%.2f s)\n", s.name, seconds);
+    const QSet<QString> deleted = guidsBefore - guidsLive;
+    const QSet<QString> recovered = valuesOf(recycle, QStringLiteral("message"), 1);
+    score("messages", deleted, recovered, guidsLive);
+    const QSet<QString> present = deleted & textsInFile(sms);
+    std::printf("    ceiling   %lld of the deleted texts left in the file; recall of those %.3f\n", qlonglong(present.size()),
+                present.isEmpty() ? 1.0 : double((present & recovered).size()) / present.size());
+    score("handles", handlesBefore - handlesLive, valuesOf(recycle, QStringLiteral("handle"), 1), handlesLive);
+}
+
+// Texts of an iOS 5 message table (SMS guids are made up when stored, so
+// messages are told apart by text there).
+QSet<QString> textsOf(const QString& path)
+{
+    return valuesOf(path, QStringLiteral("message"), 3);
+}
+
+void runIos5()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    DeletedSmsFixture::createIos5(folder, kHandles, kMessages);
+    const QString sms = SmsDbFixture::smsDbPath(folder);
+    const QSet<QString> before = textsOf(sms);
+    SqliteFileFixture::exec(sms, QString::fromLatin1(kFreeListFirst) +
+                                     "DELETE FROM message WHERE ROWID % 97 = 5 OR ROWID BETWEEN 7000 AND 7300;");
+    const QSet<QString> live = textsOf(sms);
+    CountryLibDb countries{QString()};
+    IOS5MessageDb db(QDir(folder), countries.infoByCode(QStringLiteral("US"), nullptr));
+    QElapsedTimer t;
+    t.start();
+    IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+    std::printf("iOS 5: single rows and a range, SMS and iMessage (%.2f s)\n", t.nsecsElapsed() / 1e9);
+    const QSet<QString> recovered = valuesOf(folder + QStringLiteral("/recycle.db"), QStringLiteral("message"), 2);
+    const QSet<QString> deleted = before - live;
+    score("messages", deleted, recovered, live);
+    QFile f(sms);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = f.readAll();
+    QSet<QString> present;
+    for (const QString& text : deleted)
+        if (bytes.contains(text.toUtf8()))
+            present.insert(text);
+    std::printf("    ceiling   %lld of the deleted texts left in the file; recall of those %.3f\n", qlonglong(present.size()),
+                present.isEmpty() ? 1.0 : double((present & recovered).size()) / present.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QList<Scenario> scenarios{
+        {"single rows", 0, false, "DELETE FROM message WHERE ROWID % 97 = 5;"},
+        {"ranges", 0, false, "DELETE FROM message WHERE ROWID BETWEEN 5000 AND 5600 OR ROWID BETWEEN 12000 AND 12100;"},
+        {"whole conversations", 0, false,
+         "DELETE FROM message WHERE handle_id IN (3, 17, 40); DELETE FROM chat_handle_join WHERE handle_id IN (3, 17, 40);"
+         "DELETE FROM chat WHERE ROWID IN (3, 17, 40); DELETE FROM handle WHERE ROWID IN (3, 17, 40);"},
+        {"long messages (overflow)", 25, false, "DELETE FROM message WHERE ROWID % 50 = 0 OR ROWID % 211 = 3;"},
+        {"updates that move rows", 0, false,
+         "UPDATE message SET text = text || replace(hex(zeroblob(200)), '00', 'more ') WHERE ROWID % 5 = 0;"
+         "DELETE FROM message WHERE ROWID % 89 = 1;"},
+        {"WAL mode, checkpointed", 0, true,
+         "DELETE FROM message WHERE ROWID % 101 = 7; DELETE FROM message WHERE ROWID BETWEEN 9000 AND 9300;"},
+    };
+    for (const Scenario& s : scenarios)
+        run(s);
+    runIos5();
+    return 0;
+}

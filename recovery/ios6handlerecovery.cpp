@@ -1,0 +1,106 @@
+#include "ios6handlerecovery.h"
+
+#include "ios6messagerowtest.h"
+
+namespace {
+
+// The handle table: ROWID, id, country, service, uncanonicalized_id, and on
+// newer phones person_centric_id. The longer layout is tried as well, since a
+// row of either shape may lie in the same file.
+const QList<CarveLayout>& handleLayouts()
+{
+    static const QList<CarveLayout> layouts = [] {
+        QList<_SqliteCol> cols{{"ROWID", "INTEGER", false, false, true},
+                               {"id", "TEXT", true, false, false},
+                               {"country", "TEXT", false, false, false},
+                               {"service", "TEXT", true, false, false},
+                               {"uncanonicalized_id", "TEXT", false, false, false}};
+        QList<CarveLayout> both{CarveLayout::fromColumns(cols)};
+        cols.append(_SqliteCol("person_centric_id", "TEXT", false, false, false));
+        both.append(CarveLayout::fromColumns(cols));
+        return both;
+    }();
+    return layouts;
+}
+
+QString liveKey(const QString& id, const QString& service)
+{
+    return id + QLatin1Char('\n') + service;
+}
+
+} // namespace
+
+bool checkHandleRow(const _SqliteFileRowData& row)
+{
+    return row.values.size() >= 5 && isMessageService(row.values.at(3).toString());
+}
+
+IOS6HandleRecovery::IOS6HandleRecovery(IOS6MessageDb& db) : db(db) {}
+
+void IOS6HandleRecovery::recycleDeletedHandles(IOS6MessageDb& db, ProgressReporter* progress)
+{
+    IOS6HandleRecovery target(db);
+    RecoveryRun(db, db.recycleDb(), progress).run(target);
+}
+
+void IOS6HandleRecovery::prepare()
+{
+    Sqlite3Cursor c = db.queryThrow("select id, service from handle");
+    while (c.moveNext())
+        live.insert(liveKey(c.getText(QStringLiteral("id")), c.getText(QStringLiteral("service"))));
+}
+
+bool IOS6HandleRecovery::recoverFetchHandle(const _SqliteFileRowData& row, _MsgHandle* handle)
+{
+    if (row.values.size() < 5)
+        return false;
+    handle->ROWID = row.rowid;
+    const QString rawId = row.values.at(1).toString();
+    handle->country = row.values.at(2).toString();
+    bool found = false;
+    const _CountryInfo info = db.countryLib().infoByCode(handle->country, &found);
+    if (!handle->country.isEmpty() && !found)
+        return false;
+    handle->id = info.formatNumber(rawId);
+    handle->service = row.values.at(3).toString();
+    if (!isMessageService(handle->service) || handle->id.isEmpty())
+        return false;
+    // A correspondent still in the table is not a deleted one.
+    if (live.contains(liveKey(rawId, handle->service)))
+        return false;
+    handle->uncanonicalized_id = row.values.at(4).toString();
+    return true;
+}
+
+void IOS6HandleRecovery::store(const _MsgHandle& handle)
+{
+    MessageRecycleDb& recycle = db.recycleDb();
+    if (recycle.findHandle(&handle) == 0)
+        recycle.insertHandle(&handle, handle.ROWID);
+}
+
+void IOS6HandleRecovery::freeCell(const _SqliteFileRowData& row)
+{
+    _MsgHandle handle;
+    if (recoverFetchHandle(row, &handle))
+        store(handle);
+}
+
+void IOS6HandleRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
+{
+    QList<_MsgHandle> found;
+    for (const CarveLayout& layout : handleLayouts()) {
+        if (run.cancelled())
+            return;
+        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, checkHandleRow)) {
+            _MsgHandle handle;
+            if (recoverFetchHandle(row, &handle))
+                found.append(handle);
+        }
+    }
+    for (const _MsgHandle& handle : found) {
+        if (run.cancelled())
+            return;
+        store(handle);
+    }
+}

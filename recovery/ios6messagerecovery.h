@@ -1,0 +1,40 @@
+// Deleted messages of an iOS 6+ sms.db: rows of its message table read from
+// freed pages and carved from free space with every layout the table has had,
+// stored in the recovery database with the conversation and correspondent
+// they can be tied to. Rows still live in the table are never stored.
+#pragma once
+
+#include <QHash>
+#include <QSet>
+
+#include "ios6messagedb.h"
+#include "recoveryrun.h"
+
+class IOS6MessageRecovery : public RecoveryTarget
+{
+public:
+    // `chats`: the conversations read from the same database, with their handles.
+    IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat*>& chats);
+
+    // Runs the whole procedure; `progress` may be null.
+    static void recycleDeletedMessages(IOS6MessageDb& db, const QList<_MsgChat*>& chats, ProgressReporter* progress);
+
+    // Fills `msg` from a decoded or carved row; false when the row is no SMS
+    // or iMessage message row.
+    bool recoverFetchMessage(const _SqliteFileRowData& row, _MsgMessage* msg) const;
+
+    QString table() const override { return QStringLiteral("message"); }
+    void prepare() override;
+    void freeCell(const _SqliteFileRowData& row) override;
+    void carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run) override;
+
+private:
+    // Whether the message may be stored: a plain message, not live, not stored yet.
+    bool isNew(const _MsgMessage& msg);
+    void store(const _MsgMessage& msg, qint64 srcRowId);
+
+    IOS6MessageDb& db;
+    QHash<qint64, _MsgChat*> chatOfHandle;
+    QSet<QString> liveGuids;
+    bool nanoseconds = false;
+};

@@ -1,0 +1,60 @@
+// The skeleton every recovery procedure shares: the message database opened
+// and checkpointed, its file mapped, one transaction on the recovery database
+// (committed at the end, also after a cancel; rolled back when anything
+// fails), the free-list phase, the list of pages to carve (each page once),
+// and the carving of each page with progress and a cancel probe. What a
+// procedure recovers (its table, layouts, mapping and storing) is a
+// RecoveryTarget.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "carvecolumn.h"
+#include "sqlite3file.h"
+
+class AbsIOSMessageDb;
+class MessageRecycleDb;
+class ProgressReporter;
+
+class RecoveryRun;
+
+class RecoveryTarget
+{
+public:
+    virtual ~RecoveryTarget() = default;
+    // The table whose pages are carved besides the free pages.
+    virtual QString table() const = 0;
+    // Called once the message database is open, before the file is read:
+    // the place to load what the live table holds.
+    virtual void prepare() {}
+    // A cell of a table leaf page found on the free list, decoded whole.
+    virtual void freeCell(const _SqliteFileRowData& row) = 0;
+    // Carves one page and stores what it finds, probing run.cancelled()
+    // before each layout and each row it stores.
+    virtual void carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run) = 0;
+};
+
+class RecoveryRun
+{
+public:
+    // `progress` may be null: then nothing is reported and nothing cancels.
+    RecoveryRun(AbsIOSMessageDb& db, MessageRecycleDb& recycle, ProgressReporter* progress);
+
+    // Throws std::exception on failure (a missing sms.db included), with the
+    // recovery database's transaction rolled back.
+    void run(RecoveryTarget& target);
+
+    bool cancelled() const;
+
+    // A b-tree page carved over its free space, any other page whole.
+    static QList<_SqliteFileRowData> carve(const Sqlite3File& file, const _SqliteBtreePage& page,
+                                           const CarveLayout& layout, SqliteRowFilter filter);
+
+private:
+    int rootPage(const QString& table);
+
+    AbsIOSMessageDb& db;
+    MessageRecycleDb& recycle;
+    ProgressReporter* progress;
+};

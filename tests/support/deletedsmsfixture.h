@@ -1,0 +1,29 @@
+// iOS 6+ sms.db files for the recovery tests and benchmark: correspondents,
+// one conversation each, and messages spread round them, written with secure
+// delete off so that deleted rows stay in the file. Guids are UUID-shaped
+// ("%08X-0000-4000-8000-%012X" of the row id), so they survive storing. The
+// schema is the first iOS 6 one.
+#pragma once
+
+#include <QSet>
+#include <QString>
+
+namespace DeletedSmsFixture {
+
+// Creates the database folder's sms.db (device schema with the later message
+// columns) holding `handles` handles and chats and `messages` messages; every
+// `longEvery`-th message (0: none) has a text long enough for overflow pages.
+void create(const QString& folder, int handles, int messages, int longEvery = 0);
+// Creates an iOS 5 sms.db with its iMessage columns in the phone's order and
+// `messages` messages: every third an iMessage (madrid_guid guidOf(rowid)),
+// the others SMS from `handles` addresses, dated from 2011 on.
+void createIos5(const QString& folder, int handles, int messages);
+// The guid of message row `rowid`.
+QString guidOf(qint64 rowid);
+// Guids of the message table, and ids of the handle table, as SQLite reads them.
+QSet<QString> liveGuids(const QString& folder);
+QSet<QString> liveHandleIds(const QString& folder);
+// Runs SQL on the folder's sms.db with secure delete off.
+void exec(const QString& folder, const QString& sql);
+
+} // namespace DeletedSmsFixture
