@@ -2,7 +2,7 @@
 
 #include "mobiledevice_loader.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -26,7 +26,7 @@ void init()
         // second that costs more than the reading.
         if (!qEnvironmentVariableIsSet("QS_FUZZ_LOG"))
             qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-        static QApplication* app = new QApplication(argc, argv);
+        static QGuiApplication* app = new QGuiApplication(argc, argv);
         Q_UNUSED(app);
         QString error;
         mobiledevice_loader_ini(error, QString());
