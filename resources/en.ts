@@ -68,4 +68,26 @@
         <translation>Need to select an iTunes Backup to continue.</translation>
     </message>
 </context>
+<context>
+    <name>ExportSMSThread</name>
+    <message>
+        <source>IDS_EXPORTING_MESSAGES_TO_FILE</source>
+        <translation>Exporting SMS...</translation>
+    </message>
+    <message>
+        <source>Messages: %1/%2</source>
+        <translation>SMS: %1/%2</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_MMS</source>
+        <translation>Successfully exported %1 SMS.</translation>
+    </message>
+</context>
+<context>
+    <name>SMSPrinter</name>
+    <message>
+        <source>IDS_PRINT_SMS</source>
+        <translation>Print SMS</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,32 @@
+#include "exportmessagestxt.h"
+
+#include "msgrecords.h"
+
+ExportMessagesTxt::ExportMessagesTxt(const QString& path)
+    : m_file(path)
+    , m_dates(DateTextFormatter::systemShort())
+{
+}
+
+void ExportMessagesTxt::init()
+{
+    m_file.open();
+}
+
+void ExportMessagesTxt::write(_MsgMessage& message)
+{
+    m_block = QStringLiteral("Date: ");
+    m_dates.appendTo(m_block, message.date);
+    m_block += message.is_from_me != 0 ? QLatin1StringView("\nTo: ") : QLatin1StringView("\nFrom: ");
+    // The line names the conversation, not the message's sender.
+    m_block += message.chat ? m_names.displayName(message.chat) : QStringLiteral("Unknown");
+    m_block += QLatin1Char('\n');
+    m_block += message.summary();
+    m_block += QLatin1StringView("\n\n");
+    m_file.write(m_block);
+}
+
+void ExportMessagesTxt::uninit()
+{
+    m_file.commit();
+}

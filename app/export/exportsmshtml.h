@@ -1,0 +1,30 @@
+// The HTML export writer: one XHTML 1.0 Transitional page per conversation,
+// UTF-8, a block per message (anchor, date, "To: " or "From: " with the
+// conversation's name, text), coloured by direction. The page refers to no
+// other file.
+#pragma once
+
+#include "absformatexport.h"
+#include "chatnamecache.h"
+#include "datetextformatter.h"
+#include "exportfile.h"
+
+#include <QString>
+
+struct _MsgMessage;
+
+class ExportSMSHtml : public AbsFormatExport<_MsgMessage>
+{
+public:
+    explicit ExportSMSHtml(const QString& path);
+
+    void init() override;
+    void write(_MsgMessage& message) override;
+    void uninit() override;
+
+private:
+    ExportFile m_file;
+    DateTextFormatter m_dates;
+    ChatNameCache m_names;
+    QString m_block;
+};
