@@ -31,6 +31,8 @@ void MainWindow::initMainMenu()
 
 void MainWindow::updateMenuActionState()
 {
+    if (!actionBackup)
+        return; // the views announce their first model before the menus exist
     // Called while the selection changes, before the current index follows.
     const QModelIndexList selected = ui->treeViewDS->selectionModel()->selectedIndexes();
     const AbsTreeItemModel::_ItemNode* node = selected.isEmpty()
