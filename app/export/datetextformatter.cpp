@@ -122,7 +122,7 @@ bool DateTextFormatter::parse(const QString& format)
         if (!m_tokens.isEmpty() && m_tokens.last().kind == Kind::Literal)
             m_tokens.last().text += text;
         else
-            m_tokens.append({Kind::Literal, text, false});
+            m_tokens.append({Kind::Literal, text, 0});
     };
     qsizetype i = 0;
     while (i < format.size()) {
@@ -136,47 +136,49 @@ bool DateTextFormatter::parse(const QString& format)
         switch (c.unicode()) {
         case 'y':
             if (repeat >= 4) {
-                m_tokens.append({Kind::Year4, {}, false});
+                m_tokens.append({Kind::Year4, {}, 0});
                 used = 4;
             } else if (repeat >= 2) {
-                m_tokens.append({Kind::Year2, {}, false});
+                m_tokens.append({Kind::Year2, {}, 0});
                 used = 2;
             }
             break;
         case 'M':
             used = qMin(repeat, 4);
-            m_tokens.append({used == 1 ? Kind::Month : used == 2 ? Kind::Month2 : Kind::MonthName, {}, used == 4});
+            m_tokens.append({used == 1 ? Kind::Month : used == 2 ? Kind::Month2 : Kind::MonthName, {}, used == 4 ? 1 : 0});
             break;
         case 'd':
             used = qMin(repeat, 4);
-            m_tokens.append({used == 1 ? Kind::Day : used == 2 ? Kind::Day2 : Kind::DayName, {}, used == 4});
+            m_tokens.append({used == 1 ? Kind::Day : used == 2 ? Kind::Day2 : Kind::DayName, {}, used == 4 ? 1 : 0});
             break;
         case 'h':
             used = qMin(repeat, 2);
             if (twelveHour)
-                m_tokens.append({used == 1 ? Kind::Hour12 : Kind::Hour12x2, {}, false});
+                m_tokens.append({used == 1 ? Kind::Hour12 : Kind::Hour12x2, {}, 0});
             else
-                m_tokens.append({used == 1 ? Kind::Hour24 : Kind::Hour24x2, {}, false});
+                m_tokens.append({used == 1 ? Kind::Hour24 : Kind::Hour24x2, {}, 0});
             break;
         case 'H':
             used = qMin(repeat, 2);
-            m_tokens.append({used == 1 ? Kind::Hour24 : Kind::Hour24x2, {}, false});
+            m_tokens.append({used == 1 ? Kind::Hour24 : Kind::Hour24x2, {}, 0});
             break;
         case 'm':
             used = qMin(repeat, 2);
-            m_tokens.append({used == 1 ? Kind::Minute : Kind::Minute2, {}, false});
+            m_tokens.append({used == 1 ? Kind::Minute : Kind::Minute2, {}, 0});
             break;
         case 's':
             used = qMin(repeat, 2);
-            m_tokens.append({used == 1 ? Kind::Second : Kind::Second2, {}, false});
+            m_tokens.append({used == 1 ? Kind::Second : Kind::Second2, {}, 0});
             break;
         case 'a':
         case 'A': {
-            // "AP" or "ap", else a lone "A" or "a"; the letter's case is the text's.
-            const QChar p = c == QLatin1Char('A') ? QLatin1Char('P') : QLatin1Char('p');
-            const bool pair = i + 1 < format.size() && format.at(i + 1) == p;
+            // "AP" upper case, "ap" lower case, "Ap" and "aP" as the locale
+            // writes it; a lone "A" or "a" upper or lower case.
+            const bool pair = i + 1 < format.size() && format.at(i + 1).toLower() == QLatin1Char('p');
             used = pair ? 2 : 1;
-            m_tokens.append({Kind::AmPm, {}, c == QLatin1Char('A')});
+            const bool upper = c == QLatin1Char('A');
+            const bool asIs = pair && format.at(i + 1).isUpper() != upper;
+            m_tokens.append({Kind::AmPm, {}, asIs ? 2 : upper ? 1 : 0});
             break;
         }
         case 't':
@@ -192,10 +194,12 @@ bool DateTextFormatter::parse(const QString& format)
             i += used;
         }
     }
-    for (int upper = 0; upper < 2; ++upper) {
-        m_amPm[upper][0] = upper ? m_locale.amText().toUpper() : m_locale.amText().toLower();
-        m_amPm[upper][1] = upper ? m_locale.pmText().toUpper() : m_locale.pmText().toLower();
-    }
+    m_amPm[0][0] = m_locale.amText().toLower();
+    m_amPm[0][1] = m_locale.pmText().toLower();
+    m_amPm[1][0] = m_locale.amText().toUpper();
+    m_amPm[1][1] = m_locale.pmText().toUpper();
+    m_amPm[2][0] = m_locale.amText();
+    m_amPm[2][1] = m_locale.pmText();
     return true;
 }
 
@@ -240,10 +244,10 @@ void DateTextFormatter::appendTo(QString& out, int date21)
         case Kind::Literal: out += t.text; break;
         case Kind::Day: appendNumber(out, day, 1); break;
         case Kind::Day2: appendNumber(out, day, 2); break;
-        case Kind::DayName: out += m_dayNames[t.flag][weekday]; break;
+        case Kind::DayName: out += m_dayNames[t.form][weekday]; break;
         case Kind::Month: appendNumber(out, month, 1); break;
         case Kind::Month2: appendNumber(out, month, 2); break;
-        case Kind::MonthName: out += m_monthNames[t.flag][month - 1]; break;
+        case Kind::MonthName: out += m_monthNames[t.form][month - 1]; break;
         case Kind::Year2: appendNumber(out, year % 100, 2); break;
         case Kind::Year4: appendNumber(out, year, 4); break;
         case Kind::Hour12: appendNumber(out, hour12, 1); break;
@@ -254,7 +258,7 @@ void DateTextFormatter::appendTo(QString& out, int date21)
         case Kind::Minute2: appendNumber(out, minute, 2); break;
         case Kind::Second: appendNumber(out, second, 1); break;
         case Kind::Second2: appendNumber(out, second, 2); break;
-        case Kind::AmPm: out += m_amPm[t.flag][hour >= 12]; break;
+        case Kind::AmPm: out += m_amPm[t.form][hour >= 12]; break;
         }
     }
 }

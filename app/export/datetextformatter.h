@@ -29,7 +29,7 @@ private:
     {
         Kind kind;
         QString text;  // the literal
-        bool flag;    // DayName, MonthName: the long form; AmPm: upper case
+        int form;     // DayName, MonthName: 1 the long name; AmPm: 0 lower, 1 upper case, 2 as given
     };
 
     bool parse(const QString& pattern);
@@ -41,7 +41,7 @@ private:
     QVector<Token> m_tokens;
     QStringList m_dayNames[2];   // short, long; Monday first
     QStringList m_monthNames[2]; // short, long; January first
-    QString m_amPm[2][2];        // [upper case?][pm?]
+    QString m_amPm[3][2];        // [form][pm?]
     qint64 m_hourStart = -1;     // start of the hour whose offset is cached
     int m_offset = 0;
     bool m_hourUniform = false;
