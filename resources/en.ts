@@ -88,6 +88,9 @@
     <message>
         <source>IDS_PRINT_SMS</source>
         <translation>Print SMS</translation>
+    </message>
+</context>
+<context>
     <name>ItemModelMain</name>
     <message>
         <source>IDS_ROOT_DEVICE</source>

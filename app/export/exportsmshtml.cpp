@@ -33,9 +33,9 @@ void ExportSMSHtml::write(_MsgMessage& message)
                     : QLatin1StringView("\"></a><div style=\"color:#0000FF;font-size:16px;\"><div>");
     m_dates.appendTo(m_block, message.date);
     m_block += sent ? QLatin1StringView("</div><div>To: ") : QLatin1StringView("</div><div>From: ");
-    g_htmlEncodeTo(m_block, m_names.displayName(message.chat));
+    m_block += g_htmlEncode(m_names.displayName(message.chat));
     m_block += QLatin1StringView("</div></div><div style=\"font-size:14px;\">");
-    g_htmlEncodeTo(m_block, message.summary());
+    m_block += g_htmlEncode(message.summary());
     m_block += QLatin1StringView("</div><br/><br/>\n");
     m_file.write(m_block);
 }

@@ -1,10 +1,9 @@
-// The text, CSV and HTML writers: files read back and parsed, field and text
-// encoding, write errors, and a stopped writer that leaves the path as it was.
+// The text, CSV and HTML writers: files read back and parsed, CSV fields,
+// write errors, and a stopped writer that leaves the path as it was.
 #include "exportmessagescsv.h"
 #include "exportmessagestxt.h"
 #include "exportsmshtml.h"
 #include "exporttestutil.h"
-#include "htmlencode.h"
 #include "messagefixture.h"
 
 #include <QXmlStreamReader>
@@ -69,8 +68,6 @@ class TestExportWriters : public QObject
 private slots:
     void csvFormat_data();
     void csvFormat();
-    void htmlEncode_data();
-    void htmlEncode();
     void csvReadsBack();
     void textReadsBack();
     void htmlParses();
@@ -101,23 +98,6 @@ void TestExportWriters::csvFormat()
     QFETCH(QString, text);
     QFETCH(QString, field);
     QCOMPARE(g_csvFormat(text), field);
-}
-
-void TestExportWriters::htmlEncode_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("html");
-    QTest::newRow("entities") << "a<b>&c" << "a&lt;b&gt;&amp;c";
-    QTest::newRow("line breaks") << "1\n2\r\n3\r4" << "1<br/>2<br/>3\r4";
-    QTest::newRow("quotes pass") << "\"'" << "\"'";
-    QTest::newRow("trailing break") << "x\r\n" << "x<br/>";
-}
-
-void TestExportWriters::htmlEncode()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, html);
-    QCOMPARE(g_htmlEncode(text), html);
 }
 
 void TestExportWriters::csvReadsBack()
