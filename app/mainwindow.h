@@ -58,6 +58,22 @@ public slots:
     void searchMessages();
     void searchCotnact();
 
+public:
+    // Export and print commands (mainwindow_export.cpp): the save dialog and
+    // the export worker behind its progress dialog; the print preview.
+    void exportSMS(const QList<_MsgMessage*>& messages);
+    void printSMS(const QList<_MsgMessage*>& messages);
+
+protected slots:
+    void miExport();
+    void miExportSel();
+    void miExportChat();
+    void miExportAll();
+    void miPrint();
+    void miPrintSel();
+    void miPrintChat();
+    void miPrintAll();
+
 private:
     void connectViews();
     void setUpModels();
@@ -69,6 +85,12 @@ private:
     // Menus and toolbar: the entries with their slots, and their states.
     void initMainMenu();
     void updateMenuActionState();
+    void connectExportCommands();
+    // Which messages a command of the File menu and the toolbar takes: the
+    // selected rows; else, with no current source node, none; else those
+    // listed for a current conversation; else all of the current database.
+    enum class CommandScope { None, Selected, Conversation, All };
+    CommandScope commandScope() const;
 
     void showNode(AbsTreeItemModel::_ItemNode* node);
     const AbsTreeItemModel::_ItemNode* currentSourceNode() const;

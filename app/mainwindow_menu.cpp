@@ -27,6 +27,7 @@ void MainWindow::initMainMenu()
     actionExport = operation(QT_TRANSLATE_NOOP("QObject", "Export SMS to File"));
     actionPrint = operation(QT_TRANSLATE_NOOP("QObject", "Print SMS"));
     actionDelete = operation(QT_TRANSLATE_NOOP("QObject", "Delete SMS"));
+    connectExportCommands();
 }
 
 void MainWindow::updateMenuActionState()

@@ -123,5 +123,9 @@
         <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
         <translation>Find no contact with keyword %1.</translation>
     </message>
+    <message>
+        <source>IDS_SEL_EXPORT_MESSAGES_PATH</source>
+        <translation>Please select Save Path for SMS.</translation>
+    </message>
 </context>
 </TS>

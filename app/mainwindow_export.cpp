@@ -1,0 +1,121 @@
+// The main window's export and print commands: each in four slots that
+// differ only in the messages they take, all ending in exportSMS or printSMS.
+#include "mainwindow.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+
+#include "exportsmsthread.h"
+#include "exporttarget.h"
+#include "itemmodelmain.h"
+#include "itemmodelsms.h"
+#include "mytreeview.h"
+#include "progressform.h"
+#include "progressrunner.h"
+#include "smsprinter.h"
+#include "tips.h"
+#include "ui_mainwindow.h"
+
+void MainWindow::connectExportCommands()
+{
+    connect(actionExport, &QAction::triggered, this, &MainWindow::miExport, Qt::UniqueConnection);
+    connect(actionPrint, &QAction::triggered, this, &MainWindow::miPrint, Qt::UniqueConnection);
+}
+
+MainWindow::CommandScope MainWindow::commandScope() const
+{
+    if (!selectedMessages().isEmpty())
+        return CommandScope::Selected;
+    const AbsTreeItemModel::_ItemNode* node = currentSourceNode();
+    if (!node)
+        return CommandScope::None;
+    return node->type == ITEMNODE_CHAT_SESSION ? CommandScope::Conversation : CommandScope::All;
+}
+
+void MainWindow::miExport()
+{
+    switch (commandScope()) {
+    case CommandScope::Selected: miExportSel(); break;
+    case CommandScope::Conversation: miExportChat(); break;
+    case CommandScope::All: miExportAll(); break;
+    case CommandScope::None: break;
+    }
+}
+
+void MainWindow::miExportSel()
+{
+    exportSMS(selectedMessages());
+}
+
+void MainWindow::miExportChat()
+{
+    exportSMS(smsModel->messages());
+}
+
+void MainWindow::miExportAll()
+{
+    const QList<_MsgMessage*> messages = curAllMessages();
+    if (!messages.isEmpty())
+        exportSMS(messages);
+}
+
+void MainWindow::miPrint()
+{
+    switch (commandScope()) {
+    case CommandScope::Selected: miPrintSel(); break;
+    case CommandScope::Conversation: miPrintChat(); break;
+    case CommandScope::All: miPrintAll(); break;
+    case CommandScope::None: break;
+    }
+}
+
+void MainWindow::miPrintSel()
+{
+    printSMS(selectedMessages());
+}
+
+void MainWindow::miPrintChat()
+{
+    printSMS(smsModel->messages());
+}
+
+void MainWindow::miPrintAll()
+{
+    const QList<_MsgMessage*> messages = curAllMessages();
+    if (!messages.isEmpty())
+        printSMS(messages);
+}
+
+void MainWindow::exportSMS(const QList<_MsgMessage*>& messages)
+{
+    // In the order of ExportTarget::FileType.
+    const QStringList filters = {tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"),
+                                 tr("PDF Files(*.pdf)"), tr("HTML Files(*.html)")};
+    const QString suggested = QDir::home().filePath(
+        QStringLiteral("sms(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    QString filter;
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("IDS_SEL_EXPORT_MESSAGES_PATH"), suggested,
+                                                        filters.join(QLatin1String(";;")), &filter);
+    if (chosen.isEmpty())
+        return;
+    ExportTarget target;
+    try {
+        target = ExportTarget::fromChoice(chosen, int(filters.indexOf(filter)));
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return;
+    }
+    const bool ascending = ui->treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
+    ProgressForm form(QString(), this);
+    ExportSMSThread worker(messages, target.path, ExportSMSThread::FormatType(target.format), ascending, form, this);
+    g_runWithProgress(form, worker);
+}
+
+void MainWindow::printSMS(const QList<_MsgMessage*>& messages)
+{
+    SMSPrinter printer(this);
+    printer.printSMS(messages);
+}
