@@ -3,6 +3,7 @@
 #include "msgrecords.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 namespace {
 
@@ -93,11 +94,31 @@ bool containsAmPm(const QString& format)
     return false;
 }
 
+// The offsets of the hours met so far, shared by the formatters of one
+// thread (an export makes one per file) while the time zone stays the same.
+struct HourOffsets
+{
+    QByteArray zone;
+    QHash<qint64, int> offsets;
+};
+
+QHash<qint64, int>& hourOffsetsOfThread()
+{
+    static thread_local HourOffsets cache;
+    const QByteArray zone = qgetenv("TZ") + '|' + QTimeZone::systemTimeZoneId();
+    if (zone != cache.zone) {
+        cache.zone = zone;
+        cache.offsets.clear();
+    }
+    return cache.offsets;
+}
+
 } // namespace
 
 DateTextFormatter::DateTextFormatter(const QString& pattern, const QLocale& locale)
     : m_pattern(pattern)
     , m_locale(locale)
+    , m_hourOffsets(hourOffsetsOfThread())
 {
     for (int f = 0; f < 2; ++f) {
         const QLocale::FormatType type = f ? QLocale::LongFormat : QLocale::ShortFormat;
@@ -208,10 +229,16 @@ qint64 DateTextFormatter::localSeconds(qint64 unixSeconds)
     const qint64 hourStart = unixSeconds - unixSeconds % 3600;
     if (hourStart != m_hourStart) {
         m_hourStart = hourStart;
-        m_offset = QDateTime::fromSecsSinceEpoch(hourStart).offsetFromUtc();
-        m_hourUniform = QDateTime::fromSecsSinceEpoch(hourStart + 3599).offsetFromUtc() == m_offset;
+        auto known = m_hourOffsets.constFind(hourStart);
+        if (known == m_hourOffsets.constEnd()) {
+            // The offset of a whole hour, when it does not change inside it.
+            const int first = QDateTime::fromSecsSinceEpoch(hourStart).offsetFromUtc();
+            const int last = QDateTime::fromSecsSinceEpoch(hourStart + 3599).offsetFromUtc();
+            known = m_hourOffsets.insert(hourStart, first == last ? first : kOffsetChanges);
+        }
+        m_offset = known.value();
     }
-    if (m_hourUniform)
+    if (m_offset != kOffsetChanges)
         return unixSeconds + m_offset;
     return unixSeconds + QDateTime::fromSecsSinceEpoch(unixSeconds).offsetFromUtc();
 }

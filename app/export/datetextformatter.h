@@ -1,11 +1,16 @@
 // Message dates (date21: seconds since 2001-01-01 UTC) as local date and time
 // text in a date-time pattern of QLocale, at a small fraction of the cost of
-// QDateTime and QLocale per message: the local offset is looked up once per
-// hour of time in which it does not change, and the pattern is parsed once.
+// QDateTime and QLocale per message: the local offset is looked up once for
+// each hour in which it does not change (kept per thread, so the formatters
+// of one file after the other share it), and the pattern is parsed once.
+// A formatter belongs to the thread that made it.
 // Patterns it does not know (time-zone names, other digits than 0-9) go
 // through QLocale for every date, so the text is always the one QLocale gives.
 #pragma once
 
+#include <climits>
+
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -42,7 +47,8 @@ private:
     QStringList m_dayNames[2];   // short, long; Monday first
     QStringList m_monthNames[2]; // short, long; January first
     QString m_amPm[3][2];        // [form][pm?]
-    qint64 m_hourStart = -1;     // start of the hour whose offset is cached
+    static constexpr int kOffsetChanges = INT_MIN; // the offset changes inside that hour
+    QHash<qint64, int>& m_hourOffsets;             // start of an hour -> its offset
+    qint64 m_hourStart = -1;                       // the hour of the last date
     int m_offset = 0;
-    bool m_hourUniform = false;
 };

@@ -4,18 +4,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 namespace {
 
 constexpr qsizetype kBufferSize = 256 * 1024;
-
-// A file that already exists keeps its mode when it is replaced; a new one is
-// private, as everything that holds messages.
-constexpr QFileDevice::Permissions kNewFileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 } // namespace
 
@@ -24,24 +22,40 @@ ExportFile::ExportFile(const QString& path)
 {
 }
 
-ExportFile::~ExportFile() = default;
+ExportFile::~ExportFile()
+{
+    if (m_temporary.isEmpty())
+        return;
+    m_file->close();
+    QFile::remove(m_temporary);
+}
 
 void ExportFile::open()
 {
     const QFileInfo info(m_path);
+    // A link is followed: the file it names is written, the link stays.
+    m_target = info.isSymLink() ? info.symLinkTarget() : m_path;
     const bool special = info.exists() && !info.isFile() && !info.isDir();
     if (special) {
-        auto file = std::make_unique<QFile>(m_path);
+        auto file = std::make_unique<QFile>(m_target);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw std::runtime_error(file->errorString().toUtf8().constData());
         m_file = std::move(file);
     } else {
-        const bool isNew = !info.exists();
-        auto file = std::make_unique<QSaveFile>(m_path);
-        if (!file->open(QIODevice::WriteOnly))
+        if (info.isDir())
+            throw std::runtime_error(QCoreApplication::translate("ExportFile", "%1 is a folder.")
+                                         .arg(QDir::toNativeSeparators(m_path)).toUtf8().constData());
+        // Beside the target, so the rename stays on one file system; a name
+        // of its own, made only by this open, and private (0600).
+        static std::atomic<quint64> counter{0};
+        const QString temporary = QStringLiteral("%1.part-%2-%3")
+                                      .arg(m_target)
+                                      .arg(QCoreApplication::applicationPid())
+                                      .arg(counter.fetch_add(1));
+        auto file = std::make_unique<QFile>(temporary);
+        if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             throw std::runtime_error(file->errorString().toUtf8().constData());
-        if (isNew)
-            file->setPermissions(kNewFileMode);
+        m_temporary = temporary;
         m_file = std::move(file);
     }
     m_buffer.resize(kBufferSize);
@@ -95,14 +109,23 @@ void ExportFile::flushBuffer()
 void ExportFile::commit()
 {
     flushBuffer();
-    if (auto* save = dynamic_cast<QSaveFile*>(m_file.get())) {
-        if (!save->commit())
-            throwWriteError();
-        return;
-    }
     if (!m_file->flush() || m_file->error() != QFileDevice::NoError)
         throwWriteError();
     m_file->close();
+    if (m_file->error() != QFileDevice::NoError)
+        throwWriteError();
+    if (m_temporary.isEmpty())
+        return;
+    // A file that is replaced keeps its mode.
+    if (QFileInfo::exists(m_target))
+        QFile::setPermissions(m_temporary, QFile::permissions(m_target));
+    // rename() replaces the target in one step; QFile::rename would refuse.
+    if (std::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_target).constData()) != 0) {
+        const QString text = QCoreApplication::translate("ExportFile", "Can not write %1. %2")
+                                 .arg(QDir::toNativeSeparators(m_path), QString::fromLocal8Bit(std::strerror(errno)));
+        throw std::runtime_error(text.toUtf8().constData());
+    }
+    m_temporary.clear();
 }
 
 void ExportFile::throwWriteError() const

@@ -1,8 +1,9 @@
 // One output file of an export, written as UTF-8 through a buffer of our own.
-// A regular file is written beside its target and renamed over it only by
-// commit(), so a stopped or failed export never leaves half a file and never
-// destroys a file that stood at the path before; a device or pipe at the path
-// (such as /dev/stdout) is written directly. Every write error ends the export
+// A regular file is written to a temporary file beside its target and renamed
+// over it only by commit(), so a stopped or failed export never leaves half a
+// file and never destroys a file that stood at the path before (no fsync: an
+// export can be made again, and a conversation per file would pay one each);
+// a device or pipe at the path (such as /dev/stdout) is written directly. Every write error ends the export
 // with a std::runtime_error naming the file and the reason.
 #pragma once
 
@@ -13,7 +14,7 @@
 
 #include <memory>
 
-class QFileDevice;
+class QFile;
 class QIODevice;
 
 class ExportFile
@@ -42,7 +43,9 @@ private:
     [[noreturn]] void throwWriteError() const;
 
     QString m_path;
-    std::unique_ptr<QFileDevice> m_file;
+    QString m_target;    // the path, or the file a link at the path names
+    QString m_temporary; // the file written until commit() renames it
+    std::unique_ptr<QFile> m_file;
     QByteArray m_buffer;
     qsizetype m_used = 0;
     QStringEncoder m_encoder{QStringConverter::Utf8};

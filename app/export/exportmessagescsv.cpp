@@ -62,7 +62,7 @@ const ExportMessagesCsv::Party& ExportMessagesCsv::party(const _MsgChat* chat)
 void ExportMessagesCsv::write(_MsgMessage& message)
 {
     const Party& p = party(message.chat);
-    m_line.clear();
+    m_line.resize(0); // keeps the room of the previous line
     m_dates.appendTo(m_line, message.date);
     m_line += message.is_from_me != 0 ? QLatin1StringView(",1,") : QLatin1StringView(",0,");
     m_line += p.person;

@@ -15,7 +15,8 @@ void ExportMessagesTxt::init()
 
 void ExportMessagesTxt::write(_MsgMessage& message)
 {
-    m_block = QStringLiteral("Date: ");
+    m_block.resize(0); // keeps the room of the previous block
+    m_block += QLatin1StringView("Date: ");
     m_dates.appendTo(m_block, message.date);
     m_block += message.is_from_me != 0 ? QLatin1StringView("\nTo: ") : QLatin1StringView("\nFrom: ");
     // The line names the conversation, not the message's sender.
