@@ -78,6 +78,7 @@ private slots:
     void openErrorFails();
     void stoppedWriterKeepsEarlierFile_data();
     void stoppedWriterKeepsEarlierFile();
+    void linkAtPathIsFollowed();
 };
 
 void TestExportWriters::csvFormat_data()
@@ -292,6 +293,19 @@ void TestExportWriters::stoppedWriterKeepsEarlierFile()
     written(*second, f.messages, fresh);
     QCOMPARE(modeOf(fresh),
              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// A link at the path: the file it names is replaced, the link stays.
+void TestExportWriters::linkAtPathIsFollowed()
+{
+    Shapes f;
+    QTemporaryDir dir;
+    writeFile(dir.filePath("real.csv"), "earlier");
+    QVERIFY(QFile::link(dir.filePath("real.csv"), dir.filePath("link.csv")));
+    ExportMessagesCsv writer(dir.filePath("link.csv"));
+    written(writer, f.messages, dir.filePath("link.csv"));
+    QVERIFY(QFileInfo(dir.filePath("link.csv")).isSymLink());
+    QVERIFY(readFile(dir.filePath("real.csv")).startsWith("date,send,person,number,content\n"));
 }
 
 QTEST_MAIN(TestExportWriters)
