@@ -13,11 +13,14 @@
 
 class QAction;
 class QLabel;
+class QMenu;
+class QUrl;
 class ItemModelMain;
 class ItemModelSms;
 class Ui_MainWindow;
 class VersionCheck;
 struct _MsgMessage;
+struct MenuActionState;
 
 class MainWindow : public QMainWindow
 {
@@ -58,6 +61,69 @@ public slots:
     void searchMessages();
     void searchCotnact();
 
+    // The context menus of the source tree and of the message list, built
+    // for the current node, shown at the pointer and destroyed.
+    void onMainTreeContextMenu();
+    void onSMSContextMenu();
+
+    // File menu and toolbar: each takes the selected rows, else the shown
+    // conversation, else all messages of the current device or database.
+    void miBackup();
+    void miI2I();
+    void miDb2I();
+    void miExport();
+    void miPrint();
+    void miDel();
+    void miImportItunes();
+    void miImportToLocalDb();
+    // The same operations on every message of the current device or
+    // database, on the shown conversation, and on the selected rows.
+    void miBackupAll();
+    void miI2IAll();
+    void miDb2IAll();
+    void miExportAll();
+    void miPrintAll();
+    void miExport2iTunesAll();
+    void miDelAll();
+    void miBackupChat();
+    void miI2IChat();
+    void miDb2IChat();
+    void miExportChat();
+    void miPrintChat();
+    void miExport2iTunesChat();
+    void miDelChat();
+    void miBackupSel();
+    void miI2ISel();
+    void miDb2ISel();
+    void miExportSel();
+    void miPrintSel();
+    void miExport2iTunesSel();
+    void miDelSel();
+
+    // Tools and Help, and the device node's cache and disconnect entries.
+    void miOpenDbFolder();
+    void miViewCache();
+    void miUnmoutDevice();
+    void miCheckUpdate();
+    void miClearCache();
+    void miHelp();
+    void miFeedback();
+    void miAbout();
+    void miHome();
+
+public:
+    // The scope that a File menu command takes now.
+    enum class MessageScope { None, Selected, Chat, All };
+    MessageScope operationScope() const;
+    // The context menus that a request would show now (owned by the caller;
+    // null when none is shown).
+    QMenu* newMainTreeContextMenu();
+    QMenu* newSMSContextMenu();
+    // The maker's pages that the Tools and Help commands open.
+    static QUrl updatePageUrl();
+    static QUrl helpPageUrl();
+    static QUrl supportPageUrl();
+
 private:
     void connectViews();
     void setUpModels();
@@ -69,6 +135,10 @@ private:
     // Menus and toolbar: the entries with their slots, and their states.
     void initMainMenu();
     void updateMenuActionState();
+    void applyMenuActionState(const MenuActionState& state);
+    // Device nodes under the devices root, saved ones too.
+    int deviceCount() const;
+    void runScoped(void (MainWindow::*selected)(), void (MainWindow::*chat)(), void (MainWindow::*all)());
 
     void showNode(AbsTreeItemModel::_ItemNode* node);
     const AbsTreeItemModel::_ItemNode* currentSourceNode() const;

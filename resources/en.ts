@@ -69,6 +69,49 @@
     </message>
 </context>
 <context>
+    <name>ItemModelMain</name>
+    <message>
+        <source>IDS_ROOT_DEVICE</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>IDS_ROOT_LOCALDB</source>
+        <translation>Local Databases</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Messages: %1</source>
+        <translation>SMS: %1</translation>
+    </message>
+    <message>
+        <source>Messages: 0</source>
+        <translation>SMS: 0</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
+        <translation>Can&apos;t find any SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
+        <translation>Find no SMS with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
+        <translation>Find no contact with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_CLEAR_CACHE</source>
+        <translation>Successfully cleared cache files.</translation>
+    </message>
+    <message>
+        <source>IDS_CLEAR_CACHE_INCOMPLETE_%1</source>
+        <translation>Some cache files could not be deleted:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>AboutUsForm</name>
     <message>
         <source>关于</source>
@@ -138,37 +181,6 @@
     <message>
         <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
         <translation>Confirm to select %1?</translation>
-    <name>ItemModelMain</name>
-    <message>
-        <source>IDS_ROOT_DEVICE</source>
-        <translation>Devices</translation>
-    </message>
-    <message>
-        <source>IDS_ROOT_LOCALDB</source>
-        <translation>Local Databases</translation>
-    </message>
-</context>
-<context>
-    <name>MainWindow</name>
-    <message>
-        <source>Messages: %1</source>
-        <translation>SMS: %1</translation>
-    </message>
-    <message>
-        <source>Messages: 0</source>
-        <translation>SMS: 0</translation>
-    </message>
-    <message>
-        <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
-        <translation>Can&apos;t find any SMS.</translation>
-    </message>
-    <message>
-        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
-        <translation>Find no SMS with keyword %1.</translation>
-    </message>
-    <message>
-        <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
-        <translation>Find no contact with keyword %1.</translation>
     </message>
 </context>
 </TS>
