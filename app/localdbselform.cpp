@@ -1,33 +1,26 @@
 #include "localdbselform.h"
 
+#include "chooserbuttonrow.h"
 #include "stylesheet.h"
 #include "tips.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSpacerItem>
 
 class Ui_LocalDbSelForm
 {
 public:
     QLabel* label;
     QComboBox* cbLocalDbNames;
-    QWidget* layoutWidget;
-    QHBoxLayout* horizontalLayout;
-    QPushButton* btnOK;
-    QSpacerItem* horizontalSpacer;
-    QPushButton* btnClose;
+    ChooserButtonRow buttons;
 
     void setupUi(QDialog* dialog)
     {
         if (dialog->objectName().isEmpty())
             dialog->setObjectName(QStringLiteral("LocalDbSelForm"));
-        dialog->resize(423, 156);
-        dialog->setMinimumSize(QSize(423, 156));
-        dialog->setMaximumSize(QSize(423, 156));
+        dialog->setFixedSize(423, 156);
         label = new QLabel(dialog);
         label->setObjectName(QStringLiteral("label"));
         label->setGeometry(QRect(10, 20, 401, 16));
@@ -35,24 +28,9 @@ public:
         cbLocalDbNames->setObjectName(QStringLiteral("cbLocalDbNames"));
         cbLocalDbNames->setGeometry(QRect(10, 40, 401, 22));
         cbLocalDbNames->setEditable(true);
-        layoutWidget = new QWidget(dialog);
-        layoutWidget->setObjectName(QStringLiteral("layoutWidget"));
-        layoutWidget->setGeometry(QRect(100, 120, 211, 25));
-        horizontalLayout = new QHBoxLayout(layoutWidget);
-        horizontalLayout->setSpacing(6);
-        horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-        horizontalLayout->setContentsMargins(0, 0, 0, 0);
-        btnOK = new QPushButton(layoutWidget);
-        btnOK->setObjectName(QStringLiteral("btnOK"));
-        horizontalLayout->addWidget(btnOK);
-        horizontalSpacer = new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
-        horizontalLayout->addItem(horizontalSpacer);
-        btnClose = new QPushButton(layoutWidget);
-        btnClose->setObjectName(QStringLiteral("btnClose"));
-        horizontalLayout->addWidget(btnClose);
+        buttons.setupUi(dialog, QRect(100, 120, 211, 25));
 
         retranslateUi(dialog);
-        QObject::connect(btnClose, &QPushButton::pressed, dialog, &QDialog::reject);
         QMetaObject::connectSlotsByName(dialog);
     }
 
@@ -61,8 +39,8 @@ public:
         dialog->setWindowTitle(LocalDbSelForm::tr("选择要备份到哪个数据库"));
         label->setText(LocalDbSelForm::tr("选择或输入新的数据库名称:"));
         cbLocalDbNames->setToolTip(LocalDbSelForm::tr("选择现有的数据库会将短信息附加到里面,输入新的名字会创建新的本地数据库."));
-        btnOK->setText(LocalDbSelForm::tr("确定"));
-        btnClose->setText(LocalDbSelForm::tr("取消"));
+        buttons.btnOK->setText(LocalDbSelForm::tr("确定"));
+        buttons.btnClose->setText(LocalDbSelForm::tr("取消"));
     }
 };
 
@@ -74,7 +52,7 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& current,
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setStyleSheet(getStyleSheet());
-    connect(ui->btnOK, &QPushButton::pressed, this, &LocalDbSelForm::onBtnOkPress);
+    connect(ui->buttons.btnOK, &QPushButton::pressed, this, &LocalDbSelForm::onBtnOkPress);
     ui->cbLocalDbNames->addItem(QString());
     ui->cbLocalDbNames->addItems(names);
     ui->cbLocalDbNames->setCurrentIndex(-1);

@@ -17,11 +17,6 @@ struct MenuActionState
     bool print = false;
     bool del = false;  // local databases only
 
-    bool operator==(const MenuActionState& o) const
-    {
-        return backup == o.backup && i2i == o.i2i && db2i == o.db2i && exportSms == o.exportSms
-            && print == o.print && del == o.del;
-    }
 };
 
 // `deviceCount`: the device nodes under the devices root, saved ones too.

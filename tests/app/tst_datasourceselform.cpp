@@ -58,6 +58,8 @@ void TestDataSourceSelForm::form()
     QCOMPARE(form.objectName(), QString("DataSourceSelForm"));
     QCOMPARE(form.minimumSize(), QSize(421, 152));
     QCOMPARE(form.maximumSize(), QSize(421, 152));
+    QCOMPARE(form.size(), QSize(421, 152));
+    QCOMPARE(form.findChild<QWidget*>("layoutWidget")->geometry(), QRect(100, 100, 211, 25));
     QCOMPARE(form.windowFlags(), Qt::Dialog | Qt::FramelessWindowHint);
     QCOMPARE(form.findChild<QLabel*>("lbSelDevice")->text(), QString("Please select a Device."));
     QCOMPARE(form.findChild<QPushButton*>("btnOK")->text(), QString("Confirm"));

@@ -53,6 +53,8 @@ void TestLocalDbSelForm::form()
     QCOMPARE(form.objectName(), QString("LocalDbSelForm"));
     QCOMPARE(form.minimumSize(), QSize(423, 156));
     QCOMPARE(form.maximumSize(), QSize(423, 156));
+    QCOMPARE(form.size(), QSize(423, 156));
+    QCOMPARE(form.findChild<QWidget*>("layoutWidget")->geometry(), QRect(100, 120, 211, 25));
     QCOMPARE(form.windowFlags(), Qt::Dialog | Qt::FramelessWindowHint);
     QVERIFY(!form.styleSheet().isEmpty());
     QCOMPARE(form.windowTitle(), QString("Select one Database for backup"));
