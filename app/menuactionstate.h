@@ -16,7 +16,6 @@ struct MenuActionState
     bool exportSms = false;
     bool print = false;
     bool del = false;  // local databases only
-
 };
 
 // `deviceCount`: the device nodes under the devices root, saved ones too.
