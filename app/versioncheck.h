@@ -48,5 +48,5 @@ private:
     void onAnnouncementReply(QNetworkReply* reply);
     QNetworkReply* get(const QString& pathAndQuery);
 
-    QNetworkAccessManager m_network;
+    QNetworkAccessManager m_network{this};
 };
