@@ -16,7 +16,9 @@
 #include "translation.h"
 #include "ui_mainwindow.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -79,6 +81,8 @@ private slots:
     void messageListMenu_data();
     void messageListMenu();
     void menuEntriesReachTheWindow();
+    void contextMenuRequests_data();
+    void contextMenuRequests();
     void operationScope();
     void pagesAndFolders();
     void disconnectRemovesTheChosenSavedDevice();
@@ -406,6 +410,50 @@ void TestMainWindowMenus::menuEntriesReachTheWindow()
     fileAction("Open Database Folder")->trigger();
     const QUrl folder = QUrl::fromLocalFile(g_localDbDir().absolutePath());
     QCOMPARE(m_opened.urls, (QList<QUrl>{folder, folder}));
+}
+
+void TestMainWindowMenus::contextMenuRequests_data()
+{
+    QTest::addColumn<bool>("messageList");
+    QTest::addColumn<QString>("node");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("pick"); // the first entry, else closed
+    QTest::newRow("tree, dismissed") << false << "localRoot" << 2 << false;
+    QTest::newRow("tree, first entry") << false << "localRoot" << 2 << true;
+    QTest::newRow("tree, devices root: no menu") << false << "devicesRoot" << 0 << false;
+    QTest::newRow("list, dismissed") << true << "local" << 5 << false;
+    QTest::newRow("list, nothing chosen: no menu") << true << "none" << 0 << false;
+}
+
+// A request as the views make it: the menu pops up at the pointer, a chosen
+// entry runs its slot before the request returns, and the menu is gone after.
+void TestMainWindowMenus::contextMenuRequests()
+{
+    QFETCH(bool, messageList);
+    QFETCH(QString, node);
+    QFETCH(int, entries);
+    QFETCH(bool, pick);
+    makeWindow(0);
+    choose(node);
+    QPointer<QMenu> shown;
+    int seenEntries = 0;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu || shown)
+            return;
+        shown = menu;
+        seenEntries = menu->actions().size();
+        if (pick)
+            menu->actions().first()->trigger();
+        menu->close();
+    });
+    poll.start(5);
+    MyTreeView* view = messageList ? m_window->form()->treeViewSMS : m_window->form()->treeViewDS;
+    emit view->createContextMenu();
+    QCOMPARE(seenEntries, entries);
+    QVERIFY(!shown);
+    QCOMPARE(m_opened.urls.size(), pick ? 1 : 0);
 }
 
 void TestMainWindowMenus::operationScope()
