@@ -2,25 +2,11 @@
 """Writes the application picture main.png and the menu and toolbar icons:
 each a coloured rounded tile with a simple white sign, 64 x 64 pixels on a
 transparent background. Run from this folder; the PNGs are checked in beside it."""
-import struct
-import zlib
+from make_iphone_icon import inside_rounded, write_png
 
 SIZE = 64
 WHITE = (0xFF, 0xFF, 0xFF, 0xFF)
 CLEAR = (0, 0, 0, 0)
-
-
-def chunk(kind, data):
-    body = kind + data
-    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-
-def inside_rounded(x, y, left, top, right, bottom, radius):
-    if not (left <= x < right and top <= y < bottom):
-        return False
-    cx = min(max(x, left + radius), right - 1 - radius)
-    cy = min(max(y, top + radius), bottom - 1 - radius)
-    return (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
 
 
 def arrow(x, y, direction):
@@ -68,20 +54,13 @@ SIGNS = {
 }
 
 
-def write(name, colour, sign):
-    rows = bytearray()
-    for y in range(SIZE):
-        rows += b"\0"
-        for x in range(SIZE):
-            if not inside_rounded(x, y, 2, 2, SIZE - 2, SIZE - 2, 12):
-                rows += bytes(CLEAR)
-            else:
-                rows += bytes(WHITE if sign(x, y) else colour + (0xFF,))
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
-    with open(name + ".png", "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-                  + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
+def tile_pixel(colour, sign):
+    def pixel_at(x, y):
+        if not inside_rounded(x, y, 2, 2, SIZE - 2, SIZE - 2, 12):
+            return CLEAR
+        return WHITE if sign(x, y) else colour + (0xFF,)
+    return pixel_at
 
 
 for icon_name, (tile, drawn) in SIGNS.items():
-    write(icon_name, tile, drawn)
+    write_png(icon_name + ".png", SIZE, SIZE, tile_pixel(tile, drawn))

@@ -57,11 +57,6 @@ public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
-struct StateRow
-{
-    bool backup, i2i, db2i, exportSms, print, del;
-};
-
 } // namespace
 
 class TestMainWindowMenus : public QObject
@@ -229,7 +224,8 @@ void TestMainWindowMenus::actionState_data()
 {
     QTest::addColumn<QString>("node");
     QTest::addColumn<int>("devices");
-    //                                              backup  i2i    db2i   export print  delete
+    // Backup, to another iPhone, from the database to an iPhone, export,
+    // print, delete.
     QTest::addColumn<QList<bool>>("states");
     QTest::newRow("nothing chosen") << "none" << 2 << QList<bool>{false, false, false, false, false, false};
     QTest::newRow("devices root") << "devicesRoot" << 2 << QList<bool>{false, false, false, false, false, false};
