@@ -14,7 +14,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QUrl;
 class ItemModelMain;
 class ItemModelSms;
 class Ui_MainWindow;
@@ -119,10 +118,6 @@ public:
     // null when none is shown).
     QMenu* newMainTreeContextMenu();
     QMenu* newSMSContextMenu();
-    // The maker's pages that the Tools and Help commands open.
-    static QUrl updatePageUrl();
-    static QUrl helpPageUrl();
-    static QUrl supportPageUrl();
 
 private:
     void connectViews();

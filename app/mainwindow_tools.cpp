@@ -24,9 +24,7 @@ void openMakerPage(const QUrl& url)
     g_openLink(url.toString());
 }
 
-} // namespace
-
-QUrl MainWindow::updatePageUrl()
+QUrl updatePageUrl()
 {
     QUrl url = g_makerServerUrl(QStringLiteral("/sms_check_update.php"));
     QUrlQuery query;
@@ -38,15 +36,17 @@ QUrl MainWindow::updatePageUrl()
     return url;
 }
 
-QUrl MainWindow::helpPageUrl()
+QUrl helpPageUrl()
 {
     return g_makerServerUrl(QLatin1String(kProductFolder) + QStringLiteral("/help.html"));
 }
 
-QUrl MainWindow::supportPageUrl()
+QUrl supportPageUrl()
 {
     return g_makerServerUrl(QStringLiteral("/support.html"));
 }
+
+} // namespace
 
 void MainWindow::miOpenDbFolder()
 {
