@@ -13,6 +13,7 @@
 
 #include "conversationfixture.h"
 #include "data_path_util.h"
+#include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
 #include "mainwindow.h"
@@ -170,6 +171,33 @@ private slots:
         select(w, phone->childs.at(1));
         QCOMPARE(w.messageModel()->rowCount(), 60);
         QCoreApplication::processEvents();
+    }
+
+    // A disconnected device goes with its messages; the list lets go of
+    // them first. Saved devices, which have no handle, stay.
+    void disconnectingADevice()
+    {
+        ConversationFixture::create(dataPath(QStringLiteral("virtual_ios/Saved")), {{QStringLiteral("Ann"), 1}});
+        const QString cache = dataPath(QStringLiteral("attached"));
+        ConversationFixture::create(cache, {{QStringLiteral("Bob"), 3}});
+        MainWindow w;
+        IOSDevice device;
+        device.deviceName = QStringLiteral("Attached");
+        device.device = reinterpret_cast<am_device*>(quintptr(0x10));
+        _IOSDeviceItemNode* node = w.sourceModel()->addIOSDevice(
+            QSharedPointer<AbsMessageDb>(new IOS6MessageDb(QDir(cache), _CountryInfo(), false)), device);
+        select(w, node);
+        QCOMPARE(w.messageModel()->rowCount(), 3);
+        w.iosDeviceDisconnected(nullptr);
+        w.iosDeviceDisconnected(reinterpret_cast<void*>(quintptr(0x20)));
+        QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 2);
+        w.iosDeviceDisconnected(reinterpret_cast<void*>(quintptr(0x10)));
+        QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 1);
+        QCOMPARE(w.sourceModel()->rootDevice->childs.first()->text, QStringLiteral("Saved"));
+        // The view moved on to the saved device, which shows its own message.
+        QCOMPARE(listedTexts(w), QStringList{QStringLiteral("Message 1.1")});
+        QCOMPARE(w.form()->txtSMS->messages(), w.messageModel()->messages());
+        QVERIFY(w.form()->txtSMS->toPlainText().contains(QStringLiteral("Message 1.1")));
     }
 
     void sortIndicatorRules()
