@@ -13,6 +13,7 @@
 
 #include "conversationfixture.h"
 #include "data_path_util.h"
+#include "datahome.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
@@ -20,7 +21,6 @@
 #include "modalwatcher.h"
 #include "mytreeview.h"
 #include "smsbrowser.h"
-#include "temphome.h"
 #include "ui_mainwindow.h"
 
 using Chat = ConversationFixture::Chat;
@@ -30,7 +30,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TempHome> home;
+    std::unique_ptr<DataHome> home;
 
     QString dataPath(const QString& relative) { return g_dataSaveDir().absoluteFilePath(relative); }
 
@@ -63,16 +63,11 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TempHome>();
-        g_resetDataSaveDirForTests();
-    }
+    void init() { home = std::make_unique<DataHome>(); }
 
     void cleanup()
     {
         home.reset();
-        g_resetDataSaveDirForTests();
     }
 
     void nodesFromFolders()

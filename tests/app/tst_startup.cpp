@@ -6,11 +6,11 @@
 #include <QtTest>
 
 #include "data_path_util.h"
+#include "datahome.h"
 #include "itemmodelmain.h"
 #include "mainwindow.h"
 #include "modalwatcher.h"
 #include "startup.h"
-#include "temphome.h"
 #include "ui_mainwindow.h"
 
 class TestStartup : public QObject
@@ -19,8 +19,7 @@ class TestStartup : public QObject
 private slots:
     void startsWithoutFrameworks()
     {
-        TempHome home;
-        g_resetDataSaveDirForTests();
+        DataHome home;
         const QDir local = g_localDbDir();
         QVERIFY(local.mkpath(QStringLiteral("folder-db")));
         QFile older(local.absoluteFilePath(QStringLiteral("older.db")));
@@ -54,7 +53,6 @@ private slots:
         QCOMPARE(olderLocalDatabases(), QStringList{QStringLiteral("older.db")});
         QCOMPARE(QFileInfo(older).size(), 3);
         window.reset();
-        g_resetDataSaveDirForTests();
     }
 };
 
