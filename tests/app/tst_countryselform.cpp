@@ -4,8 +4,8 @@
 // code cache file.
 #include "countryselform.h"
 #include "data_path_util.h"
+#include "datahome.h"
 #include "modalwatcher.h"
-#include "temphome.h"
 #include "translation.h"
 
 #include <QLabel>
@@ -56,7 +56,7 @@ private slots:
     void cache();
 
 private:
-    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<DataHome> m_home;
 };
 
 void TestCountrySelForm::initTestCase()
@@ -66,14 +66,12 @@ void TestCountrySelForm::initTestCase()
 
 void TestCountrySelForm::init()
 {
-    m_home = std::make_unique<TempHome>();
-    g_resetDataSaveDirForTests();
+    m_home = std::make_unique<DataHome>();
 }
 
 void TestCountrySelForm::cleanup()
 {
     m_home.reset();
-    g_resetDataSaveDirForTests();
 }
 
 void TestCountrySelForm::rows()

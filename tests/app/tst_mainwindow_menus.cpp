@@ -5,6 +5,7 @@
 // and Help commands with the links and folders they hand to the desktop.
 #include "aboutusform.h"
 #include "data_path_util.h"
+#include "datahome.h"
 #include "iosbackuptemp.h"
 #include "itemmodelmain.h"
 #include "mainwindow.h"
@@ -12,7 +13,6 @@
 #include "mytreeview.h"
 #include "smsdbfixture.h"
 #include "sqlfixture.h"
-#include "temphome.h"
 #include "translation.h"
 #include "ui_mainwindow.h"
 
@@ -93,7 +93,7 @@ private:
     void choose(const QString& node);
     QAction* fileAction(const QString& text) const;
 
-    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<DataHome> m_home;
     std::unique_ptr<MainWindow> m_window;
     OpenedUrls m_opened;
 };
@@ -115,8 +115,7 @@ void TestMainWindowMenus::init()
 {
     // A menu entry whose slot the window lacks fails the test.
     QTest::failOnWarning(QRegularExpression("QObject::connect"));
-    m_home = std::make_unique<TempHome>();
-    g_resetDataSaveDirForTests();
+    m_home = std::make_unique<DataHome>();
     m_opened.urls.clear();
 }
 
@@ -124,7 +123,6 @@ void TestMainWindowMenus::cleanup()
 {
     m_window.reset();
     m_home.reset();
-    g_resetDataSaveDirForTests();
 }
 
 void TestMainWindowMenus::makeWindow(int devices)
