@@ -85,6 +85,8 @@ void MainWindow::connectViews()
 {
     connect(ui->treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
     connect(ui->treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
+    connect(ui->treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
+    connect(ui->treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
     connect(ui->btnSearchHandle, &QToolButton::pressed, this, &MainWindow::searchCotnact);
     connect(ui->txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
     connect(ui->btnSearchSMS, &QToolButton::pressed, this, &MainWindow::searchMessages);

@@ -13,11 +13,13 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class ItemModelMain;
 class ItemModelSms;
 class Ui_MainWindow;
 class VersionCheck;
 struct _MsgMessage;
+struct MenuActionState;
 
 class MainWindow : public QMainWindow
 {
@@ -58,21 +60,69 @@ public slots:
     void searchMessages();
     void searchCotnact();
 
+    // The context menus of the source tree and of the message list, built
+    // for the current node, shown at the pointer and destroyed.
+    void onMainTreeContextMenu();
+    void onSMSContextMenu();
+
+    // File menu and toolbar: each takes the selected rows, else the shown
+    // conversation, else all messages of the current device or database.
+    void miBackup();
+    void miI2I();
+    void miDb2I();
+    void miExport();
+    void miPrint();
+    void miDel();
+    void miImportItunes();
+    void miImportToLocalDb();
+    // The same operations on every message of the current device or
+    // database, on the shown conversation, and on the selected rows.
+    void miBackupAll();
+    void miI2IAll();
+    void miDb2IAll();
+    void miExportAll();
+    void miPrintAll();
+    void miExport2iTunesAll();
+    void miDelAll();
+    void miBackupChat();
+    void miI2IChat();
+    void miDb2IChat();
+    void miExportChat();
+    void miPrintChat();
+    void miExport2iTunesChat();
+    void miDelChat();
+    void miBackupSel();
+    void miI2ISel();
+    void miDb2ISel();
+    void miExportSel();
+    void miPrintSel();
+    void miExport2iTunesSel();
+    void miDelSel();
+
+    // Tools and Help, and the device node's cache and disconnect entries.
+    void miOpenDbFolder();
+    void miViewCache();
+    void miUnmoutDevice();
+    void miCheckUpdate();
+    void miClearCache();
+    void miHelp();
+    void miFeedback();
+    void miAbout();
+    void miHome();
+
 public:
     // Export and print commands (mainwindow_export.cpp): the save dialog and
     // the export worker behind its progress dialog; the print preview.
     void exportSMS(const QList<_MsgMessage*>& messages);
     void printSMS(const QList<_MsgMessage*>& messages);
 
-protected slots:
-    void miExport();
-    void miExportSel();
-    void miExportChat();
-    void miExportAll();
-    void miPrint();
-    void miPrintSel();
-    void miPrintChat();
-    void miPrintAll();
+    // The scope that a File menu command takes now.
+    enum class MessageScope { None, Selected, Chat, All };
+    MessageScope operationScope() const;
+    // The context menus that a request would show now (owned by the caller;
+    // null when none is shown).
+    QMenu* newMainTreeContextMenu();
+    QMenu* newSMSContextMenu();
 
 private:
     void connectViews();
@@ -85,12 +135,10 @@ private:
     // Menus and toolbar: the entries with their slots, and their states.
     void initMainMenu();
     void updateMenuActionState();
-    void connectExportCommands();
-    // Which messages a command of the File menu and the toolbar takes: the
-    // selected rows; else, with no current source node, none; else those
-    // listed for a current conversation; else all of the current database.
-    enum class CommandScope { None, Selected, Conversation, All };
-    CommandScope commandScope() const;
+    void applyMenuActionState(const MenuActionState& state);
+    // Device nodes under the devices root, saved ones too.
+    int deviceCount() const;
+    void runScoped(void (MainWindow::*selected)(), void (MainWindow::*chat)(), void (MainWindow::*all)());
 
     void showNode(AbsTreeItemModel::_ItemNode* node);
     const AbsTreeItemModel::_ItemNode* currentSourceNode() const;

@@ -1,5 +1,6 @@
-// The main window's export and print commands: each in four slots that
-// differ only in the messages they take, all ending in exportSMS or printSMS.
+// The main window's export and print commands: the slots of each scope
+// (the File menu's command picks one in mainwindow_operations.cpp), all
+// ending in exportSMS or printSMS.
 #include "mainwindow.h"
 
 #include <QAction>
@@ -19,32 +20,6 @@
 #include "tips.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::connectExportCommands()
-{
-    connect(actionExport, &QAction::triggered, this, &MainWindow::miExport, Qt::UniqueConnection);
-    connect(actionPrint, &QAction::triggered, this, &MainWindow::miPrint, Qt::UniqueConnection);
-}
-
-MainWindow::CommandScope MainWindow::commandScope() const
-{
-    if (!selectedMessages().isEmpty())
-        return CommandScope::Selected;
-    const AbsTreeItemModel::_ItemNode* node = currentSourceNode();
-    if (!node)
-        return CommandScope::None;
-    return node->type == ITEMNODE_CHAT_SESSION ? CommandScope::Conversation : CommandScope::All;
-}
-
-void MainWindow::miExport()
-{
-    switch (commandScope()) {
-    case CommandScope::Selected: miExportSel(); break;
-    case CommandScope::Conversation: miExportChat(); break;
-    case CommandScope::All: miExportAll(); break;
-    case CommandScope::None: break;
-    }
-}
-
 void MainWindow::miExportSel()
 {
     exportSMS(selectedMessages());
@@ -60,16 +35,6 @@ void MainWindow::miExportAll()
     const QList<_MsgMessage*> messages = curAllMessages();
     if (!messages.isEmpty())
         exportSMS(messages);
-}
-
-void MainWindow::miPrint()
-{
-    switch (commandScope()) {
-    case CommandScope::Selected: miPrintSel(); break;
-    case CommandScope::Conversation: miPrintChat(); break;
-    case CommandScope::All: miPrintAll(); break;
-    case CommandScope::None: break;
-    }
 }
 
 void MainWindow::miPrintSel()

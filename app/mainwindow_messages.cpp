@@ -11,7 +11,6 @@
 
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
-#include "mergesort.h"
 #include "mytreeview.h"
 #include "smsbrowser.h"
 #include "tips.h"
@@ -62,7 +61,7 @@ const AbsTreeItemModel::_ItemNode* MainWindow::currentSourceNode() const
 
 void MainWindow::showMessages(QList<_MsgMessage*> messages)
 {
-    qsMergeSort(messages, sortOrder() == Qt::DescendingOrder ? compareMsgMessageDesc : compareMsgMessageAsc);
+    sortMsgMessages(messages, sortOrder() == Qt::DescendingOrder);
     smsModel->loadSMS(messages);
     ui->txtSMS->clearHtml();
     ui->txtSMS->showConversation(smsModel->messages());
@@ -216,7 +215,7 @@ QList<_MsgMessage*> MainWindow::curAllMessages()
     try {
         node->db->messages(node->data, 0);
         QList<_MsgMessage*> list = node->data.messages();
-        qsMergeSort(list, sortOrder() == Qt::DescendingOrder ? compareMsgMessageDesc : compareMsgMessageAsc);
+        sortMsgMessages(list, sortOrder() == Qt::DescendingOrder);
         return list;
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));

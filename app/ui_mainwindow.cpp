@@ -46,13 +46,28 @@ QSplitter* splitterIn(QWidget* parent, const char* name, Qt::Orientation orienta
     return s;
 }
 
-QToolButton* searchButton(QWidget* parent, const char* name)
+struct SearchRowNames
 {
-    auto* button = make<QToolButton>(parent, name);
+    const char* row;
+    const char* layout;
+    const char* edit;
+    const char* button;
+};
+
+// A keyword field and its search button above a pane's view.
+QWidget* searchRow(QWidget* pane, const SearchRowNames& names, QHBoxLayout*& layout, QLineEdit*& edit,
+                   QToolButton*& button)
+{
+    auto* row = make<QWidget>(pane, names.row);
+    layout = box<QHBoxLayout>(row, names.layout);
+    edit = make<QLineEdit>(row, names.edit);
+    layout->addWidget(edit);
+    button = make<QToolButton>(row, names.button);
     QIcon icon;
     icon.addFile(QStringLiteral(":/res/search.png"), QSize(), QIcon::Normal, QIcon::Off);
     button->setIcon(icon);
-    return button;
+    layout->addWidget(button);
+    return row;
 }
 
 } // namespace
@@ -70,12 +85,8 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
 
     widget_5 = make<QWidget>(splitter, "widget_5");
     verticalLayout_3 = box<QVBoxLayout>(widget_5, "verticalLayout_3");
-    widget_4 = make<QWidget>(widget_5, "widget_4");
-    horizontalLayout_2 = box<QHBoxLayout>(widget_4, "horizontalLayout_2");
-    txtHandleKeyword = make<QLineEdit>(widget_4, "txtHandleKeyword");
-    horizontalLayout_2->addWidget(txtHandleKeyword);
-    btnSearchHandle = searchButton(widget_4, "btnSearchHandle");
-    horizontalLayout_2->addWidget(btnSearchHandle);
+    widget_4 = searchRow(widget_5, {"widget_4", "horizontalLayout_2", "txtHandleKeyword", "btnSearchHandle"},
+                         horizontalLayout_2, txtHandleKeyword, btnSearchHandle);
     verticalLayout_3->addWidget(widget_4);
     treeViewDS = make<MyTreeView>(widget_5, "treeViewDS");
     treeViewDS->setFrameShadow(QFrame::Sunken);
@@ -91,12 +102,8 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
 
     widget_2 = make<QWidget>(splitter_2, "widget_2");
     verticalLayout = box<QVBoxLayout>(widget_2, "verticalLayout");
-    widget_3 = make<QWidget>(widget_2, "widget_3");
-    horizontalLayout = box<QHBoxLayout>(widget_3, "horizontalLayout");
-    txtSMSKeyword = make<QLineEdit>(widget_3, "txtSMSKeyword");
-    horizontalLayout->addWidget(txtSMSKeyword);
-    btnSearchSMS = searchButton(widget_3, "btnSearchSMS");
-    horizontalLayout->addWidget(btnSearchSMS);
+    widget_3 = searchRow(widget_2, {"widget_3", "horizontalLayout", "txtSMSKeyword", "btnSearchSMS"},
+                         horizontalLayout, txtSMSKeyword, btnSearchSMS);
     verticalLayout->addWidget(widget_3);
     treeViewSMS = make<MyTreeView>(widget_2, "treeViewSMS");
     treeViewSMS->setProperty("showDropIndicator", QVariant(false));

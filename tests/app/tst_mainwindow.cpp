@@ -13,13 +13,14 @@
 
 #include "conversationfixture.h"
 #include "data_path_util.h"
+#include "datahome.h"
+#include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
 #include "mainwindow.h"
 #include "modalwatcher.h"
 #include "mytreeview.h"
 #include "smsbrowser.h"
-#include "temphome.h"
 #include "ui_mainwindow.h"
 
 using Chat = ConversationFixture::Chat;
@@ -29,7 +30,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TempHome> home;
+    std::unique_ptr<DataHome> home;
 
     QString dataPath(const QString& relative) { return g_dataSaveDir().absoluteFilePath(relative); }
 
@@ -62,16 +63,11 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TempHome>();
-        g_resetDataSaveDirForTests();
-    }
+    void init() { home = std::make_unique<DataHome>(); }
 
     void cleanup()
     {
         home.reset();
-        g_resetDataSaveDirForTests();
     }
 
     void nodesFromFolders()
@@ -170,6 +166,33 @@ private slots:
         select(w, phone->childs.at(1));
         QCOMPARE(w.messageModel()->rowCount(), 60);
         QCoreApplication::processEvents();
+    }
+
+    // A disconnected device goes with its messages; the list lets go of
+    // them first. Saved devices, which have no handle, stay.
+    void disconnectingADevice()
+    {
+        ConversationFixture::create(dataPath(QStringLiteral("virtual_ios/Saved")), {{QStringLiteral("Ann"), 1}});
+        const QString cache = dataPath(QStringLiteral("attached"));
+        ConversationFixture::create(cache, {{QStringLiteral("Bob"), 3}});
+        MainWindow w;
+        IOSDevice device;
+        device.deviceName = QStringLiteral("Attached");
+        device.device = reinterpret_cast<am_device*>(quintptr(0x10));
+        _IOSDeviceItemNode* node = w.sourceModel()->addIOSDevice(
+            QSharedPointer<AbsMessageDb>(new IOS6MessageDb(QDir(cache), _CountryInfo(), false)), device);
+        select(w, node);
+        QCOMPARE(w.messageModel()->rowCount(), 3);
+        w.iosDeviceDisconnected(nullptr);
+        w.iosDeviceDisconnected(reinterpret_cast<void*>(quintptr(0x20)));
+        QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 2);
+        w.iosDeviceDisconnected(reinterpret_cast<void*>(quintptr(0x10)));
+        QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 1);
+        QCOMPARE(w.sourceModel()->rootDevice->childs.first()->text, QStringLiteral("Saved"));
+        // The view moved on to the saved device, which shows its own message.
+        QCOMPARE(listedTexts(w), QStringList{QStringLiteral("Message 1.1")});
+        QCOMPARE(w.form()->txtSMS->messages(), w.messageModel()->messages());
+        QVERIFY(w.form()->txtSMS->toPlainText().contains(QStringLiteral("Message 1.1")));
     }
 
     void sortIndicatorRules()

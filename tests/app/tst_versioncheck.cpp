@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "data_path_util.h"
+#include "datahome.h"
 #include "localhttpserver.h"
 #include "modalwatcher.h"
 #include "productinfo.h"
-#include "temphome.h"
 #include "versioncheck.h"
 
 namespace {
@@ -56,19 +56,14 @@ class TestVersionCheck : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TempHome> home;
+    std::unique_ptr<DataHome> home;
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TempHome>();
-        g_resetDataSaveDirForTests();
-    }
+    void init() { home = std::make_unique<DataHome>(); }
 
     void cleanup()
     {
         home.reset();
-        g_resetDataSaveDirForTests();
         qputenv("QUILLSPROUT_SERVER", "127.0.0.1:1");
     }
 
