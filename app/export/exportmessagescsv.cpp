@@ -28,14 +28,13 @@ QString g_csvFormat(const QString& text)
 }
 
 ExportMessagesCsv::ExportMessagesCsv(const QString& path)
-    : m_file(path)
-    , m_dates(QStringLiteral("yyyy-MM-dd hh:mm:ss"), QLocale::c())
+    : MessageFileWriter(path, DateTextFormatter(QStringLiteral("yyyy-MM-dd hh:mm:ss"), QLocale::c()))
 {
 }
 
 void ExportMessagesCsv::init()
 {
-    m_file.open();
+    MessageFileWriter::init();
     m_file.write(QLatin1StringView("date,send,person,number,content\n"));
 }
 
@@ -62,19 +61,15 @@ const ExportMessagesCsv::Party& ExportMessagesCsv::party(const _MsgChat* chat)
 void ExportMessagesCsv::write(_MsgMessage& message)
 {
     const Party& p = party(message.chat);
-    m_line.resize(0); // keeps the room of the previous line
-    m_dates.appendTo(m_line, message.date);
-    m_line += message.is_from_me != 0 ? QLatin1StringView(",1,") : QLatin1StringView(",0,");
-    m_line += p.person;
-    m_line += QLatin1Char(',');
-    m_line += p.number;
-    m_line += QLatin1Char(',');
-    m_line += g_csvFormat(message.summary());
-    m_line += QLatin1Char('\n');
-    m_file.write(m_line);
+    m_block.resize(0); // keeps the room of the previous line
+    m_dates.appendTo(m_block, message.date);
+    m_block += message.is_from_me != 0 ? QLatin1StringView(",1,") : QLatin1StringView(",0,");
+    m_block += p.person;
+    m_block += QLatin1Char(',');
+    m_block += p.number;
+    m_block += QLatin1Char(',');
+    m_block += g_csvFormat(message.summary());
+    m_block += QLatin1Char('\n');
+    m_file.write(m_block);
 }
 
-void ExportMessagesCsv::uninit()
-{
-    m_file.commit();
-}

@@ -2,29 +2,25 @@
 // one record per message, UTF-8, lines ending in a line feed.
 #pragma once
 
-#include "absformatexport.h"
-#include "datetextformatter.h"
-#include "exportfile.h"
+#include "messagefilewriter.h"
 
 #include <QHash>
 #include <QString>
 
 struct _MsgChat;
-struct _MsgMessage;
 
 // A CSV field: empty stays empty; double quotes are doubled; the field is
 // enclosed in double quotes when it holds a line feed, a double quote or a
 // comma (a carriage return alone does not enclose it).
 QString g_csvFormat(const QString& text);
 
-class ExportMessagesCsv : public AbsFormatExport<_MsgMessage>
+class ExportMessagesCsv : public MessageFileWriter
 {
 public:
     explicit ExportMessagesCsv(const QString& path);
 
     void init() override;
     void write(_MsgMessage& message) override;
-    void uninit() override;
 
 private:
     // The person and number columns of a conversation, encoded.
@@ -35,8 +31,5 @@ private:
     };
     const Party& party(const _MsgChat* chat);
 
-    ExportFile m_file;
-    DateTextFormatter m_dates;
     QHash<const _MsgChat*, Party> m_parties;
-    QString m_line;
 };

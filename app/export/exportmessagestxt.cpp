@@ -3,14 +3,8 @@
 #include "msgrecords.h"
 
 ExportMessagesTxt::ExportMessagesTxt(const QString& path)
-    : m_file(path)
-    , m_dates(DateTextFormatter::systemShort())
+    : MessageFileWriter(path, DateTextFormatter::systemShort())
 {
-}
-
-void ExportMessagesTxt::init()
-{
-    m_file.open();
 }
 
 void ExportMessagesTxt::write(_MsgMessage& message)
@@ -25,9 +19,4 @@ void ExportMessagesTxt::write(_MsgMessage& message)
     m_block += message.summary();
     m_block += QLatin1StringView("\n\n");
     m_file.write(m_block);
-}
-
-void ExportMessagesTxt::uninit()
-{
-    m_file.commit();
 }

@@ -3,27 +3,12 @@
 // the text, an empty line), UTF-8, lines ending in a line feed.
 #pragma once
 
-#include "absformatexport.h"
-#include "chatnamecache.h"
-#include "datetextformatter.h"
-#include "exportfile.h"
+#include "messagefilewriter.h"
 
-#include <QString>
-
-struct _MsgMessage;
-
-class ExportMessagesTxt : public AbsFormatExport<_MsgMessage>
+class ExportMessagesTxt : public MessageFileWriter
 {
 public:
     explicit ExportMessagesTxt(const QString& path);
 
-    void init() override;
     void write(_MsgMessage& message) override;
-    void uninit() override;
-
-private:
-    ExportFile m_file;
-    DateTextFormatter m_dates;
-    ChatNameCache m_names;
-    QString m_block;
 };

@@ -37,14 +37,13 @@ void appendDecimal(QString& out, qint64 value)
 } // namespace
 
 ExportSMSHtml::ExportSMSHtml(const QString& path)
-    : m_file(path)
-    , m_dates(DateTextFormatter::systemShort())
+    : MessageFileWriter(path, DateTextFormatter::systemShort())
 {
 }
 
 void ExportSMSHtml::init()
 {
-    m_file.open();
+    MessageFileWriter::init();
     m_file.write(QLatin1StringView(
         "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
@@ -76,5 +75,5 @@ void ExportSMSHtml::write(_MsgMessage& message)
 void ExportSMSHtml::uninit()
 {
     m_file.write(QLatin1StringView("</body></html>"));
-    m_file.commit();
+    MessageFileWriter::uninit();
 }

@@ -4,16 +4,9 @@
 // other file.
 #pragma once
 
-#include "absformatexport.h"
-#include "chatnamecache.h"
-#include "datetextformatter.h"
-#include "exportfile.h"
+#include "messagefilewriter.h"
 
-#include <QString>
-
-struct _MsgMessage;
-
-class ExportSMSHtml : public AbsFormatExport<_MsgMessage>
+class ExportSMSHtml : public MessageFileWriter
 {
 public:
     explicit ExportSMSHtml(const QString& path);
@@ -21,10 +14,4 @@ public:
     void init() override;
     void write(_MsgMessage& message) override;
     void uninit() override;
-
-private:
-    ExportFile m_file;
-    DateTextFormatter m_dates;
-    ChatNameCache m_names;
-    QString m_block;
 };
