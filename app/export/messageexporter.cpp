@@ -34,8 +34,9 @@ QString tr(const char* text)
     throw std::runtime_error(text.toUtf8().constData());
 }
 
-// Long enough for any name a person reads, short enough for every file system.
-constexpr qsizetype kMaxStemLength = 120;
+// Long enough for any name a person reads, short enough for every file system
+// (names hold at most 255 bytes) with the extension and a number added.
+constexpr qsizetype kMaxStemBytes = 150;
 
 // Progress is shown when its percentage changes or after this long.
 constexpr qint64 kReportIntervalMs = 100;
@@ -240,9 +241,10 @@ QString fileNameFor(const _MsgChat* chat, const QString& extension, QSet<QString
     else
         name = g_formatFileName((chat->isGroup() ? chat->chat_identifier : chat->displayName(true)) + extension);
     QString stem = name.chopped(extension.size());
-    if (stem.size() > kMaxStemLength) {
-        stem.truncate(kMaxStemLength);
-        if (stem.back().isHighSurrogate())
+    if (stem.toUtf8().size() > kMaxStemBytes) {
+        while (stem.toUtf8().size() > kMaxStemBytes)
+            stem.chop(1);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
             stem.chop(1);
         name = stem + extension;
     }

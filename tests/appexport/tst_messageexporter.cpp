@@ -160,11 +160,15 @@ void TestMessageExporter::fileNamesAreUnique()
     f.message(second, 2, true, "second unknown");
     f.message(group, 3, true, "group");
     f.message(nullptr, 4, true, "no chat");
+    // A name too long for a file system is shortened.
+    const QString longName = QString::fromUtf8("名").repeated(200);
+    f.message(f.chat("long", {f.handle("+1", longName)}, 40), 5, true, "long name");
     QTemporaryDir dir;
     QStringList written;
-    QCOMPARE(runExport(f.messages, dir.filePath("p"), MessageExporter::Pdf, true, &written), QString("4"));
-    QCOMPARE(written, QStringList({"unknown-chat.pdf", "Unknown.pdf", "Unknown (2).pdf", "UNKNOWN (3).pdf"}));
-    QCOMPARE(entries(dir.filePath("p")), QStringList({"UNKNOWN (3).pdf", "Unknown (2).pdf", "Unknown.pdf", "unknown-chat.pdf"}));
+    QCOMPARE(runExport(f.messages, dir.filePath("p"), MessageExporter::Pdf, true, &written), QString("5"));
+    QCOMPARE(written.mid(0, 4), QStringList({"unknown-chat.pdf", "Unknown.pdf", "Unknown (2).pdf", "UNKNOWN (3).pdf"}));
+    QCOMPARE(written[4], QString::fromUtf8("名").repeated(50) + ".pdf");
+    QCOMPARE(entries(dir.filePath("p")).size(), 5);
     QVERIFY(pdfPageText(dir.filePath("p/Unknown (2).pdf"), 1).contains("second unknown"));
 }
 
