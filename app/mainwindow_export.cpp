@@ -3,7 +3,6 @@
 // ending in exportSMS or printSMS.
 #include "mainwindow.h"
 
-#include <QAction>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -11,7 +10,6 @@
 
 #include "exportsmsthread.h"
 #include "exporttarget.h"
-#include "itemmodelmain.h"
 #include "itemmodelsms.h"
 #include "mytreeview.h"
 #include "progressform.h"
