@@ -37,6 +37,8 @@ constexpr std::array<char16_t, 44> kSymbols = {
 
 bool isSingleUnitEmoji(char16_t u)
 {
+    if (u < kSymbols.front())
+        return false; // most text: nothing to look up
     return (u >= 0xE000 && u <= 0xE537) || std::binary_search(kSymbols.begin(), kSymbols.end(), u);
 }
 
@@ -57,31 +59,47 @@ uint pairCodePoint(char16_t lead, char16_t trail)
     return ((uint(lead - 0xD800) << 10) | (uint(trail - 0xDC00) & 0x3FF)) + 0x10000;
 }
 
+// Texts without an emoji, the common case, come back shared and uncopied.
 QString replaceSingleUnits(const QString& text, EmojiHandler handler, void* context)
 {
+    const qsizetype n = text.size();
+    const QChar* s = text.constData();
+    qsizetype i = 0;
+    while (i < n && !isSingleUnitEmoji(s[i].unicode()))
+        ++i;
+    if (i == n)
+        return text;
     QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (isSingleUnitEmoji(c.unicode()))
-            out.append(handler(context, hexCode(c.unicode())));
+    out.reserve(n);
+    out.append(s, i);
+    for (; i < n; ++i) {
+        if (isSingleUnitEmoji(s[i].unicode()))
+            out.append(handler(context, hexCode(s[i].unicode())));
         else
-            out.append(c);
+            out.append(s[i]);
     }
     return out;
 }
 
 QString replacePairs(const QString& text, EmojiHandler handler, void* context)
 {
-    QString out;
-    out.reserve(text.size());
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = text.at(i).unicode();
+    const QChar* s = text.constData();
+    qsizetype i = 0;
+    while (i < n && !(isEmojiLead(s[i].unicode()) && i + 1 < n))
+        ++i;
+    if (i == n)
+        return text;
+    QString out;
+    out.reserve(n);
+    out.append(s, i);
+    for (; i < n; ++i) {
+        const char16_t u = s[i].unicode();
         if (isEmojiLead(u) && i + 1 < n) {
-            out.append(handler(context, hexCode(pairCodePoint(u, text.at(i + 1).unicode()))));
+            out.append(handler(context, hexCode(pairCodePoint(u, s[i + 1].unicode()))));
             ++i;
         } else {
-            out.append(text.at(i));
+            out.append(s[i]);
         }
     }
     return out;

@@ -34,10 +34,16 @@ def pixel(x, y):
     return BODY
 
 
-rows = bytearray()
-for y in range(HEIGHT):
-    rows += b"\0" + b"".join(bytes(pixel(x, y)) for x in range(WIDTH))
-header = struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 6, 0, 0, 0)
-with open("iphone.png", "wb") as out:
-    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-              + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
+def write_png(name, width, height, pixel_at):
+    """Writes an 8-bit RGBA PNG whose pixel (x, y) is pixel_at(x, y)."""
+    rows = bytearray()
+    for y in range(height):
+        rows += b"\0" + b"".join(bytes(pixel_at(x, y)) for x in range(width))
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    with open(name, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+                  + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
+
+
+if __name__ == "__main__":
+    write_png("iphone.png", WIDTH, HEIGHT, pixel)

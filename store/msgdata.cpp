@@ -130,31 +130,67 @@ QList<_MsgChatMerge> MsgData::chatMergeList() const
 }
 
 namespace {
+// The fields of a message that its order reads, copied out so that a large
+// sort compares neighbouring memory instead of scattered message objects.
+struct OrderKey
+{
+    qint64 srcRowId = 0;
+    int date = 0;
+    bool recovered = false;
+
+    OrderKey() = default;
+    explicit OrderKey(const _MsgMessage* m) : srcRowId(m->srcRowId), date(m->date), recovered(m->recovered) {}
+};
+
 // Messages stored close together (at most 20 rows and 120 seconds apart) in
 // one database keep their storage order; everything else goes by date.
 // Returns whether the row rule decides, and the "a before b" answer it gives.
-bool rowRuleApplies(const _MsgMessage* a, const _MsgMessage* b)
+bool rowRuleApplies(const OrderKey& a, const OrderKey& b)
 {
-    if (a->srcRowId <= 0 || b->srcRowId <= 0 || a->recovered || b->recovered)
+    if (a.srcRowId <= 0 || b.srcRowId <= 0 || a.recovered || b.recovered)
         return false;
-    const qint64 rows = a->srcRowId > b->srcRowId ? a->srcRowId - b->srcRowId : b->srcRowId - a->srcRowId;
+    const qint64 rows = a.srcRowId > b.srcRowId ? a.srcRowId - b.srcRowId : b.srcRowId - a.srcRowId;
     if (rows > 20)
         return false;
-    const qint64 seconds = std::llabs(qint64(a->date) - qint64(b->date));
+    const qint64 seconds = std::llabs(qint64(a.date) - qint64(b.date));
     return seconds <= 120;
+}
+
+bool keyAsc(const OrderKey& a, const OrderKey& b)
+{
+    if (rowRuleApplies(a, b))
+        return a.srcRowId < b.srcRowId;
+    return a.date < b.date;
 }
 } // namespace
 
 bool compareMsgMessageAsc(const _MsgMessage* a, const _MsgMessage* b)
 {
-    if (rowRuleApplies(a, b))
-        return a->srcRowId < b->srcRowId;
-    return a->date < b->date;
+    return keyAsc(OrderKey(a), OrderKey(b));
 }
 
 bool compareMsgMessageDesc(const _MsgMessage* a, const _MsgMessage* b)
 {
     return !compareMsgMessageAsc(a, b);
+}
+
+void sortMsgMessages(QList<_MsgMessage*>& list, bool descending)
+{
+    struct Entry
+    {
+        OrderKey key;
+        _MsgMessage* message = nullptr;
+    };
+    QList<Entry> entries;
+    entries.reserve(list.size());
+    for (_MsgMessage* m : list)
+        entries.append({OrderKey(m), m});
+    if (descending)
+        qsMergeSort(entries, [](const Entry& a, const Entry& b) { return !keyAsc(a.key, b.key); });
+    else
+        qsMergeSort(entries, [](const Entry& a, const Entry& b) { return keyAsc(a.key, b.key); });
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        list[i] = entries.at(i).message;
 }
 
 bool compareMsgChatMergeLastDesc(const _MsgChatMerge& a, const _MsgChatMerge& b)

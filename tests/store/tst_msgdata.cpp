@@ -167,6 +167,23 @@ private slots:
         qDeleteAll(plain);
     }
 
+    // The fast sort of long lists gives exactly the comparators' merge sort,
+    // contradictions of the row and date rules included.
+    void fastSortMatchesTheComparators()
+    {
+        QRandomGenerator rng(777);
+        QList<_MsgMessage*> list;
+        for (int i = 0; i < 5000; ++i)
+            list.append(msg(rng.bounded(-5, 300), rng.bounded(0, 600), rng.bounded(10) == 0));
+        for (const bool descending : {false, true}) {
+            QList<_MsgMessage*> expected = list, fast = list;
+            qsMergeSort(expected, descending ? compareMsgMessageDesc : compareMsgMessageAsc);
+            sortMsgMessages(fast, descending);
+            QCOMPARE(fast, expected);
+        }
+        qDeleteAll(list);
+    }
+
     void attachmentsSortedByRowId()
     {
         _MsgMessage m;

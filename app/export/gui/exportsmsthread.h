@@ -1,0 +1,34 @@
+// The export worker: runs one export (text, CSV, PDF or HTML) in its own
+// thread behind the progress dialog, reporting progress, success and errors
+// through the dialog and stopping at the dialog's cancel.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QThread>
+
+class ProgressForm;
+struct _MsgMessage;
+
+class ExportSMSThread : public QThread
+{
+    Q_OBJECT
+public:
+    enum FormatType { Text = 0, Csv = 1, Pdf = 2, Html = 3 };
+
+    // `path` is the file of a text or CSV export, the output folder of a PDF
+    // or HTML export; `ascending` orders PDF and HTML exports. The messages
+    // must not change until the worker has finished.
+    ExportSMSThread(const QList<_MsgMessage*>& messages, const QString& path, FormatType format, bool ascending,
+                    ProgressForm& progress, QObject* parent = nullptr);
+
+protected:
+    void run() override;
+
+private:
+    QList<_MsgMessage*> m_messages;
+    QString m_path;
+    FormatType m_format;
+    bool m_ascending;
+    ProgressForm& m_progress;
+};

@@ -1,0 +1,39 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <csignal>
+
+#include "data_path_util.h"
+#include "devicewarningbox.h"
+#include "logsaver.h"
+#include "mainwindow.h"
+#include "mobiledevice_session.h"
+#include "translation.h"
+
+namespace {
+
+constexpr int kLogFilesKept = 10;
+
+} // namespace
+
+std::unique_ptr<MainWindow> startApplication(QApplication& app)
+{
+    // A peer that closes a socket or pipe must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Without the translation the keys and source texts show as they are.
+    installEnglishTranslation(&app);
+    logsaver_install_msghandler(g_dataSaveDir().absoluteFilePath(QStringLiteral("qlogs")), kLogFilesKept);
+    // Device code warns through a reporter; from here on it is a message box.
+    g_installDeviceWarningBoxes();
+    mobiledevice_init();
+    auto window = std::make_unique<MainWindow>(nullptr);
+    window->show();
+    return window;
+}
+
+QStringList olderLocalDatabases()
+{
+    return g_localDbDir().entryList(QDir::Files, QDir::Unsorted);
+}

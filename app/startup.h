@@ -1,0 +1,20 @@
+// The program's start: translation, log file, device frameworks and the main
+// window, in that order, before the event loop runs.
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class QApplication;
+class MainWindow;
+
+// Installs the English translation and the log handler, loads the device
+// frameworks (a warning when that fails, and the window runs without
+// devices), then builds and shows the main window, which the caller keeps
+// until the event loop has ended.
+std::unique_ptr<MainWindow> startApplication(QApplication& app);
+
+// Local databases of the older single-file kind: the plain files of the
+// local-databases folder (folders and hidden files do not count).
+QStringList olderLocalDatabases();

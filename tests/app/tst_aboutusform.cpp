@@ -1,0 +1,85 @@
+// The about box: its fixed layout, the product line, the rights line of the
+// current year, the home-page link, the picture, and OK on press.
+#include "aboutusform.h"
+#include "translation.h"
+
+#include <QDate>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+class TestAboutUsForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void layout_data();
+    void layout();
+    void texts();
+    void okAcceptsOnPress();
+};
+
+void TestAboutUsForm::initTestCase()
+{
+    QVERIFY(installEnglishTranslation(qApp));
+}
+
+void TestAboutUsForm::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("picApp") << "picApp" << QRect(20, 40, 64, 64);
+    QTest::newRow("lbTitle") << "lbTitle" << QRect(20, 10, 121, 16);
+    QTest::newRow("lbProduct") << "lbProduct" << QRect(100, 48, 281, 31);
+    QTest::newRow("lbCopyRight") << "lbCopyRight" << QRect(100, 80, 221, 16);
+    QTest::newRow("lbHomePage") << "lbHomePage" << QRect(20, 120, 201, 16);
+    QTest::newRow("btnOK") << "btnOK" << QRect(160, 160, 75, 23);
+}
+
+void TestAboutUsForm::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    AboutUsForm form(nullptr);
+    QCOMPARE(form.objectName(), QString("AboutUsForm"));
+    QCOMPARE(form.size(), QSize(400, 194));
+    QCOMPARE(form.windowFlags(), Qt::Dialog | Qt::FramelessWindowHint);
+    QVERIFY(!form.styleSheet().isEmpty());
+    auto* widget = form.findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+}
+
+void TestAboutUsForm::texts()
+{
+    AboutUsForm form(nullptr);
+    QCOMPARE(form.findChild<QLabel*>("lbTitle")->text(), QString("About"));
+    auto* product = form.findChild<QLabel*>("lbProduct");
+    QCOMPARE(product->text(), QString("Quillsprout Chatterquay for Mac v2.14.32"));
+    QVERIFY(product->wordWrap());
+    QVERIFY(form.findChild<QLabel*>("lbCopyRight")->text().contains(QString::number(QDate::currentDate().year())));
+    auto* home = form.findChild<QLabel*>("lbHomePage");
+    QVERIFY(home->openExternalLinks());
+    QVERIFY(home->text().contains(QString("href=\"%1\"").arg(AboutUsForm::homePageUrl())));
+    QVERIFY(AboutUsForm::homePageUrl().startsWith("http://"));
+
+    auto* view = form.findChild<QGraphicsView*>("picApp");
+    QCOMPARE(view->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QVERIFY(view->scene());
+    QCOMPARE(view->scene()->items().size(), 1);
+    QCOMPARE(view->scene()->itemsBoundingRect().height(), 64.0);
+}
+
+void TestAboutUsForm::okAcceptsOnPress()
+{
+    AboutUsForm form(nullptr);
+    QTimer::singleShot(0, &form, [&form] { emit form.findChild<QPushButton*>("btnOK")->pressed(); });
+    QCOMPARE(form.exec(), int(QDialog::Accepted));
+}
+
+QTEST_MAIN(TestAboutUsForm)
+#include "tst_aboutusform.moc"
