@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -16,8 +17,61 @@ const QString kMergedDomains = QStringLiteral(
     "=Domain=MediaDomain=RootDomain=HomeDomain=SystemPreferencesDomain=MobileDeviceDomain=WirelessDomain="
     "DatabaseDomain=CameraRollDomain=HealthDomain=KeychainDomain=KeyboardDomain=ManagedPreferencesDomain=");
 
-using SortedRecord = MBDBSortedItem;
+// The texts of the path keys, one after the other in blocks that never move,
+// so that the key hash can hold views of them: a million keys cost no
+// allocation each.
+class KeyArena
+{
+public:
+    QByteArrayView store(QByteArrayView a, QByteArrayView b = {}, QByteArrayView c = {})
+    {
+        const qsizetype size = a.size() + b.size() + c.size();
+        if (m_blocks.empty() || m_used + size > m_blockSize) {
+            const qsizetype blockSize = std::max(kBlock, size);
+            m_blocks.emplace_back(new char[size_t(blockSize)]);
+            m_blockSize = blockSize;
+            m_used = 0;
+        }
+        char* at = m_blocks.back().get() + m_used;
+        char* end = at;
+        for (QByteArrayView part : {a, b, c}) {
+            if (!part.isEmpty())
+                std::memcpy(end, part.data(), size_t(part.size()));
+            end += part.size();
+        }
+        m_used += size;
+        return QByteArrayView(at, size);
+    }
 
+private:
+    static constexpr qsizetype kBlock = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    qsizetype m_blockSize = 0;
+    qsizetype m_used = 0;
+};
+
+// UTF-8 that decodes to the same text as `bytes` and compares equal exactly
+// when the texts do: valid UTF-8 as it is, anything else decoded and encoded
+// again.
+QByteArrayView normalisedUtf8(QByteArrayView bytes, QByteArray& scratch)
+{
+    if (bytes.isValidUtf8())
+        return bytes;
+    scratch = QString::fromUtf8(bytes).toUtf8();
+    return scratch;
+}
+
+// A record in tree order: its domain's text, its path as UTF-8 up to a NUL.
+struct SortedRecord
+{
+    const QString& domain;
+    QByteArrayView path;
+    const MBDBParser::_MBDBItem& item;
+};
+
+// Nodes are found by their path key (the domain's folder, "/", the record's
+// path) kept as UTF-8 in an arena; a path text is decoded only where the
+// record's domain has well-known files.
 class TreeBuilder
 {
 public:
@@ -29,27 +83,52 @@ public:
 
     void add(const SortedRecord& record)
     {
-        if (record.domain != m_domain)
+        // Equal domain texts are one entry of the domain list.
+        if (&record.domain != m_domain)
             enterDomain(record.domain);
-        const QString key = pathKey(record.path);
-        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
-        const QString name = key.mid(slash + 1);
+        const QByteArrayView path = normalisedUtf8(record.path, m_scratch);
+        QByteArrayView key;
+        if (m_prefix.isEmpty())
+            key = path;
+        else if (m_isApp && path.isEmpty())
+            key = m_prefix;
+        else
+            key = QByteArrayView(m_prefix).size() + 1 + path.size() <= kStackKey
+                ? joinInto(m_keyBuffer, m_prefix, path)
+                : QByteArrayView(m_longKey = QByteArray(m_prefix).append('/').append(path));
+        const qsizetype slash = key.lastIndexOf('/');
+        const QByteArrayView name = key.sliced(slash + 1);
         if (name.isEmpty() || m_nodes.contains(key))
             return;
-        Node* parent = slash < 0 ? nullptr : m_nodes.value(key.left(slash));
-        Node* node = append(parent ? parent : &m_backup.root, *record.item, name);
-        m_nodes.insert(key, node);
-        g_classifyBackupFile(m_backup, node, record.domain, record.path);
+        Node* parent = slash < 0 ? nullptr : m_nodes.value(key.first(slash));
+        Node* node = append(parent ? parent : &m_backup.root, record.item, QString::fromUtf8(name));
+        m_nodes.insert(m_keys.store(key), node);
+        if (m_classified)
+            g_classifyBackupFile(m_backup, node, record.domain, QString::fromUtf8(path));
     }
 
 private:
+    static constexpr qsizetype kStackKey = 1024;
+
+    static QByteArrayView joinInto(char (&buffer)[kStackKey], const QByteArray& prefix, QByteArrayView path)
+    {
+        std::memcpy(buffer, prefix.constData(), size_t(prefix.size()));
+        buffer[prefix.size()] = '/';
+        if (!path.isEmpty())
+            std::memcpy(buffer + prefix.size() + 1, path.data(), size_t(path.size()));
+        return QByteArrayView(buffer, prefix.size() + 1 + path.size());
+    }
+
     // Works out, once per domain, what its path keys begin with.
     void enterDomain(const QString& domain)
     {
         static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
-        m_domain = domain;
+        m_domain = &domain;
         m_isApp = false;
         m_prefix.clear();
+        m_classified = false;
+        for (const char* known : {"CameraRollDomain", "HomeDomain", "MediaDomain", "WirelessDomain"})
+            m_classified = m_classified || domain.compare(QLatin1String(known), Qt::CaseInsensitive) == 0;
         const QRegularExpressionMatch app = domain.startsWith(QLatin1String("AppDomain"))
             ? appDomain.match(domain) : QRegularExpressionMatch();
         if (app.hasMatch()) {
@@ -57,27 +136,19 @@ private:
             const QString folder = group.isEmpty() ? QStringLiteral("Applications") : QLatin1String("AppDomain") + group;
             ensureFolder(folder);
             m_isApp = true;
-            m_prefix = folder + QLatin1Char('/') + app.captured(2);
+            m_prefix = (folder + QLatin1Char('/') + app.captured(2)).toUtf8();
         } else if (!kMergedDomains.contains(QLatin1Char('=') + domain + QLatin1Char('='))) {
             ensureFolder(domain);
-            m_prefix = domain;
+            m_prefix = domain.toUtf8();
         }
-    }
-
-    QString pathKey(const QString& path) const
-    {
-        if (m_prefix.isEmpty())
-            return path;
-        if (m_isApp && path.isEmpty())
-            return m_prefix;
-        return m_prefix + QLatin1Char('/') + path;
     }
 
     void ensureFolder(const QString& name)
     {
-        if (m_nodes.contains(name))
+        const QByteArray key = name.toUtf8();
+        if (m_nodes.contains(QByteArrayView(key)))
             return;
-        m_nodes.insert(name, append(&m_backup.root, Node::addedFolder(), name));
+        m_nodes.insert(m_keys.store(key), append(&m_backup.root, Node::addedFolder(), name));
     }
 
     static Node* append(Node* parent, const MBDBParser::_MBDBItem& item, const QString& name)
@@ -88,10 +159,15 @@ private:
     }
 
     BackupManifest& m_backup;
-    QHash<QString, Node*> m_nodes;
-    QString m_domain;
-    QString m_prefix;
+    KeyArena m_keys;
+    QHash<QByteArrayView, Node*> m_nodes;
+    const QString* m_domain = nullptr;
+    QByteArray m_prefix;
     bool m_isApp = false;
+    bool m_classified = false;
+    QByteArray m_scratch;
+    QByteArray m_longKey;
+    char m_keyBuffer[kStackKey];
 };
 
 // The records in tree order: domain by domain in the order of their texts,
@@ -173,7 +249,7 @@ void build(BackupManifest& backup, const MBDBParser::Index& items)
     const std::vector<TreeRecord> records = treeOrder(items, domains);
     TreeBuilder builder(backup, records.size());
     for (const TreeRecord& record : records)
-        builder.add({domains[size_t(record.domain)], record.item->path.toString(), record.item});
+        builder.add({domains[size_t(record.domain)], record.path, *record.item});
 }
 
 } // namespace BackupFileTree

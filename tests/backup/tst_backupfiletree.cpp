@@ -150,6 +150,28 @@ private slots:
         QVERIFY(walk(&m.root, "Caches")->children.isEmpty());
     }
 
+    // Nodes are found by their whole path key: a record of a merged domain
+    // whose path spells another domain's folder is that folder's node, and
+    // keys of any length (past a kilobyte) find their parents.
+    void keysAreWholePaths()
+    {
+        const QString longFolder = QString(1500, QLatin1Char('a'));
+        const auto b = build({{"FooDomain", longFolder + "/"},
+                              {"FooDomain", longFolder + "/f"},
+                              {"FooDomain", "x"},
+                              {"HomeDomain", "FooDomain/x"},
+                              {"HomeDomain", "FooDomain/y"},
+                              {"MediaDomain", longFolder + "/"},
+                              {"MediaDomain", longFolder + "/g"}});
+        const BackupManifest& m = *b->backup;
+        QCOMPARE(childNames(&m.root), (QStringList{"FooDomain", longFolder}));
+        const Node* foo = walk(&m.root, "FooDomain");
+        QCOMPARE(childNames(foo), (QStringList{longFolder, "x", "y"}));
+        QCOMPARE(walk(foo, "x")->item.domain.toString(), QStringLiteral("FooDomain"));
+        QVERIFY(walk(foo, longFolder + "/f"));
+        QVERIFY(walk(&m.root, longFolder + "/g"));
+    }
+
     void namesDifferingInCaseAreTwoNodes()
     {
         const auto b = build({{"HomeDomain", "Library/SMS/"},
