@@ -106,6 +106,13 @@ public:
     static QByteArray mbFilePlist(const _MBDBItem& item);
 };
 
+// Records move by copying their bytes (every member is a Qt container or a
+// number), so growing a hash or list of a million records does not run a move
+// constructor for each.
+Q_DECLARE_TYPEINFO(MBDBParser::_MBDBBinary, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(MBDBParser::_MBDBProperty, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(MBDBParser::_MBDBItem, Q_RELOCATABLE_TYPE);
+
 // Ascending by domain, then by path, as text compared by UTF-16 code units.
 bool g_domainPathLess(const QString& domainA, const QString& pathA, const QString& domainB, const QString& pathB);
 bool compareMBDBItemLess(const MBDBParser::_MBDBItem& a, const MBDBParser::_MBDBItem& b);

@@ -24,26 +24,24 @@ QString refuse(QString* reason, const QString& why)
 // The existing part of a path is resolved beneath the root's descriptor
 // without following any link, so where it ends lies inside the root.
 
-// Fast path, one system call per try: true when the existing part of
-// `relative` holds no link, false when it does or the kernel cannot tell.
-bool existingPartHasNoLink(int rootFd, QByteArray relative)
+// One system call: the descriptor-less answer of opening `relative` beneath
+// the root without following any link; 0 when it opened, else errno.
+int openBeneath(int rootFd, const QByteArray& relative)
 {
     open_how how{};
     how.flags = O_PATH | O_CLOEXEC;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    for (;;) {
-        const long fd = ::syscall(SYS_openat2, rootFd, relative.constData(), &how, sizeof how);
-        if (fd >= 0) {
-            ::close(int(fd));
-            return true;
-        }
-        if (errno != ENOENT && errno != ENOTDIR)
-            return false; // a link, or no openat2 here
-        const qsizetype slash = relative.lastIndexOf('/');
-        if (slash < 0)
-            return true; // nothing below the root exists yet
-        relative.truncate(slash);
-    }
+    const long fd = ::syscall(SYS_openat2, rootFd, relative.constData(), &how, sizeof how);
+    if (fd < 0)
+        return errno;
+    ::close(int(fd));
+    return 0;
+}
+
+// Opening failed only because a part is missing or is not a folder.
+bool missingPart(int error)
+{
+    return error == ENOENT || error == ENOTDIR;
 }
 
 // The slow walk, one component at a time: the first existing component that
@@ -74,7 +72,43 @@ QString firstLink(int rootFd, const QStringList& parts)
 
 } // namespace
 
-QString g_pathInside(const QDir& root, const QString& name, QString* reason)
+PathGuard::PathGuard(const QDir& root)
+    : m_rootPath(QDir::cleanPath(root.absolutePath())),
+      m_rootFd(::open(QFile::encodeName(m_rootPath).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))
+{
+}
+
+PathGuard::~PathGuard()
+{
+    if (m_rootFd >= 0)
+        ::close(m_rootFd);
+}
+
+bool PathGuard::folderHasNoLink(QByteArray folder)
+{
+    // Up from the folder to the first one known or found to hold no link;
+    // the missing ones passed on the way are below it, so they hold none either.
+    QList<QByteArray> missing;
+    for (;;) {
+        if (folder.isEmpty() || m_plainFolders.contains(folder))
+            break;
+        const int error = openBeneath(m_rootFd, folder);
+        if (error == 0) {
+            m_plainFolders.insert(folder);
+            break;
+        }
+        if (!missingPart(error))
+            return false; // a link, or no openat2 here
+        missing.append(folder);
+        const qsizetype slash = folder.lastIndexOf('/');
+        folder.truncate(slash < 0 ? 0 : slash);
+    }
+    for (const QByteArray& m : std::as_const(missing))
+        m_plainFolders.insert(m);
+    return true;
+}
+
+QString PathGuard::inside(const QString& name, QString* reason)
 {
     if (name.isEmpty())
         return refuse(reason, QStringLiteral("the name is empty"));
@@ -87,19 +121,25 @@ QString g_pathInside(const QDir& root, const QString& name, QString* reason)
         if (part == QLatin1String(".") || part == QLatin1String(".."))
             return refuse(reason, QStringLiteral("the name holds a \"%1\" component").arg(part));
 
-    const QString rootPath = QDir::cleanPath(root.absolutePath());
     const QString relative = parts.join(QLatin1Char('/'));
-    const int rootFd = ::open(QFile::encodeName(rootPath).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (rootFd >= 0) {
+    if (m_rootFd >= 0) {
+        // The existing part of the name is resolved beneath the root without
+        // following any link, so where it ends lies inside the root.
         const QByteArray native = QFile::encodeName(relative);
-        QString link;
-        if (!existingPartHasNoLink(rootFd, native))
-            link = firstLink(rootFd, parts);
-        ::close(rootFd);
+        const int error = openBeneath(m_rootFd, native);
+        const qsizetype slash = native.lastIndexOf('/');
+        const bool plain =
+            error == 0 || (missingPart(error) && folderHasNoLink(native.left(slash < 0 ? 0 : slash)));
+        const QString link = plain ? QString() : firstLink(m_rootFd, parts);
         if (!link.isEmpty())
-            return refuse(reason, QStringLiteral("%1/%2 is a symbolic link").arg(rootPath, link));
+            return refuse(reason, QStringLiteral("%1/%2 is a symbolic link").arg(m_rootPath, link));
     }
-    return rootPath + QLatin1Char('/') + relative;
+    return m_rootPath + QLatin1Char('/') + relative;
+}
+
+QString g_pathInside(const QDir& root, const QString& name, QString* reason)
+{
+    return PathGuard(root).inside(name, reason);
 }
 
 QString g_deviceIdError(const QString& id)

@@ -3,7 +3,9 @@
 // name the device's cache and backup folders.
 #pragma once
 
+#include <QByteArray>
 #include <QDir>
+#include <QSet>
 #include <QString>
 
 // The absolute path of `name` inside `root`, or an empty string when the name
@@ -12,6 +14,32 @@
 // or an existing part that resolves outside the root. Empty components
 // ("a//b") are dropped. `reason`, when given, says why a name was refused.
 QString g_pathInside(const QDir& root, const QString& name, QString* reason = nullptr);
+
+// g_pathInside for many names below one root, as when a message database's
+// attachments are placed: the root is opened once, and a folder found to hold
+// no link (or to be missing below a part that holds none) is remembered for
+// every later name in it, so a name costs one system call. Meant for one pass:
+// a folder replaced by a link after it was remembered is not looked at again.
+class PathGuard
+{
+public:
+    explicit PathGuard(const QDir& root);
+    ~PathGuard();
+    PathGuard(const PathGuard&) = delete;
+    PathGuard& operator=(const PathGuard&) = delete;
+
+    // What g_pathInside(root, name, reason) returns.
+    QString inside(const QString& name, QString* reason = nullptr);
+
+private:
+    // True when the existing part of `folder` (relative to the root, in the
+    // file system's encoding; empty for the root) holds no link.
+    bool folderHasNoLink(QByteArray folder);
+
+    QString m_rootPath;
+    int m_rootFd = -1;
+    QSet<QByteArray> m_plainFolders;
+};
 
 // Empty when `id` may name a folder: 1 to 64 letters, digits and "-", not
 // starting with "-"; else the reason, for the user.

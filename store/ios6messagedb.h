@@ -12,6 +12,8 @@
 
 #include "absiosmessagedb.h"
 
+class PathGuard;
+
 class IOS6MessageDb : public AbsIOSMessageDb
 {
 public:
@@ -94,7 +96,7 @@ private:
     void readMessageRows(__MsgData& d, long long chatId, bool lastDates);
     void readAttachmentRows(__MsgData& d, long long chatId);
     // The attachment's file inside file-relay; empty for a path that would leave it.
-    QString localPathOf(const QString& filename) const;
+    QString localPathOf(PathGuard& fileRelayGuard, const QString& filename) const;
     qint64 findRowId(const Sqlite3Sql& sql);
     void execute(const QString& sql);
     // Sqlite3Error texts from reading name this database's file.

@@ -220,6 +220,7 @@ void IOS6MessageDb::readAttachmentRows(__MsgData& d, long long chatId)
     if (chatId > 0)
         sql += QStringLiteral(" and cm.chat_id=%1").arg(chatId);
     Sqlite3Cursor c = queryThrow(sql);
+    PathGuard fileRelayGuard(fileRelayDir);
     while (c.moveNext()) {
         const qint64 rowId = c.getInt64(QStringLiteral("attachment_id"));
         _MsgAttachment* a = d.attachments.value(rowId);
@@ -240,15 +241,15 @@ void IOS6MessageDb::readAttachmentRows(__MsgData& d, long long chatId)
             a->total_bytes = c.getInt64(QStringLiteral("total_bytes"));
         }
         if (!a->filename.isEmpty())
-            a->localPath = localPathOf(a->filename);
+            a->localPath = localPathOf(fileRelayGuard, a->filename);
         if (_MsgMessage* msg = d.messages.value(c.getInt64(QStringLiteral("message_id"))))
             msg->attas.insert(key(rowId), a);
     }
 }
 
-QString IOS6MessageDb::localPathOf(const QString& filename) const
+QString IOS6MessageDb::localPathOf(PathGuard& fileRelayGuard, const QString& filename) const
 {
-    return deviceFileLocalPath(fileRelayDir, filename, "IOS6MessageDb::messages");
+    return deviceFileLocalPath(fileRelayGuard, filename, "IOS6MessageDb::messages");
 }
 
 void IOS6MessageDb::fillMessage(Sqlite3Cursor& c, _MsgMessage& msg)

@@ -11,9 +11,25 @@ class TestPathGuard : public QObject
 private slots:
     void pathInside_data();
     void pathInside();
+    void guardOverManyNames();
     void deviceId_data();
     void deviceId();
 };
+
+namespace {
+// Below base: "root", a link to "real", which holds sub/file, the links out
+// (to `outside`), in (to sub), dangling, and sub/lnk (to `outside`).
+bool makeTree(const QTemporaryDir& base, const QTemporaryDir& outside)
+{
+    // The root is reached through a link of its own: only links below it count.
+    const QString real = base.filePath("real");
+    QFile file(real + "/sub/file");
+    return QDir(base.path()).mkpath("real/sub") && QFile::link(real, base.filePath("root"))
+        && file.open(QIODevice::WriteOnly) && QFile::link(outside.path(), real + "/out")
+        && QFile::link(real + "/sub", real + "/in") && QFile::link(outside.filePath("nothing"), real + "/dangling")
+        && QFile::link(outside.path(), real + "/sub/lnk");
+}
+} // namespace
 
 void TestPathGuard::pathInside_data()
 {
@@ -48,16 +64,7 @@ void TestPathGuard::pathInside()
     QFETCH(QString, expected);
     QTemporaryDir outside;
     QTemporaryDir base;
-    // The root is reached through a link of its own: only links below it count.
-    QVERIFY(QDir(base.path()).mkpath("real/sub"));
-    QVERIFY(QFile::link(base.filePath("real"), base.filePath("root")));
-    const QString real = base.filePath("real");
-    QFile file(real + "/sub/file");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(QFile::link(outside.path(), real + "/out"));
-    QVERIFY(QFile::link(real + "/sub", real + "/in"));
-    QVERIFY(QFile::link(outside.filePath("nothing"), real + "/dangling"));
-
+    QVERIFY(makeTree(base, outside));
     const QDir root(base.filePath("root"));
     QString reason;
     const QString path = g_pathInside(root, name, &reason);
@@ -67,6 +74,29 @@ void TestPathGuard::pathInside()
     } else {
         QCOMPARE(path, root.absolutePath() + "/" + expected);
     }
+}
+
+// One guard over many names remembers the folders it found plain or missing;
+// each answer is still the one-off guard's, links in remembered folders too.
+void TestPathGuard::guardOverManyNames()
+{
+    QTemporaryDir outside;
+    QTemporaryDir base;
+    QVERIFY(makeTree(base, outside));
+    const QDir root(base.filePath("root"));
+    PathGuard guard(root);
+    const QStringList names = {"new/a/x", "new/a/y", "new/b", "sub/x", "sub/file", "sub/lnk", "sub/lnk/x",
+                               "sub/lnk/new/x", "sub/file/x", "out/x", "out/y", "in/x", "sub/deeper/x",
+                               "new/a/x", "sub/lnk/x", "x", "dangling", "out/new/deeper"};
+    int refused = 0;
+    for (const QString& name : names) {
+        QString reason;
+        const QString path = guard.inside(name, &reason);
+        QCOMPARE(path, g_pathInside(root, name));
+        QCOMPARE(reason.isEmpty(), !path.isEmpty());
+        refused += path.isEmpty() ? 1 : 0;
+    }
+    QCOMPARE(refused, 9);
 }
 
 void TestPathGuard::deviceId_data()
