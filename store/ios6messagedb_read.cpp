@@ -189,7 +189,7 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
         const qint64 rowId = c.getInt64(rowIdAt);
         _MsgMessage*& msg = d.messages[rowId];
         if (!msg) {
-            msg = new _MsgMessage;
+            msg = d.newMessage();
             msg->srcRowId = rowId;
             reader.read(*msg);
         }

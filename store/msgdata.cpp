@@ -1,6 +1,9 @@
 #include "msgdata.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <new>
 
 #include "mergesort.h"
 
@@ -19,7 +22,8 @@ bool compareMsgAttachmentAsc(const _MsgAttachment* a, const _MsgAttachment* b)
 __MsgData::~__MsgData()
 {
     qDeleteAll(attachments);
-    qDeleteAll(messages);
+    for (_MsgMessage* m : std::as_const(messages))
+        destroyMessage(m);
     qDeleteAll(handles);
     qDeleteAll(chats);
 }
@@ -47,7 +51,43 @@ void __MsgData::removeMessages(const QSet<_MsgMessage*>& gone)
     for (_MsgChat* chat : std::as_const(chats))
         eraseValues(chat->messages, gone);
     for (_MsgMessage* m : gone)
+        destroyMessage(m);
+}
+
+_MsgMessage* __MsgData::newMessage()
+{
+    if (!m_freeMessages.empty()) {
+        _MsgMessage* place = m_freeMessages.back();
+        m_freeMessages.pop_back();
+        return new (place) _MsgMessage;
+    }
+    if (m_nextMessage == m_messageBlockEnd) {
+        constexpr size_t size = sizeof(_MsgMessage) * kMessagesPerBlock;
+        // new char[] storage is aligned for any type of its size.
+        std::unique_ptr<char[]> block(new char[size]);
+        m_nextMessage = block.get();
+        m_messageBlockEnd = m_nextMessage + size;
+        m_messageBlocks.emplace(m_nextMessage, std::move(block));
+    }
+    auto* m = new (m_nextMessage) _MsgMessage;
+    m_nextMessage += sizeof(_MsgMessage);
+    return m;
+}
+
+void __MsgData::destroyMessage(_MsgMessage* m)
+{
+    // The block at or before the record's address by the map's total order;
+    // the record is its own when its address lies within the block.
+    const char* at = reinterpret_cast<const char*>(m);
+    auto block = m_messageBlocks.upper_bound(at);
+    const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    if (block != m_messageBlocks.begin()
+        && address(at) - address(std::prev(block)->first) < sizeof(_MsgMessage) * kMessagesPerBlock) {
+        m->~_MsgMessage();
+        m_freeMessages.push_back(m);
+    } else {
         delete m;
+    }
 }
 
 void __MsgData::removeChats(const QSet<_MsgChat*>& gone)

@@ -10,6 +10,10 @@
 #include <QSet>
 #include <QSharedPointer>
 
+#include <map>
+#include <memory>
+#include <vector>
+
 #include "msgrecords.h"
 
 struct __MsgData
@@ -31,6 +35,23 @@ struct __MsgData
     void removeChats(const QSet<_MsgChat*>& gone);
     void removeHandles(const QSet<_MsgHandle*>& gone);
     void removeAttachments(const QSet<_MsgAttachment*>& gone);
+
+    // A new message record that the set owns once it is in `messages`: taken
+    // from blocks of records, so a million messages cost a few hundred
+    // allocations. Only removeMessages and the set's end give it back; a
+    // record made with `new` may be entered too.
+    _MsgMessage* newMessage();
+
+private:
+    // Ends a record of either kind, from a block or from `new`.
+    void destroyMessage(_MsgMessage* m);
+
+    static constexpr size_t kMessagesPerBlock = 1024;
+    // Each block's storage by its first byte, to tell block records from others.
+    std::map<const char*, std::unique_ptr<char[]>> m_messageBlocks;
+    char* m_nextMessage = nullptr;
+    char* m_messageBlockEnd = nullptr;
+    std::vector<_MsgMessage*> m_freeMessages; // block places given back
 };
 
 struct _MsgChatMerge

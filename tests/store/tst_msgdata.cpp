@@ -243,6 +243,36 @@ private slots:
         // The set deletes what is left exactly once (the sanitizers check).
     }
 
+    // Records from the set's blocks and records made with new live side by
+    // side; removal gives a block place back for the next record, and the
+    // set ends each record once by its own kind (the sanitizers check).
+    void blockRecordsMixWithOthers()
+    {
+        MsgData data;
+        __MsgData* p = data.p();
+        QSet<_MsgMessage*> gone;
+        const int count = 2500; // past two blocks
+        for (int i = 1; i <= count; ++i) {
+            _MsgMessage* m = i % 10 == 0 ? msg(i, i) : p->newMessage();
+            QCOMPARE(m->version, 10);
+            m->ROWID = i;
+            m->text = QString(40, QChar('a' + i % 26)); // owns memory the end must free
+            p->messages.insert(i, m);
+            if (i % 3 == 0)
+                gone.insert(m);
+        }
+        p->removeMessages(gone);
+        QCOMPARE(p->messages.size(), count - int(gone.size()));
+        for (int i = count + 1; i <= count + 400; ++i) {
+            _MsgMessage* m = p->newMessage();
+            QVERIFY(m->text.isEmpty() && m->ROWID == 0);
+            m->ROWID = i;
+            p->messages.insert(i, m);
+        }
+        for (auto it = p->messages.cbegin(); it != p->messages.cend(); ++it)
+            QCOMPARE(it.value()->ROWID, it.key());
+    }
+
     void copiesShareTheSet()
     {
         MsgData a;
