@@ -102,7 +102,10 @@ public:
             return;
         Node* parent = slash < 0 ? nullptr : m_nodes.value(key.first(slash));
         Node* node = append(parent ? parent : &m_backup.root, record.item, QString::fromUtf8(name));
-        m_nodes.insert(m_keys.store(key), node);
+        // A key that is the record's own path (merged domains) is kept as a
+        // view of the index's bytes, which outlive the build unchanged.
+        const bool ownBytes = key.data() == record.path.data() && key.size() == record.path.size();
+        m_nodes.insert(ownBytes ? key : m_keys.store(key), node);
         if (m_classified)
             g_classifyBackupFile(m_backup, node, record.domain, QString::fromUtf8(path));
     }
