@@ -1,5 +1,7 @@
 #include "backupcrypto.h"
 
+#include <QCryptographicHash>
+
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
@@ -139,6 +141,59 @@ QByteArray sha1(const QByteArray& data)
     SHA1(reinterpret_cast<const unsigned char*>(data.constData()), size_t(data.size()),
          reinterpret_cast<unsigned char*>(digest.data()));
     return digest;
+}
+
+namespace {
+// A SHA-1 digest state kept for the thread: fetching the algorithm and making
+// a context cost more than hashing a short text.
+class Sha1State
+{
+public:
+    Sha1State() : m_md(EVP_MD_fetch(nullptr, "SHA1", nullptr)), m_ctx(EVP_MD_CTX_new()) {}
+    ~Sha1State()
+    {
+        EVP_MD_CTX_free(m_ctx);
+        EVP_MD_free(m_md);
+    }
+    Sha1State(const Sha1State&) = delete;
+    Sha1State& operator=(const Sha1State&) = delete;
+
+    bool digest(std::initializer_list<QByteArrayView> parts, unsigned char* out)
+    {
+        if (!m_md || !m_ctx || !EVP_DigestInit_ex2(m_ctx, m_md, nullptr))
+            return false;
+        for (QByteArrayView part : parts)
+            if (!part.isEmpty() && !EVP_DigestUpdate(m_ctx, part.data(), size_t(part.size())))
+                return false;
+        unsigned int length = 0;
+        return EVP_DigestFinal_ex(m_ctx, out, &length) && length == SHA_DIGEST_LENGTH;
+    }
+
+private:
+    EVP_MD* m_md;
+    EVP_MD_CTX* m_ctx;
+};
+} // namespace
+
+QString sha1Hex(std::initializer_list<QByteArrayView> parts)
+{
+    thread_local Sha1State state;
+    unsigned char digest[SHA_DIGEST_LENGTH];
+    if (!state.digest(parts, digest)) {
+        // A library without the algorithm here: Qt's own digest.
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        for (QByteArrayView part : parts)
+            hash.addData(part);
+        return QString::fromLatin1(hash.result().toHex());
+    }
+    static const char kHex[] = "0123456789abcdef";
+    QString hex(2 * SHA_DIGEST_LENGTH, Qt::Uninitialized);
+    QChar* out = hex.data();
+    for (unsigned char byte : digest) {
+        *out++ = QLatin1Char(kHex[byte >> 4]);
+        *out++ = QLatin1Char(kHex[byte & 0x0f]);
+    }
+    return hex;
 }
 
 bool aesCbc(bool encrypt, const QByteArray& key, const QByteArray& iv, const QByteArray& in, QByteArray& out)

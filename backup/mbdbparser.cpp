@@ -36,13 +36,9 @@ QString MBDBParser::_MBDBItem::backupFileName() const
     };
     if (!plain(domain) || !plain(path))
         return getFileHashName(domain.toString(), path.toString());
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    if (domain.isValid())
-        hash.addData(domain.data);
-    hash.addData(QByteArrayView("-", 1));
-    if (path.isValid())
-        hash.addData(path.data);
-    return QString::fromLatin1(hash.result().toHex());
+    return BackupCrypto::sha1Hex({domain.isValid() ? QByteArrayView(domain.data) : QByteArrayView(),
+                                  QByteArrayView("-", 1),
+                                  path.isValid() ? QByteArrayView(path.data) : QByteArrayView()});
 }
 
 bool MBDBParser::isIos10Mbdb(const QDir& folder)
@@ -53,8 +49,7 @@ bool MBDBParser::isIos10Mbdb(const QDir& folder)
 
 QString MBDBParser::getFileHashName(const QString& domain, const QString& path)
 {
-    const QByteArray text = (domain + QLatin1Char('-') + path).toUtf8();
-    return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
+    return BackupCrypto::sha1Hex({(domain + QLatin1Char('-') + path).toUtf8()});
 }
 
 QString MBDBParser::getBKFilePath(const QDir& folder, const QString& storedName, bool makeFolder)

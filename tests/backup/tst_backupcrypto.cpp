@@ -18,6 +18,7 @@ private slots:
     void aesCbcNistVector();
     void aesCbcChunkedEqualsWhole();
     void aesCbcRefusesPartialBlocks();
+    void sha1HexOfParts();
 };
 
 void TestBackupCrypto::pbkdf2Sha1_data()
@@ -153,5 +154,19 @@ void TestBackupCrypto::aesCbcRefusesPartialBlocks()
     QVERIFY(ctx.update(buf, 0, buf));
 }
 
+// The parts hash as their concatenation; the digest state kept for the thread
+// starts afresh each time.
+void TestBackupCrypto::sha1HexOfParts()
+{
+    const QString abc = QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d");
+    QCOMPARE(BackupCrypto::sha1Hex({"abc"}), abc);
+    QCOMPARE(BackupCrypto::sha1Hex({"a", QByteArrayView(), "", "bc"}), abc);
+    QCOMPARE(BackupCrypto::sha1Hex({}), QStringLiteral("da39a3ee5e6b4b0d3255bfef95601890afd80709"));
+    const QByteArray long1000(1000, 'x');
+    QCOMPARE(BackupCrypto::sha1Hex({long1000}), QString::fromLatin1(BackupCrypto::sha1(long1000).toHex()));
+    QCOMPARE(BackupCrypto::sha1Hex({"abc"}), abc);
+}
+
 QTEST_GUILESS_MAIN(TestBackupCrypto)
 #include "tst_backupcrypto.moc"
+
