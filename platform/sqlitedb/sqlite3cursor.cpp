@@ -40,6 +40,7 @@ bool Sqlite3Stmt::step()
     if (rc == SQLITE_ROW) {
         ++m_position;
         m_onRow = true;
+        m_rowColumns = sqlite3_column_count(m_stmt);
         return true;
     }
     m_onRow = false;
@@ -107,7 +108,7 @@ int Sqlite3Cursor::column(const QString& name) const
 
 bool Sqlite3Cursor::readable(int position) const
 {
-    return m_stmt && m_stmt->onRow() && position >= 0 && position < sqlite3_column_count(m_stmt->raw());
+    return m_stmt && position >= 0 && position < m_stmt->rowColumns();
 }
 
 bool Sqlite3Cursor::hasColumn(const QString& column) const

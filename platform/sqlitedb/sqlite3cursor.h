@@ -28,6 +28,8 @@ public:
     int column(const QString& name) const; // -1 when absent
     sqlite3_stmt* raw() const { return m_stmt; }
     bool onRow() const { return m_onRow; }
+    // The columns of the current row; 0 when not on a row.
+    int rowColumns() const { return m_onRow ? m_rowColumns : 0; }
 
 private:
     sqlite3* m_db;
@@ -37,6 +39,7 @@ private:
     int m_position = 0;            // rows stepped so far
     int m_count = -1;
     bool m_onRow = false;
+    int m_rowColumns = 0; // asked once per row, not once per value read
     bool m_done = false; // stepped past the last row; SQLite would start over
 };
 
