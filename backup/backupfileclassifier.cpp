@@ -126,6 +126,14 @@ void classifyMedia(BackupManifest& backup, const QString& path, const Node* node
 }
 } // namespace
 
+bool g_classifiesDomain(const QString& domain)
+{
+    for (const char* known : {"CameraRollDomain", "HomeDomain", "MediaDomain", "WirelessDomain"})
+        if (equalsNoCase(domain, known))
+            return true;
+    return false;
+}
+
 void g_classifyBackupFile(BackupManifest& backup, const BackupManifest::_FileNode* node, const QString& domain,
                           const QString& path)
 {

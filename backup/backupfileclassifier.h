@@ -9,3 +9,7 @@
 // say it belongs.
 void g_classifyBackupFile(BackupManifest& backup, const BackupManifest::_FileNode* node, const QString& domain,
                           const QString& path);
+
+// True for the domains whose files g_classifyBackupFile may record; the files
+// of any other domain need not be passed to it.
+bool g_classifiesDomain(const QString& domain);

@@ -129,9 +129,7 @@ private:
         m_domain = &domain;
         m_isApp = false;
         m_prefix.clear();
-        m_classified = false;
-        for (const char* known : {"CameraRollDomain", "HomeDomain", "MediaDomain", "WirelessDomain"})
-            m_classified = m_classified || domain.compare(QLatin1String(known), Qt::CaseInsensitive) == 0;
+        m_classified = g_classifiesDomain(domain);
         const QRegularExpressionMatch app = domain.startsWith(QLatin1String("AppDomain"))
             ? appDomain.match(domain) : QRegularExpressionMatch();
         if (app.hasMatch()) {
