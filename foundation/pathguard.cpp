@@ -24,8 +24,8 @@ QString refuse(QString* reason, const QString& why)
 // The existing part of a path is resolved beneath the root's descriptor
 // without following any link, so where it ends lies inside the root.
 
-// One system call: the descriptor-less answer of opening `relative` beneath
-// the root without following any link; 0 when it opened, else errno.
+// One system call: opening `relative` beneath the root without following any
+// link; 0 when it opened, else errno.
 int openBeneath(int rootFd, const QByteArray& relative)
 {
     open_how how{};
@@ -84,30 +84,6 @@ PathGuard::~PathGuard()
         ::close(m_rootFd);
 }
 
-bool PathGuard::folderHasNoLink(QByteArray folder)
-{
-    // Up from the folder to the first one known or found to hold no link;
-    // the missing ones passed on the way are below it, so they hold none either.
-    QList<QByteArray> missing;
-    for (;;) {
-        if (folder.isEmpty() || m_plainFolders.contains(folder))
-            break;
-        const int error = openBeneath(m_rootFd, folder);
-        if (error == 0) {
-            m_plainFolders.insert(folder);
-            break;
-        }
-        if (!missingPart(error))
-            return false; // a link, or no openat2 here
-        missing.append(folder);
-        const qsizetype slash = folder.lastIndexOf('/');
-        folder.truncate(slash < 0 ? 0 : slash);
-    }
-    for (const QByteArray& m : std::as_const(missing))
-        m_plainFolders.insert(m);
-    return true;
-}
-
 QString PathGuard::inside(const QString& name, QString* reason)
 {
     if (name.isEmpty())
@@ -125,11 +101,11 @@ QString PathGuard::inside(const QString& name, QString* reason)
     if (m_rootFd >= 0) {
         // The existing part of the name is resolved beneath the root without
         // following any link, so where it ends lies inside the root.
-        const QByteArray native = QFile::encodeName(relative);
-        const int error = openBeneath(m_rootFd, native);
-        const qsizetype slash = native.lastIndexOf('/');
-        const bool plain =
-            error == 0 || (missingPart(error) && folderHasNoLink(native.left(slash < 0 ? 0 : slash)));
+        // The walk stops at the first link (an error of its own) or at the
+        // first missing part or file: a name that opens, or fails only for a
+        // missing part, crossed no link on its existing part.
+        const int error = openBeneath(m_rootFd, QFile::encodeName(relative));
+        const bool plain = error == 0 || missingPart(error);
         const QString link = plain ? QString() : firstLink(m_rootFd, parts);
         if (!link.isEmpty())
             return refuse(reason, QStringLiteral("%1/%2 is a symbolic link").arg(m_rootPath, link));

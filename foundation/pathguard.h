@@ -3,9 +3,7 @@
 // name the device's cache and backup folders.
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
-#include <QSet>
 #include <QString>
 
 // The absolute path of `name` inside `root`, or an empty string when the name
@@ -16,10 +14,8 @@
 QString g_pathInside(const QDir& root, const QString& name, QString* reason = nullptr);
 
 // g_pathInside for many names below one root, as when a message database's
-// attachments are placed: the root is opened once, and a folder found to hold
-// no link (or to be missing below a part that holds none) is remembered for
-// every later name in it, so a name costs one system call. Meant for one pass:
-// a folder replaced by a link after it was remembered is not looked at again.
+// attachments are placed: the root is opened once, and a name costs one
+// system call (more only when it meets a link).
 class PathGuard
 {
 public:
@@ -32,13 +28,8 @@ public:
     QString inside(const QString& name, QString* reason = nullptr);
 
 private:
-    // True when the existing part of `folder` (relative to the root, in the
-    // file system's encoding; empty for the root) holds no link.
-    bool folderHasNoLink(QByteArray folder);
-
     QString m_rootPath;
     int m_rootFd = -1;
-    QSet<QByteArray> m_plainFolders;
 };
 
 // Empty when `id` may name a folder: 1 to 64 letters, digits and "-", not

@@ -76,8 +76,8 @@ void TestPathGuard::pathInside()
     }
 }
 
-// One guard over many names remembers the folders it found plain or missing;
-// each answer is still the one-off guard's, links in remembered folders too.
+// One guard kept over many names answers each as the one-off guard does:
+// names in missing folders, in plain folders, through and below links.
 void TestPathGuard::guardOverManyNames()
 {
     QTemporaryDir outside;
