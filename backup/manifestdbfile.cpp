@@ -45,6 +45,18 @@ qsizetype expectedRows(Sqlite3DB& db, qint64 fileSize)
     return qsizetype(qBound<qint64>(0, largest, fileSize / 64));
 }
 
+// Only the columns read, in the order domain, relativePath, file: SQLite then
+// leaves the others of each row alone. A column the table lacks reads as NULL,
+// as an absent column reads.
+QString readColumnsSql(Sqlite3DB& db)
+{
+    const Sqlite3Cursor probe = db.queryThrow("select * from Files limit 0");
+    QStringList columns;
+    for (const char* name : {"domain", "relativePath", "file"})
+        columns << (probe.column(QLatin1String(name)) >= 0 ? QLatin1String(name) : QLatin1String("NULL"));
+    return QStringLiteral("select %1 from Files").arg(columns.join(QLatin1String(", ")));
+}
+
 // A text column's bytes as UTF-8: as stored when they are valid UTF-8, else
 // as decoding and encoding again makes them.
 QByteArray utf8Text(QByteArrayView bytes)
@@ -108,10 +120,8 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
     const QByteArray key = recordKey(db, password);
     MBDBParser::Index index;
     index.reserve(expectedRows(db, QFileInfo(dbPath).size()));
-    Sqlite3Cursor rows = db.queryThrow("select * from Files");
-    const int domainColumn = rows.column(QStringLiteral("domain"));
-    const int pathColumn = rows.column(QStringLiteral("relativePath"));
-    const int fileColumn = rows.column(QStringLiteral("file"));
+    Sqlite3Cursor rows = db.queryThrow(readColumnsSql(db));
+    const int domainColumn = 0, pathColumn = 1, fileColumn = 2;
     QByteArray previousDomain;
     while (rows.moveNext()) {
         const QByteArrayView domain = rows.getUtf8(domainColumn);

@@ -8,6 +8,7 @@
 #include "mbdbfile.h"
 #include "mbdbparser.h"
 #include "mobiledevice_loader.h"
+#include "sqlitedb.h"
 
 using Gen = BackupFixture::Generation;
 
@@ -361,6 +362,38 @@ private slots:
             QCOMPARE(item.size, 0);
             QVERIFY(!item.digest.isValid());
         }
+    }
+
+    // Only the columns read are asked for, wherever the table puts them; one
+    // it lacks reads as empty.
+    void manifestDbColumnsInAnyOrderOrAbsent_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("other order, extra columns") << "flags, relativePath, extra, DOMAIN, fileID" << "a/b";
+        QTest::newRow("no relativePath") << "domain, flags" << "";
+    }
+    void manifestDbColumnsInAnyOrderOrAbsent()
+    {
+        QFETCH(QString, columns);
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        Sqlite3DB db;
+        db.openThrow(dir.filePath("Manifest.db"), Sqlite3DB::ReadWriteCreate);
+        db.executeThrow(Sqlite3Sql(QStringLiteral("create table Files (%1)").arg(columns)));
+        Sqlite3Row row;
+        row["domain"] = QStringLiteral("HomeDomain");
+        if (!path.isEmpty())
+            row["relativePath"] = path;
+        row["flags"] = 1;
+        db.executeThrow(row.insertSql(QStringLiteral("Files")));
+        db.close();
+        const auto index = parseFolder(dir.path());
+        QCOMPARE(index.size(), 1);
+        const auto item = index.value(MBDBParser::getFileHashName("HomeDomain", path));
+        QCOMPARE(item.domain.toString(), QStringLiteral("HomeDomain"));
+        QCOMPARE(item.path.toString(), path);
+        QCOMPARE(item.mode, quint16(0));
     }
 
     void manifestDbEncipheredFileColumn()
