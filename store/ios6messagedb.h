@@ -32,6 +32,9 @@ public:
     MessageRecycleDb& recycleDb() { return recycle; }
     // Whether the open file's message table has item_type; false before the first open.
     bool isItemTypeEnabled() const;
+    // Whether the open file's message dates count nanoseconds (its message
+    // table has ck_record_id); false before the first open.
+    bool isNanosecondTable() const;
     int type() const override { return 6; }
 
     // Reading.
@@ -76,7 +79,6 @@ private:
     void emptySyncTables();
     // Whether the cached CREATE statement of `table` contains `text`.
     bool tableSqlHas(const QString& table, const char* text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
-    bool isNanosecondTable() const;
 
     // The chats with their handles; the newest message date of each chat
     // when `lastDates` (the message scan can find them instead).
