@@ -293,6 +293,13 @@ private slots:
         QFETCH(bool, encrypted);
         const QString folder = backupsRoot() + "/" + kTarget;
         writeBackup(folder, Generation(generation), encrypted, backupSmsDb(home->path()));
+        // msg-2 carries a picture, whose file lies in the database's file-relay tree.
+        const QString local = g_dataSaveDir().absoluteFilePath(QStringLiteral("local_databases/db"));
+        SqlFixture::build(SmsDbFixture::smsDbPath(local),
+                          "insert into attachment (ROWID, guid, filename, mime_type) values"
+                          " (1, 'pic', '~/Library/SMS/Attachments/ab/pic.jpg', 'image/jpeg');"
+                          "insert into message_attachment_join values (2, 1);");
+        writeBytes(local + "/file-relay/var/mobile/Library/SMS/Attachments/ab/pic.jpg", "picture bytes");
 
         MainWindow w;
         select(w, localDb(w));
@@ -316,6 +323,24 @@ private slots:
         reader.messages(data, 0);
         QCOMPARE(data.messages().size(), 7);
         QCOMPARE(data.p()->chats.size(), 3);
+        QCOMPARE(SqlFixture::scalar(copy, "select a.guid from message_attachment_join j join message m on m.rowid ="
+                                          " j.message_id join attachment a on a.rowid = j.attachment_id"
+                                          " where m.guid = 'msg-2'").toString(),
+                 QStringLiteral("pic"));
+
+        // The picture went into MediaDomain under its path from "Library/".
+        BackupManifest backup(folder);
+        backup.readManifestInfo();
+        if (encrypted)
+            QVERIFY(backup.setPasscodeNoUIThrow(kPassword));
+        backup.parseInfo();
+        const QString name = MBDBParser::getFileHashName("MediaDomain", "Library/SMS/Attachments/ab/pic.jpg");
+        QVERIFY(backup.items.contains(name));
+        const QString picture = home->file("picture");
+        backup.copyItemThrow(backup.items.value(name), picture, nullptr, nullptr);
+        QFile f(picture);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("picture bytes"));
     }
 
     // A conversation chosen: only its listed messages join the backup's own.
