@@ -249,6 +249,18 @@ class TestMainWindowITunes : public QObject
         qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(home->file("scenario.plist")));
     }
 
+    // "Transfer SMS from Database to iPhone" on every message of the local
+    // database, the first question answered `answer`; the boxes shown.
+    QStringList transferAll(MainWindow& w, QMessageBox::StandardButton answer, Dialogs& dialogs)
+    {
+        select(w, localDb(w));
+        ModalWatcher watcher;
+        watcher.answer(answer);
+        answerDialogs(watcher, dialogs);
+        QMetaObject::invokeMethod(&w, "miDb2IAll");
+        return boxTexts(watcher);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -447,14 +459,9 @@ private slots:
         useDevices(home->file("none"), home->file("device"));
         MainWindow w;
         addDevice(w, kTarget, "Target", schema, productType);
-        select(w, localDb(w));
-        ModalWatcher watcher;
-        watcher.answer(QMessageBox::No);
         Dialogs dialogs;
-        answerDialogs(watcher, dialogs);
-        QMetaObject::invokeMethod(&w, "miDb2IAll");
+        QCOMPARE(transferAll(w, QMessageBox::No, dialogs), boxes);
         QCOMPARE(dialogs.order, QStringList{"devices"});
-        QCOMPARE(boxTexts(watcher), boxes);
         QVERIFY(!QFileInfo::exists(iosbackup_temp_dir().absoluteFilePath(kTarget)));
     }
 
@@ -475,18 +482,12 @@ private slots:
         useDevices(source, home->file("device"));
         MainWindow w;
         _IOSDeviceItemNode* target = addDevice(w, kTarget, "Target");
-        select(w, localDb(w));
-        ModalWatcher watcher;
-        watcher.answer(QMessageBox::Yes); // the notes
         Dialogs dialogs;
         dialogs.password = kPassword;
-        answerDialogs(watcher, dialogs);
-        QMetaObject::invokeMethod(&w, "miDb2IAll");
-
-        QCOMPARE(boxTexts(watcher).size(), 2);
-        QVERIFY2(boxTexts(watcher).at(0).contains("\"Find My iPhone\" must be disabled before restoring"),
-                 qPrintable(boxTexts(watcher).at(0)));
-        QCOMPARE(boxTexts(watcher).at(1),
+        const QStringList boxes = transferAll(w, QMessageBox::Yes, dialogs); // Yes to the notes
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes.at(0).contains("\"Find My iPhone\" must be disabled before restoring"), qPrintable(boxes.at(0)));
+        QCOMPARE(boxes.at(1),
                  QStringLiteral("Successfully recovered 5 SMS to iPhone. Now please disconnect your iPhone from computer."));
         QCOMPARE(target->device.backupPassword, encrypted ? kPassword : QString());
         const QString copy = home->file("restored.db");
@@ -498,11 +499,9 @@ private slots:
         // (Its new database is named after the second it is built in.)
         QTest::qWait(1100);
         Dialogs again;
-        answerDialogs(watcher, again);
-        watcher.answer(QMessageBox::Yes);
-        QMetaObject::invokeMethod(&w, "miDb2IAll");
+        const QStringList second = transferAll(w, QMessageBox::Yes, again);
         QVERIFY(!again.order.contains("passcode"));
-        QVERIFY2(boxTexts(watcher).last().startsWith("Successfully recovered 5 SMS"), qPrintable(boxTexts(watcher).last()));
+        QVERIFY2(second.value(1).startsWith("Successfully recovered 5 SMS"), qPrintable(second.join('|')));
     }
 
     // A restore that fails shows its advice; the device's backup stays
@@ -515,14 +514,8 @@ private slots:
         useDevices(source, home->file("device"));
         MainWindow w;
         addDevice(w, kTarget, "Target");
-        select(w, localDb(w));
-        ModalWatcher watcher;
-        watcher.answer(QMessageBox::Yes);
         Dialogs dialogs;
-        answerDialogs(watcher, dialogs);
-        QMetaObject::invokeMethod(&w, "miDb2IAll");
-
-        const QStringList boxes = boxTexts(watcher);
+        const QStringList boxes = transferAll(w, QMessageBox::Yes, dialogs);
         QCOMPARE(boxes.size(), 2);
         QVERIFY(!boxes.last().startsWith("Successfully"));
         const QString folder = iosbackup_temp_dir().absoluteFilePath(kTarget);
