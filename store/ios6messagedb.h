@@ -63,7 +63,9 @@ public:
     void joinChatHandle(long long chatId, long long handleId);
     void updateChatLastHandle(long long chatId, const QString& handleId);
     void updateChatLastDate21(long long chatId, int date21);
-    qint64 insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash);
+    // `rowId` > 0 places the row there rather than after the last one.
+    qint64 insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash,
+                         qint64 rowId = 0);
     void joinChatMessage(long long chatId, long long messageId);
     qint64 insertAttachment(const _MsgAttachment& atta);
     void joinMessageAtta(long long messageId, long long attachmentId);

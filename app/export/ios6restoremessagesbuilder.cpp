@@ -114,12 +114,11 @@ void IOS6RestoreMessagesBuilder::build(IOS6MessageDb& db, const QString& targetP
 {
     db.openCheck();
     clearCopy(db);
-    // The cached file is read through the new file's connection: every table
-    // is copied by one statement, and no message row is held in memory.
+    // The cached file is read through the new file's connection: its tables
+    // are copied by one statement each, and no message row is held in memory.
     db.executeThrow(Sqlite3Sql("attach database ? as tgt").addTextParam(targetPath));
     db.beginEdit();
     copyTargetTables(db);
-    readTargetJoins(db);
     loadKnownRows(db);
 
     std::vector<InsertData> entries;
@@ -131,22 +130,86 @@ void IOS6RestoreMessagesBuilder::build(IOS6MessageDb& db, const QString& targetP
     entries.clear();
     qsMergeSort(order, &IOS6RestoreMessagesBuilder::compareInsertDataLess);
 
-    const qsizetype n = order.size();
-    int lastPercent = -1;
-    for (qsizetype k = 1; k <= n; ++k) {
-        reporter.throwIfCancelled();
-        const int percent = int(double(k) / double(n) * 99);
-        if (percent != lastPercent)
-            reporter.reportProgress(QString(), percent, QString());
-        lastPercent = percent;
-        const InsertData& entry = order.at(k - 1);
+    Progress progress{reporter, order.size()};
+    numberMessages(order);
+    writeTargetRows(db, progress);
+    for (const InsertData& entry : std::as_const(order)) {
         if (entry.fromTarget)
-            writeTargetRow(db, m_targetRows[size_t(entry.index)]);
-        else
-            writeChosen(db, *m_messages.at(entry.index));
+            continue;
+        progress.step();
+        writeChosen(db, *m_messages.at(entry.index), m_chosenWrites.value(entry.index));
     }
     db.endEdit(true);
     db.close();
+}
+
+void IOS6RestoreMessagesBuilder::Progress::step()
+{
+    reporter.throwIfCancelled();
+    ++done;
+    const int percent = int(double(done) / double(total) * 99);
+    if (percent != lastPercent)
+        reporter.reportProgress(QString(), percent, QString());
+    lastPercent = percent;
+}
+
+void IOS6RestoreMessagesBuilder::numberMessages(const QList<InsertData>& order)
+{
+    // The message table is empty and its sequence reset: written in the
+    // merged order, one row per guid, the k-th row would get row id k. The
+    // ids are given out here, so that the backup's rows can go in by one
+    // statement and the chosen ones where they belong.
+    m_messageIds.clear();
+    m_messageIds.reserve(order.size());
+    qint64 next = 1;
+    for (const InsertData& entry : order) {
+        const QString& guid = entry.fromTarget ? m_targetRows[size_t(entry.index)].guid : m_messages.at(entry.index)->guid;
+        const bool first = !m_messageIds.contains(guid);
+        if (first)
+            m_messageIds.insert(guid, next++);
+        if (entry.fromTarget)
+            m_targetRows[size_t(entry.index)].writes = first;
+        else
+            m_chosenWrites.insert(entry.index, first);
+    }
+}
+
+void IOS6RestoreMessagesBuilder::writeTargetRows(IOS6MessageDb& db, Progress& progress)
+{
+    // Which new row each of the backup's rows becomes, and whether it is the
+    // one that writes that row (a chosen message of the same guid may have
+    // come first).
+    db.executeThrow("create temp table restore_rows (old_id INTEGER PRIMARY KEY, new_id INTEGER, writes INTEGER)");
+    const int chunk = 500;
+    QStringList values;
+    auto flush = [&] {
+        if (values.isEmpty())
+            return;
+        db.executeThrow(QStringLiteral("insert into temp.restore_rows values %1").arg(values.join(QLatin1Char(','))));
+        values.clear();
+    };
+    for (const TargetRow& row : m_targetRows) {
+        progress.step();
+        values << QStringLiteral("(%1,%2,%3)").arg(row.rowid).arg(m_messageIds.value(row.guid)).arg(row.writes ? 1 : 0);
+        if (values.size() == chunk)
+            flush();
+    }
+    flush();
+    // Every column but the row id comes along; the joins follow the backup's
+    // rows to their new ids.
+    const QStringList columns = quotedColumns(db, QStringLiteral("message"), false);
+    QStringList selected;
+    for (const QString& column : columns)
+        selected << QStringLiteral("m.") + column;
+    db.executeThrow(QStringLiteral("insert into main.message (ROWID,%1) select r.new_id,%2 from temp.restore_rows r "
+                                   "join tgt.message m on m.rowid = r.old_id where r.writes = 1 order by r.new_id")
+                        .arg(columns.join(QLatin1Char(',')), selected.join(QLatin1Char(','))));
+    db.executeThrow("insert or replace into main.chat_message_join (chat_id, message_id) select j.chat_id, r.new_id "
+                    "from temp.restore_rows r join tgt.chat_message_join j on j.message_id = r.old_id");
+    db.executeThrow("insert or replace into main.message_attachment_join (message_id, attachment_id) "
+                    "select r.new_id, j.attachment_id from temp.restore_rows r "
+                    "join tgt.message_attachment_join j on j.message_id = r.old_id");
+    db.executeThrow("drop table temp.restore_rows");
 }
 
 void IOS6RestoreMessagesBuilder::clearCopy(IOS6MessageDb& db)
@@ -174,21 +237,6 @@ void IOS6RestoreMessagesBuilder::copyTargetTables(IOS6MessageDb& db)
         db.executeThrow(QStringLiteral("insert into main.%1 (%2) select %3 from tgt.%1")
                             .arg(table, columns.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
     }
-    m_messageColumns = quotedColumns(db, QStringLiteral("message"), false).join(QLatin1Char(','));
-}
-
-void IOS6RestoreMessagesBuilder::readTargetJoins(IOS6MessageDb& db)
-{
-    m_attachmentsOf.clear();
-    m_chatsOf.clear();
-    Sqlite3Cursor a = db.queryThrow("select ma.attachment_id, m.guid from tgt.message_attachment_join as ma "
-                                    "inner join tgt.message as m on ma.message_id=m.rowid");
-    while (a.moveNext())
-        m_attachmentsOf[a.getText(1)].append(a.getInt64(0));
-    Sqlite3Cursor c = db.queryThrow("select cm.chat_id, m.guid from tgt.chat_message_join as cm "
-                                    "inner join tgt.message as m on cm.message_id=m.rowid");
-    while (c.moveNext())
-        m_chatsOf[c.getText(1)].append(c.getInt64(0));
 }
 
 void IOS6RestoreMessagesBuilder::loadKnownRows(IOS6MessageDb& db)
@@ -197,7 +245,6 @@ void IOS6RestoreMessagesBuilder::loadKnownRows(IOS6MessageDb& db)
     m_attachmentIds.clear();
     m_handleIds.clear();
     m_chatHandles.clear();
-    m_messageIds.clear();
     Sqlite3Cursor chats = db.queryThrow("select rowid, guid from main.chat order by rowid");
     while (chats.moveNext())
         m_chatIds.insert(chats.getText(1), chats.getInt64(0)); // guids are unique
@@ -227,7 +274,7 @@ void IOS6RestoreMessagesBuilder::addTargetEntries(IOS6MessageDb& db, std::vector
         entry.date21 = messageDate(c.getInt64(2), nanoseconds);
         entry.fromTarget = true;
         entry.index = int(m_targetRows.size());
-        m_targetRows.push_back({entry.rowid, c.getText(1)});
+        m_targetRows.push_back({entry.rowid, c.getText(1), false});
         entries.push_back(entry);
     }
 }
@@ -257,32 +304,14 @@ void IOS6RestoreMessagesBuilder::addChosenEntries(IOS6MessageDb& db, std::vector
     }
 }
 
-void IOS6RestoreMessagesBuilder::writeTargetRow(IOS6MessageDb& db, const TargetRow& row)
-{
-    qint64 messageId = m_messageIds.value(row.guid);
-    if (messageId == 0) {
-        // Every column but the row id: the row takes the next one.
-        db.executeThrow(Sqlite3Sql(QStringLiteral("insert into main.message (%1) select %1 from tgt.message where rowid=?")
-                                       .arg(m_messageColumns))
-                            .addInt64Param(row.rowid));
-        messageId = db.lastInsertId();
-        m_messageIds.insert(row.guid, messageId);
-    }
-    for (qint64 chatId : m_chatsOf.value(row.guid))
-        db.joinChatMessage(chatId, messageId);
-    for (qint64 attachmentId : m_attachmentsOf.value(row.guid))
-        db.joinMessageAtta(messageId, attachmentId);
-}
-
-void IOS6RestoreMessagesBuilder::writeChosen(IOS6MessageDb& db, const _MsgMessage& msg)
+void IOS6RestoreMessagesBuilder::writeChosen(IOS6MessageDb& db, const _MsgMessage& msg, bool writes)
 {
     const qint64 chatId = chatIdOf(db, *msg.chat);
     const qint64 senderId = msg.handle ? handleIdIn(db, *msg.handle, chatId) : 0;
-    qint64 messageId = m_messageIds.value(msg.guid);
-    if (messageId == 0) {
+    const qint64 messageId = m_messageIds.value(msg.guid);
+    if (writes) {
         const qint64 otherId = msg.otherHandle ? handleIdIn(db, *msg.otherHandle, chatId) : 0;
-        messageId = db.insertMessage(msg, senderId, otherId, QString());
-        m_messageIds.insert(msg.guid, messageId);
+        db.insertMessage(msg, senderId, otherId, QString(), messageId);
         db.joinChatMessage(chatId, messageId);
         db.updateChatLastDate21(chatId, msg.date);
     }

@@ -80,17 +80,31 @@ private:
     {
         qint64 rowid;
         QString guid;
+        bool writes; // the first of its guid in the merged order
+    };
+
+    // One step per message of the merged order: a cancel is seen before
+    // each, and the percentage reported when it changes.
+    struct Progress
+    {
+        ProgressReporter& reporter;
+        qsizetype total;
+        qsizetype done = 0;
+        int lastPercent = -1;
+        void step();
     };
 
     void build(IOS6MessageDb& db, const QString& targetPath, ProgressReporter& reporter);
     void clearCopy(IOS6MessageDb& db);
     void copyTargetTables(IOS6MessageDb& db);
-    void readTargetJoins(IOS6MessageDb& db);
     void loadKnownRows(IOS6MessageDb& db);
     void addTargetEntries(IOS6MessageDb& db, std::vector<InsertData>& entries);
     void addChosenEntries(IOS6MessageDb& db, std::vector<InsertData>& entries);
-    void writeTargetRow(IOS6MessageDb& db, const TargetRow& row);
-    void writeChosen(IOS6MessageDb& db, const _MsgMessage& msg);
+    // Gives every distinct guid its new row id, in the merged order.
+    void numberMessages(const QList<InsertData>& order);
+    void writeTargetRows(IOS6MessageDb& db, Progress& progress);
+    // `writes`: the message is the first of its guid, else it only adds its joins.
+    void writeChosen(IOS6MessageDb& db, const _MsgMessage& msg, bool writes);
     qint64 chatIdOf(IOS6MessageDb& db, const _MsgChat& chat);
     // The handle's row id, found or inserted, joined to the chat.
     qint64 handleIdIn(IOS6MessageDb& db, const _MsgHandle& handle, qint64 chatId);
@@ -106,14 +120,13 @@ private:
     int m_accepted = 0;
     int m_unknownChats = 0;
 
-    // The backup's message rows and, by message guid, the chats and
-    // attachments it joins them to, in the order the joins were read.
+    // The backup's message rows.
     std::vector<TargetRow> m_targetRows;
-    QHash<QString, QList<qint64>> m_chatsOf;
-    QHash<QString, QList<qint64>> m_attachmentsOf;
+    // Whether each chosen message (by its index) writes its row.
+    QHash<int, bool> m_chosenWrites;
     // What the new file holds, so that no row is looked up by a query of its
     // own: chats and attachments by guid, handles by id and service, the
-    // pairs of chat and handle, and the messages written so far by guid.
+    // pairs of chat and handle, and the new row id of every message guid.
     QHash<QString, qint64> m_chatIds;
     QHash<QString, qint64> m_attachmentIds;
     QHash<QString, qint64> m_handleIds;
@@ -121,5 +134,4 @@ private:
     QHash<QString, qint64> m_messageIds;
     // The accepted messages that have attachments, in the order chosen.
     QList<const _MsgMessage*> m_withAttachments;
-    QString m_messageColumns; // the message table's columns but the row id, quoted
 };
