@@ -239,6 +239,29 @@ private slots:
         QVERIFY(!files[1].overwrite);
     }
 
+    // A chosen message that goes before the backup's row of its guid writes
+    // the row; the backup's row only adds its joins to it.
+    void chosenFirstTakesTheRow()
+    {
+        makeTarget(SmsDbFixture::OptionalColumns);
+        MessageFixture fx;
+        _MsgChat* chat = fx.chat(QStringLiteral("+100"), {fx.handle(QStringLiteral("+100"))});
+        chat->guid = QStringLiteral("chat-a");
+        _MsgMessage* m = fx.message(chat, 400, true, QStringLiteral("chosen text"));
+        m->guid = QStringLiteral("m-2");
+        m->srcRowId = 1;
+        IOS6MessageDb db(QDir(cache), _CountryInfo(), false);
+        Builder builder(_CountryInfo(), fx.messages, db);
+        Reporter reporter;
+        builder.run(reporter);
+        const QString built = builder.newDbPath();
+        QCOMPARE(column(built, "select guid || ':' || text as x from message order by rowid"),
+                 (QStringList{"m-1:one", "m-2:chosen text"}));
+        QCOMPARE(column(built, "select c.guid as x from chat_message_join j join chat c on c.rowid = j.chat_id "
+                               "where j.message_id = 2 order by c.guid"),
+                 (QStringList{"chat-a", "chat-b"}));
+    }
+
     // Dates of a table that counts nanoseconds are merged by seconds: the
     // chosen message (id 50, date 300) goes between the rows of dates 100 and 500.
     void nanosecondTargetMergedBySeconds()
