@@ -7,21 +7,14 @@
 // cancelled one ends the command silently.
 #include "mainwindow.h"
 
-#include "absiosmessagedb.h"
 #include "backupmanifest.h"
 #include "countrylibdb.h"
 #include "datasourceselform.h"
-#include "ios5messagedb.h"
-#include "ios6messagedb.h"
-#include "ios6restoremessagesthread.h"
-#include "iosbackuptemp.h"
-#include "iosmergewafiles2itunesbkthread.h"
 #include "iosmobilebackupthread.h"
 #include "iosmobilerestorethread.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
-#include "itunescachesmsthread.h"
-#include "loaditunesbackupdlg.h"
+#include "itunesbackupsteps.h"
 #include "makerserver.h"
 #include "passcodedlg.h"
 #include "progressform.h"
@@ -30,8 +23,6 @@
 
 #include <QCoreApplication>
 #include <QSharedPointer>
-
-#include <memory>
 
 namespace {
 
@@ -60,58 +51,6 @@ _IOSDeviceItemNode* liveDeviceNode(ItemModelMain& model, const QString& udid)
     return nullptr;
 }
 
-// The backup the user picks in the chooser, unlocked when it is encrypted;
-// null when the chooser or the password dialog was left without success.
-QSharedPointer<BackupManifest> chooseBackup(QWidget* parent)
-{
-    LoadItunesBackupDlg chooser(parent);
-    if (chooser.exec() != 1 || !chooser.selectedBackup)
-        return {};
-    QSharedPointer<BackupManifest> backup = chooser.selectedBackup;
-    if (backup->info.IsEncrypted) {
-        PasscodeDlg passcode(backup.data(), parent);
-        if (passcode.exec() != 1)
-            return {};
-    }
-    return backup;
-}
-
-// Reads the backup's file index and copies its message and address-book
-// files into the backup's cache folder, which `cacheDir` then names.
-bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir)
-{
-    backup.parseInfo();
-    ProgressForm form(QString(), parent);
-    ITunesCacheSMSThread worker(backup, form, parent);
-    cacheDir = worker.cacheDir();
-    return g_runWithProgress(form, worker);
-}
-
-// Builds the message database from the backup's cached one and the
-// messages, and merges it with the attachment files into the backup. The
-// number of messages taken goes to `accepted`.
-bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryInfo& country,
-                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted)
-{
-    IOS6MessageDb cached(cacheDir, country, false);
-    QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
-    {
-        ProgressForm form(QString(), parent);
-        IOS6RestoreMessagesThread builder(country, messages, &cached, form, parent);
-        if (!g_runWithProgress(form, builder))
-            return false;
-        items = builder.mergeItems;
-        accepted = builder.acceptedCount;
-    }
-    ProgressForm form(QString(), parent);
-    IOSMergeWAFiles2iTunesBKThread merge(backup, items, form, parent);
-    // Write-ahead files of the replaced database would be replayed over the
-    // new one on the phone.
-    merge.setRemoveItems({IOSMergeWAFiles2iTunesBKThread::_Item(QStringLiteral("HomeDomain"), QString(),
-                                                                QStringLiteral("Library/SMS/sms.db-"), false)});
-    return g_runWithProgress(form, merge);
-}
-
 QString findMyIPhoneNotes()
 {
     const QString guide = g_makerServerUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html")).toString();
@@ -119,6 +58,8 @@ QString findMyIPhoneNotes()
 }
 
 } // namespace
+
+using namespace ITunesBackupSteps;
 
 void MainWindow::miExport2iTunes()
 {

@@ -22,6 +22,8 @@
 #include "ios5messagedb.h"
 #include "ios6messagedb.h"
 #include "iosbackuptemp.h"
+#include "ios5smsfixture.h"
+#include "itunesbackupsteps.h"
 #include "itemmodelmain.h"
 #include "loaditunesbackupdlg.h"
 #include "mainwindow.h"
@@ -398,6 +400,74 @@ private slots:
         QCOMPARE(dialogs.order, (QStringList{"chooser", "passcode"}));
         QCOMPARE(boxTexts(watcher), QStringList());
         QCOMPARE(snapshot(folder), before);
+    }
+
+    // The reading half of the import: the backup picked and unlocked, its
+    // files cached, and its messages read by the reader of their schema.
+    void importReadsBackupMessages_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<bool>("ios5");
+        QTest::newRow("Manifest.mbdb") << int(Generation::Mbdb) << false << false;
+        QTest::newRow("Manifest.db, encrypted") << int(Generation::ManifestDb) << true << false;
+        QTest::newRow("iOS 5 database") << int(Generation::ManifestDb) << false << true;
+    }
+
+    void importReadsBackupMessages()
+    {
+        QFETCH(int, generation);
+        QFETCH(bool, encrypted);
+        QFETCH(bool, ios5);
+        QByteArray smsDb = backupSmsDb(home->path());
+        if (ios5) {
+            const QString path = home->file("ios5-sms.db");
+            IOS5SmsFixture::createSample(path);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            smsDb = f.readAll();
+        }
+        writeBackup(backupsRoot() + "/" + kTarget, Generation(generation), encrypted, smsDb);
+        ModalWatcher watcher;
+        Dialogs dialogs;
+        dialogs.password = kPassword;
+        answerDialogs(watcher, dialogs);
+        const QSharedPointer<BackupManifest> backup = ITunesBackupSteps::chooseBackup(nullptr);
+        QVERIFY(backup);
+        QCOMPARE(backup->info.DeviceName, QStringLiteral("My iPhone"));
+        QDir cacheDir;
+        QVERIFY(ITunesBackupSteps::cacheBackup(*backup, nullptr, cacheDir));
+        QSharedPointer<AbsMessageDb> db;
+        MsgData data;
+        ITunesBackupSteps::readCachedMessages(cacheDir, db, data);
+        QCOMPARE(db->type(), ios5 ? 5 : 6);
+        QStringList guids;
+        for (const _MsgMessage* m : data.messages())
+            guids << m->guid;
+        guids.sort();
+        if (ios5)
+            QVERIFY(guids.size() >= 6);
+        else
+            QCOMPARE(guids, (QStringList{"bk-1", "bk-2"}));
+        QCOMPARE(boxTexts(watcher), QStringList());
+    }
+
+    void importOfBackupWithoutMessages()
+    {
+        BackupFixture backup(backupsRoot() + "/" + kTarget, Generation::Mbdb);
+        backup.addFile("HomeDomain", "Library/Notes/notes.sqlite", "notes");
+        backup.write();
+        backup.writeManifest(BackupFixtureManifest());
+        ModalWatcher watcher;
+        Dialogs dialogs;
+        answerDialogs(watcher, dialogs);
+        const QSharedPointer<BackupManifest> chosen = ITunesBackupSteps::chooseBackup(nullptr);
+        QVERIFY(chosen);
+        QDir cacheDir;
+        QVERIFY(!ITunesBackupSteps::cacheBackup(*chosen, nullptr, cacheDir));
+        QCOMPARE(boxTexts(watcher).size(), 1);
+        QVERIFY2(boxTexts(watcher).first().contains("Found no message database file in this iTunes backup."),
+                 qPrintable(boxTexts(watcher).first()));
     }
 
     // Only attached devices are offered, never the source device; a single
