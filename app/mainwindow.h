@@ -98,6 +98,8 @@ public slots:
     void miPrintSel();
     void miExport2iTunesSel();
     void miDelSel();
+    // Writing into an iTunes backup by the scope rule of the File menu.
+    void miExport2iTunes();
 
     // Tools and Help, and the device node's cache and disconnect entries.
     void miOpenDbFolder();
@@ -115,6 +117,11 @@ public:
     // the export worker behind its progress dialog; the print preview.
     void exportSMS(const QList<_MsgMessage*>& messages);
     void printSMS(const QList<_MsgMessage*>& messages);
+    // iTunes backup commands (mainwindow_itunes.cpp): the messages written
+    // into a backup the user picks, or transferred to an attached device
+    // through a fresh backup of it that is then restored.
+    void export2iTunes(const QList<_MsgMessage*>& messages);
+    void restore2ios(const QList<_MsgMessage*>& messages);
 
     // The scope that a File menu command takes now.
     enum class MessageScope { None, Selected, Chat, All };

@@ -55,19 +55,10 @@ void MainWindow::miImportItunes() {}
 void MainWindow::miImportToLocalDb() {}
 
 void MainWindow::miBackupAll() {}
-void MainWindow::miI2IAll() {}
-void MainWindow::miDb2IAll() {}
-void MainWindow::miExport2iTunesAll() {}
 void MainWindow::miDelAll() {}
 
 void MainWindow::miBackupChat() {}
-void MainWindow::miI2IChat() {}
-void MainWindow::miDb2IChat() {}
-void MainWindow::miExport2iTunesChat() {}
 void MainWindow::miDelChat() {}
 
 void MainWindow::miBackupSel() {}
-void MainWindow::miI2ISel() {}
-void MainWindow::miDb2ISel() {}
-void MainWindow::miExport2iTunesSel() {}
 void MainWindow::miDelSel() {}

@@ -209,4 +209,36 @@
         <translation>Confirm to select %1?</translation>
     </message>
 </context>
+<context>
+    <name>IOS6RestoreMessagesThread</name>
+    <message>
+        <source>IDS_MERGING_IOS6_MESSAGES</source>
+        <translation>Saving SMS to iPhone...</translation>
+    </message>
+    <message>
+        <source>IDS_NO_VALID_MESSAGE_RESTORE_TO_IOS_%1_UNKNOWN_CHAT_MSG</source>
+        <translation>No message for recovering. Only found %1 messages with unknown contact info. Please right click the messages to set contact info first and try again.</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS</source>
+        <translation>Successfully recovered %1 SMS to iPhone.</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>IDS_SEL_ONE_IOS_DEVICE</source>
+        <translation>Please select an iPhone:</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_IOS_TIPS_FIND_MY_IPHONE_MUST_OFF</source>
+        <translation>Notes:&lt;br/&gt;
+1) If your iPhone is protected with a passcode, please enter your passcode on iPhone first.&lt;br/&gt;
+2) Please make sure you&apos;ve turned off &quot;iCloud Backup&quot; on your iPhone.&lt;br/&gt;
+3) &quot;Find My iPhone&quot; must be disabled before restoring. Check &lt;a href=&quot;%1&quot;&gt;detail&lt;/a&gt;.</translation>
+    </message>
+</context>
 </TS>

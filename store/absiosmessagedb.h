@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QString>
 
@@ -27,6 +28,8 @@ public:
     // The sms.db file this object reads, and its table of countries (the
     // recovery reads the file's bytes and formats the numbers it finds).
     const QString& iosDbPath() const { return smsDbPath; }
+    // The folder the object was made on (the one holding file-relay/).
+    QDir folder() const { return QDir(QFileInfo(fileRelayDir.absolutePath()).absolutePath()); }
     CountryLibDb& countryLib() { return countries; }
     const _CountryInfo& ownCountry() const { return country; }
 

@@ -34,6 +34,9 @@ public:
     MessageRecycleDb& recycleDb() { return recycle; }
     // Whether the open file's message table has item_type; false before the first open.
     bool isItemTypeEnabled() const;
+    // Whether the open file's message dates count nanoseconds (its message
+    // table has ck_record_id); false before the first open.
+    bool isNanosecondTable() const;
     int type() const override { return 6; }
 
     // Reading.
@@ -62,7 +65,9 @@ public:
     void joinChatHandle(long long chatId, long long handleId);
     void updateChatLastHandle(long long chatId, const QString& handleId);
     void updateChatLastDate21(long long chatId, int date21);
-    qint64 insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash);
+    // `rowId` > 0 places the row there rather than after the last one.
+    qint64 insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash,
+                         qint64 rowId = 0);
     void joinChatMessage(long long chatId, long long messageId);
     qint64 insertAttachment(const _MsgAttachment& atta);
     void joinMessageAtta(long long messageId, long long attachmentId);
@@ -78,7 +83,6 @@ private:
     void emptySyncTables();
     // Whether the cached CREATE statement of `table` contains `text`.
     bool tableSqlHas(const QString& table, const char* text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
-    bool isNanosecondTable() const;
 
     // The chats with their handles; the newest message date of each chat
     // when `lastDates` (the message scan can find them instead).

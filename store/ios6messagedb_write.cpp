@@ -91,12 +91,15 @@ void IOS6MessageDb::updateChatLastDate21(long long chatId, int date21)
     executeThrow(QStringLiteral("update chat set _last=%1 where rowid=%2 and _last < %1").arg(date21).arg(chatId));
 }
 
-qint64 IOS6MessageDb::insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash)
+qint64 IOS6MessageDb::insertMessage(const _MsgMessage& msg, long long handleId, long long otherHandleId, QString logicHash,
+                                   qint64 rowId)
 {
     openCheck();
     const QString messageTable = QStringLiteral("message");
     auto has = [&](const char* column) { return tableSqlHas(messageTable, column); };
     Sqlite3Row row = messageRow(msg, isNanosecondTable(), has);
+    if (rowId > 0)
+        row["ROWID"] = rowId;
     // The links point at rows of this file, not of the one the record came from.
     row["handle_id"] = qint64(handleId);
     if (otherHandleId > 0 && has("other_handle"))

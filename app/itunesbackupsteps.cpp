@@ -1,0 +1,73 @@
+#include "itunesbackupsteps.h"
+
+#include "absiosmessagedb.h"
+#include "backupmanifest.h"
+#include "ios5messagedb.h"
+#include "ios6messagedb.h"
+#include "ios6restoremessagesthread.h"
+#include "iosmergewafiles2itunesbkthread.h"
+#include "itunescachesmsthread.h"
+#include "loaditunesbackupdlg.h"
+#include "passcodedlg.h"
+#include "progressform.h"
+#include "progressrunner.h"
+
+namespace ITunesBackupSteps {
+
+QSharedPointer<BackupManifest> chooseBackup(QWidget* parent)
+{
+    LoadItunesBackupDlg chooser(parent);
+    if (chooser.exec() != 1 || !chooser.selectedBackup)
+        return {};
+    QSharedPointer<BackupManifest> backup = chooser.selectedBackup;
+    if (backup->info.IsEncrypted) {
+        PasscodeDlg passcode(backup.data(), parent);
+        if (passcode.exec() != 1)
+            return {};
+    }
+    return backup;
+}
+
+bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir)
+{
+    backup.parseInfo();
+    ProgressForm form(QString(), parent);
+    ITunesCacheSMSThread worker(backup, form, parent);
+    cacheDir = worker.cacheDir();
+    return g_runWithProgress(form, worker);
+}
+
+void readCachedMessages(const QDir& cacheDir, QSharedPointer<AbsMessageDb>& db, MsgData& data)
+{
+    const QString path = cacheDir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+    if (AbsIOSMessageDb::checkDbType(path) == 5)
+        db.reset(new IOS5MessageDb(cacheDir, _CountryInfo()));
+    else
+        db.reset(new IOS6MessageDb(cacheDir, _CountryInfo(), false));
+    data = MsgData();
+    db->messages(data, 0);
+}
+
+bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryInfo& country,
+                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted)
+{
+    IOS6MessageDb cached(cacheDir, country, false);
+    QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
+    {
+        ProgressForm form(QString(), parent);
+        IOS6RestoreMessagesThread builder(country, messages, &cached, form, parent);
+        if (!g_runWithProgress(form, builder))
+            return false;
+        items = builder.mergeItems;
+        accepted = builder.acceptedCount;
+    }
+    ProgressForm form(QString(), parent);
+    IOSMergeWAFiles2iTunesBKThread merge(backup, items, form, parent);
+    // Write-ahead files of the replaced database would be replayed over the
+    // new one on the phone.
+    merge.setRemoveItems({IOSMergeWAFiles2iTunesBKThread::_Item(QStringLiteral("HomeDomain"), QString(),
+                                                                QStringLiteral("Library/SMS/sms.db-"), false)});
+    return g_runWithProgress(form, merge);
+}
+
+} // namespace ITunesBackupSteps

@@ -1,0 +1,42 @@
+// The steps that the main window's iTunes backup commands share, each behind
+// its own dialogs: picking and unlocking a backup on the computer, caching
+// its message files, reading the cached messages, and building the message
+// database and merging it into the backup. Every step answers false when it
+// did not succeed: a dialog left without success, a cancel, or a failure
+// that its progress dialog has shown already.
+#pragma once
+
+#include <QDir>
+#include <QList>
+#include <QSharedPointer>
+
+#include "countryinfo.h"
+#include "msgdata.h"
+
+class AbsMessageDb;
+class BackupManifest;
+class QWidget;
+
+namespace ITunesBackupSteps {
+
+// The backup the user picks in the chooser, unlocked through the password
+// dialog when it is encrypted; null when either was left without success.
+QSharedPointer<BackupManifest> chooseBackup(QWidget* parent);
+
+// Reads the backup's file index and copies its message and address-book
+// files into the backup's cache folder, which `cacheDir` then names. The
+// index's errors pass through as std::exception.
+bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir);
+
+// Every message of a cached backup: its sms.db read by the reader of its
+// schema with no country, into `data`, which owns the messages as long as
+// `db` lives. Throws std::exception for a database that cannot be read.
+void readCachedMessages(const QDir& cacheDir, QSharedPointer<AbsMessageDb>& db, MsgData& data);
+
+// Builds the message database from the backup's cached one and `messages`,
+// and merges it with the attachment files into the backup. The number of
+// messages taken goes to `accepted`.
+bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryInfo& country,
+                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted);
+
+} // namespace ITunesBackupSteps

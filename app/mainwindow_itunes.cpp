@@ -1,0 +1,221 @@
+// The main window's commands on iTunes backups: writing chosen messages into
+// a backup on the computer, transferring them to a connected iPhone (a fresh
+// backup of the phone, written into and restored), and importing a backup's
+// messages into a local database. Each runs its workers one after the other
+// behind their own progress dialogs and stops at the first step that does
+// not succeed; a failed step has shown its error through its dialog, a
+// cancelled one ends the command silently.
+#include "mainwindow.h"
+
+#include "backupmanifest.h"
+#include "countrylibdb.h"
+#include "datasourceselform.h"
+#include "iosmobilebackupthread.h"
+#include "iosmobilerestorethread.h"
+#include "itemmodelmain.h"
+#include "itemmodelsms.h"
+#include "itunesbackupsteps.h"
+#include "makerserver.h"
+#include "passcodedlg.h"
+#include "progressform.h"
+#include "progressrunner.h"
+#include "tips.h"
+
+#include <QCoreApplication>
+#include <QSharedPointer>
+
+namespace {
+
+using Node = AbsTreeItemModel::_ItemNode;
+
+// The device or local database that a node belongs to: itself, or the
+// parent of a conversation.
+_AbsDBItemNode* ownerDbNode(const Node* node)
+{
+    if (node && node->type == ITEMNODE_CHAT_SESSION)
+        node = node->parent;
+    if (node && (node->type == ITEMNODE_IOS_DEVICE || node->type == ITEMNODE_LOCALDB))
+        return static_cast<_AbsDBItemNode*>(const_cast<Node*>(node));
+    return nullptr;
+}
+
+_IOSDeviceItemNode* liveDeviceNode(ItemModelMain& model, const QString& udid)
+{
+    for (Node* child : model.rootDevice->childs) {
+        if (child->type != ITEMNODE_IOS_DEVICE)
+            continue;
+        auto* node = static_cast<_IOSDeviceItemNode*>(child);
+        if (node->device.device && node->device.udid == udid)
+            return node;
+    }
+    return nullptr;
+}
+
+QString findMyIPhoneNotes()
+{
+    const QString guide = g_makerServerUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html")).toString();
+    return QCoreApplication::translate("QObject", "IDS_RESTORE_IOS_TIPS_FIND_MY_IPHONE_MUST_OFF").arg(guide);
+}
+
+} // namespace
+
+using namespace ITunesBackupSteps;
+
+void MainWindow::miExport2iTunes()
+{
+    runScoped(&MainWindow::miExport2iTunesSel, &MainWindow::miExport2iTunesChat, &MainWindow::miExport2iTunesAll);
+}
+
+void MainWindow::miExport2iTunesAll()
+{
+    const QList<_MsgMessage*> messages = curAllMessages();
+    if (!messages.isEmpty())
+        export2iTunes(messages);
+}
+
+void MainWindow::miExport2iTunesChat()
+{
+    export2iTunes(smsModel->messages());
+}
+
+void MainWindow::miExport2iTunesSel()
+{
+    export2iTunes(selectedMessages());
+}
+
+void MainWindow::miI2IAll()
+{
+    const QList<_MsgMessage*> messages = curAllMessages();
+    if (!messages.isEmpty())
+        restore2ios(messages);
+}
+
+void MainWindow::miI2IChat()
+{
+    restore2ios(smsModel->messages());
+}
+
+void MainWindow::miI2ISel()
+{
+    restore2ios(selectedMessages());
+}
+
+void MainWindow::miDb2IAll()
+{
+    const QList<_MsgMessage*> messages = curAllMessages();
+    if (!messages.isEmpty())
+        restore2ios(messages);
+}
+
+void MainWindow::miDb2IChat()
+{
+    restore2ios(smsModel->messages());
+}
+
+void MainWindow::miDb2ISel()
+{
+    restore2ios(selectedMessages());
+}
+
+void MainWindow::export2iTunes(const QList<_MsgMessage*>& messages)
+{
+    // The messages belong to the current node's set: held here, they outlive
+    // a node that goes while the dialogs run.
+    const _AbsDBItemNode* source = ownerDbNode(currentSourceNode());
+    const MsgData keep = source ? source->data : MsgData();
+    try {
+        const QSharedPointer<BackupManifest> backup = chooseBackup(this);
+        if (!backup)
+            return;
+        QDir cacheDir;
+        if (!cacheBackup(*backup, this, cacheDir))
+            return;
+        int accepted = 0;
+        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, this, accepted))
+            return;
+        Tips::info(tr("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(accepted));
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+    }
+}
+
+void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
+{
+    const Node* current = currentSourceNode();
+    if (!current)
+        return;
+    const _AbsDBItemNode* source = ownerDbNode(current);
+    const MsgData keep = source ? source->data : MsgData();
+    QString sourceUdid;
+    if (source && source->type == ITEMNODE_IOS_DEVICE)
+        sourceUdid = static_cast<const _IOSDeviceItemNode*>(source)->device.udid;
+
+    // Only a device that is attached now can be backed up and restored: saved
+    // devices have no handle.
+    QList<DataSourceSelForm::_SelItem> choices;
+    for (const Node* child : mainModel->rootDevice->childs) {
+        if (child->type != ITEMNODE_IOS_DEVICE)
+            continue;
+        const IOSDevice& device = static_cast<const _IOSDeviceItemNode*>(child)->device;
+        if (device.device && (!source || source->type != ITEMNODE_IOS_DEVICE || device.udid != sourceUdid))
+            choices.append(DataSourceSelForm::_SelItem(QStringLiteral(":res/iphone.png"), device.deviceName, device.udid));
+    }
+    DataSourceSelForm chooser(this);
+    const QString udid = chooser.execSel(QCoreApplication::translate("QObject", "IDS_SEL_ONE_IOS_DEVICE"), choices);
+    _IOSDeviceItemNode* target = udid.isEmpty() ? nullptr : liveDeviceNode(*mainModel, udid);
+    if (!target)
+        return;
+    if (!target->db || target->db->type() != 6) {
+        Tips::warning(tr("Failed to recover. Only iOS 6 or above is supported."));
+        return;
+    }
+    // The workers use a copy: the node may go when the device is unplugged
+    // while a dialog runs.
+    IOSDevice device = target->device;
+    if (!device.checkiTunesBackupSettings(true, false))
+        return;
+    if (!device.productType.startsWith(QLatin1String("iPhone"), Qt::CaseInsensitive)
+        && !Tips::question(tr("You can transfer iMessage only to an iPad/iPod. Want to continue?")))
+        return;
+    if (!Tips::question(findMyIPhoneNotes()))
+        return;
+
+    QDir root;
+    {
+        ProgressForm form(QString(), this);
+        IOSMobileBackupThread worker(true, device, form, this);
+        root = worker.root();
+        if (!g_runWithProgress(form, worker))
+            return;
+    }
+    try {
+        BackupManifest backup(root.absoluteFilePath(device.udid), this);
+        backup.readManifestInfo();
+        if (backup.info.IsEncrypted
+            && (device.backupPassword.isEmpty() || !backup.setPasscode(device.backupPassword))) {
+            PasscodeDlg passcode(&backup, this);
+            if (passcode.exec() != 1)
+                return;
+            device.backupPassword = passcode.password;
+            if (_IOSDeviceItemNode* node = liveDeviceNode(*mainModel, device.udid))
+                node->device.backupPassword = passcode.password;
+        }
+        QDir cacheDir;
+        if (!cacheBackup(backup, this, cacheDir))
+            return;
+        const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode, nullptr);
+        int accepted = 0;
+        if (!buildAndMerge(backup, cacheDir, country, messages, this, accepted))
+            return;
+        ProgressForm form(QString(), this);
+        IOSMobileRestoreThread restore(true, device, root, form, this);
+        if (!device.backupPassword.isEmpty())
+            restore.setBackupPasscode(device.backupPassword);
+        if (!g_runWithProgress(form, restore))
+            return;
+        Tips::info(tr("Successfully recovered %1 SMS to iPhone. Now please disconnect your iPhone from computer.")
+                       .arg(accepted));
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+    }
+}
