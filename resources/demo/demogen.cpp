@@ -89,9 +89,14 @@ void writeAttachments(const QString& phoneFolder, const QString& smsDb, int seed
         fail(QStringLiteral("cannot open %1").arg(smsDb));
     }
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "select ROWID, filename, mime_type from attachment order by ROWID", -1, &st, nullptr);
+    if (sqlite3_prepare_v2(db, "select ROWID, filename, mime_type from attachment order by ROWID", -1, &st, nullptr)
+        != SQLITE_OK) {
+        const QString error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        fail(QStringLiteral("%1: %2").arg(smsDb, error));
+    }
     QString sizes;
-    while (st && sqlite3_step(st) == SQLITE_ROW) {
+    while (sqlite3_step(st) == SQLITE_ROW) {
         const qint64 rowId = sqlite3_column_int64(st, 0);
         QString path = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
         const QString mime = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)));
@@ -243,7 +248,8 @@ void generate(const QDir& sources, const QDir& out)
         plist_array_append_item(progress, plist_new_uint(uint64_t(percent)));
     plist_dict_set_item(tool, "Progress", progress);
 
-    scenario.event(kIos7Udid, "attach").event(kIos12Udid, "attach");
+    // The second phone comes a little later, as a newcomer would plug it in.
+    scenario.event(kIos7Udid, "attach").event(kIos12Udid, "attach", 3000);
     if (!scenario.write(out.absoluteFilePath("scenario.plist")))
         fail(QStringLiteral("cannot write %1").arg(out.absoluteFilePath("scenario.plist")));
 }
