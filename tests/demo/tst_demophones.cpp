@@ -1,9 +1,9 @@
 // The demo phones of the README's run command, each on the road the
 // application takes for it: the iPhone on iOS 7 through its file_relay
-// service into the device cache, the iPhone on iOS 12 through a device
-// backup that only the stated password unlocks and the cache copy of its
-// message and address-book files. Each cached message database is then read
-// as the window reads it.
+// service into the device cache; the iPhone on iOS 12 through a device
+// backup that the password the README states unlocks, and the cache copy of
+// its message and address-book files. Each cached message database is then
+// read as the window reads it.
 #include "absiosmessagedb.h"
 #include "backupmanifest.h"
 #include "cftype.h"
@@ -26,6 +26,7 @@
 #include "translation.h"
 
 #include <QImage>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <plist/plist.h>
@@ -37,7 +38,14 @@ namespace {
 
 const QString kScenario = QStringLiteral(QS_DEMO_SCENARIO);
 // The password of the encrypted demo backup, as the README states it.
-const QString kBackupPassword = QStringLiteral("demo1234");
+QString readmeBackupPassword()
+{
+    QFile readme(QStringLiteral(QS_README));
+    if (!readme.open(QIODevice::ReadOnly))
+        return QString();
+    const QRegularExpression stated(QStringLiteral("backup password is `([^`]+)`"));
+    return stated.match(QString::fromUtf8(readme.readAll())).captured(1);
+}
 
 // The ids of the scenario's devices, in order.
 QStringList scenarioDevices()
@@ -248,9 +256,11 @@ void TestDemoPhones::iosTwelveThroughEncryptedBackup()
     BackupManifest backup(backupFolder);
     backup.readManifestInfo();
     QVERIFY(backup.info.IsEncrypted);
-    QVERIFY(!backup.setPasscodeNoUIThrow(QStringLiteral("demo")));
-    QVERIFY(backup.setPasscodeNoUIThrow(kBackupPassword));
-    device.backupPassword = kBackupPassword;
+    const QString password = readmeBackupPassword();
+    QVERIFY2(!password.isEmpty(), "the README states no backup password");
+    QVERIFY(!backup.setPasscodeNoUIThrow(password + "x"));
+    QVERIFY(backup.setPasscodeNoUIThrow(password));
+    device.backupPassword = password;
     backup.parseInfo();
     QVERIFY(backup.smsDbNode);
     {
