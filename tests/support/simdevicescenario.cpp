@@ -113,12 +113,14 @@ SimDeviceScenario& SimDeviceScenario::serviceOptions(const QString& udid, const 
     return *this;
 }
 
-SimDeviceScenario& SimDeviceScenario::event(const QString& udid, const QString& kind)
+SimDeviceScenario& SimDeviceScenario::event(const QString& udid, const QString& kind, qint64 delayMs)
 {
     device(udid);
     plist_t e = plist_new_dict();
     plist_dict_set_item(e, "Event", plist_new_string(utf8(kind).constData()));
     plist_dict_set_item(e, "Device", plist_new_string(utf8(udid).constData()));
+    if (delayMs > 0)
+        plist_dict_set_item(e, "DelayMs", plist_new_uint(uint64_t(delayMs)));
     plist_array_append_item(plist_dict_get_item(m_root, "Events"), e);
     return *this;
 }

@@ -28,8 +28,8 @@ public:
     // A service whose peer reads the options of the dictionary `options`,
     // which it takes over.
     SimDeviceScenario& serviceOptions(const QString& udid, const QString& name, const QString& peer, plist_t options);
-    // Adds the device when it is new.
-    SimDeviceScenario& event(const QString& udid, const QString& kind); // "attach", "detach"
+    // Adds the device when it is new; `delayMs` is the pause before it.
+    SimDeviceScenario& event(const QString& udid, const QString& kind, qint64 delayMs = 0); // "attach", "detach"
     SimDeviceScenario& eventCode(const QString& udid, qint64 code);
     SimDeviceScenario& manualEvents(bool manual);
 
