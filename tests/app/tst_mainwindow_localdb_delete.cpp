@@ -126,6 +126,16 @@ class TestMainWindowLocalDbDelete : public QObject
         w.grab();
     }
 
+    // Delete SMS from the File menu, answered Yes, while the window shows
+    // what goes; painted again afterwards.
+    static void deleteWhileShown(MainWindow& w, ModalWatcher& watcher)
+    {
+        paint(w);
+        watcher.answer(QMessageBox::Yes);
+        deleteAction(w)->trigger();
+        paint(w);
+    }
+
     static const Node* current(MainWindow& w)
     {
         return static_cast<const Node*>(w.form()->treeViewDS->currentIndex().internalPointer());
@@ -151,11 +161,8 @@ private slots:
         select(w, ann(w));
         QCOMPARE(w.messageModel()->rowCount(), 3);
         selectRows(w, {0, 2});
-        paint(w);
         ModalWatcher watcher;
-        watcher.answer(QMessageBox::Yes);
-        deleteAction(w)->trigger();
-        paint(w);
+        deleteWhileShown(w, watcher);
 
         QCOMPARE(watcher.shown().size(), 2);
         QCOMPARE(watcher.shown().at(0).icon, QMessageBox::Question);
@@ -197,11 +204,8 @@ private slots:
         MainWindow w;
         select(w, family(w));
         select(w, ann(w));
-        paint(w);
         ModalWatcher watcher;
-        watcher.answer(QMessageBox::Yes);
-        deleteAction(w)->trigger();
-        paint(w);
+        deleteWhileShown(w, watcher);
 
         QCOMPARE(watcher.shown().size(), 2);
         QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete SMS with this contact?"));
@@ -228,11 +232,8 @@ private slots:
         MainWindow w;
         select(w, family(w));
         QCOMPARE(w.messageModel()->rowCount(), 5);
-        paint(w);
         ModalWatcher watcher;
-        watcher.answer(QMessageBox::Yes);
-        deleteAction(w)->trigger();
-        paint(w);
+        deleteWhileShown(w, watcher);
 
         QCOMPARE(watcher.shown().size(), 2);
         QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete this Database?"));
