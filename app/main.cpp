@@ -9,10 +9,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::unique_ptr<MainWindow> window = startApplication(app);
-    // Older single-file local databases are left alone until they can be
-    // migrated; the window lists the folder databases beside them.
-    if (!olderLocalDatabases().isEmpty())
-        qInfo("local_databases holds files of the older kind; they are not read");
+    // Older single-file local databases become folders; after that the user
+    // is asked to restart, and the loop ends at once.
+    migrateOlderLocalDatabases(*window);
     const int result = app.exec();
     window.reset();
     return result;

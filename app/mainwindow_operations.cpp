@@ -4,9 +4,10 @@
 // run the operation.
 //
 // The operations themselves (backup into a local database, transfer,
-// writing into an iTunes backup, import, deletion) come with their workers;
+// writing into an iTunes backup, import) come with their workers;
 // until then each scoped slot does what it does for an empty list of
-// messages: nothing. Export and printing are in mainwindow_export.cpp.
+// messages: nothing. Export and printing are in mainwindow_export.cpp,
+// deletion in mainwindow_localdb_delete.cpp.
 #include "mainwindow.h"
 
 #include "itemmodelmain.h"
@@ -55,10 +56,7 @@ void MainWindow::miImportItunes() {}
 void MainWindow::miImportToLocalDb() {}
 
 void MainWindow::miBackupAll() {}
-void MainWindow::miDelAll() {}
 
 void MainWindow::miBackupChat() {}
-void MainWindow::miDelChat() {}
 
 void MainWindow::miBackupSel() {}
-void MainWindow::miDelSel() {}

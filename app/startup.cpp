@@ -7,9 +7,13 @@
 
 #include "data_path_util.h"
 #include "devicewarningbox.h"
+#include "localdbmigration.h"
+#include "localdbupdatethread.h"
 #include "logsaver.h"
 #include "mainwindow.h"
 #include "mobiledevice_session.h"
+#include "progressform.h"
+#include "progressrunner.h"
 #include "translation.h"
 
 namespace {
@@ -35,5 +39,18 @@ std::unique_ptr<MainWindow> startApplication(QApplication& app)
 
 QStringList olderLocalDatabases()
 {
-    return g_localDbDir().entryList(QDir::Files, QDir::Unsorted);
+    return LocalDbMigration::pendingFiles(g_localDbDir());
+}
+
+bool migrateOlderLocalDatabases(MainWindow& window)
+{
+    if (olderLocalDatabases().isEmpty())
+        return false;
+    ProgressForm form(QString(), nullptr);
+    form.setCancelable(false);
+    LocalDbUpdateThread worker(form);
+    if (!g_runWithProgress(form, worker))
+        return false;
+    QMetaObject::invokeMethod(&window, &MainWindow::exitProgram, Qt::QueuedConnection);
+    return true;
 }

@@ -18,3 +18,10 @@ std::unique_ptr<MainWindow> startApplication(QApplication& app);
 // Local databases of the older single-file kind: the plain files of the
 // local-databases folder (folders and hidden files do not count).
 QStringList olderLocalDatabases();
+
+// When there are older local databases, migrates them behind a progress
+// dialog that cannot be cancelled. After a success the user has been asked to
+// restart: the window is closed, and the program ended, once the event loop
+// runs, and this returns true. After a failure (shown in its error box) the
+// program goes on normally.
+bool migrateOlderLocalDatabases(MainWindow& window);

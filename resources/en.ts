@@ -228,6 +228,47 @@
     </message>
 </context>
 <context>
+    <name>DeleteMessagesThread</name>
+    <message>
+        <source>IDS_DELETING_LOCAL_DB_MESSAGES</source>
+        <translation>Deleting SMS...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DELETE_%1_MESSAGES</source>
+        <translation>Successfully Deleted %1 SMS.</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MESSAGES</source>
+        <translation>Confirm to delete the selected SMS?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_CHAT</source>
+        <translation>Confirm to delete SMS with this contact?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_LOCALDB</source>
+        <translation>Confirm to delete this Database?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_SUC</source>
+        <translation>Successfully Deleted Database %0.</translation>
+    </message>
+</context>
+<context>
+    <name>LocalDbUpdateThread</name>
+    <message>
+        <source>IDS_UPDATING_LOCALDB_%1</source>
+        <translation>Updating local database &apos;%1&apos;...</translation>
+    </message>
+    <message>
+        <source>IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH</source>
+        <translation>Successfully updated local database. Please restart software.</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>IDS_SEL_ONE_IOS_DEVICE</source>

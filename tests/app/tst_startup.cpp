@@ -1,8 +1,10 @@
 // The program's start: translation, log file and device frameworks before
 // the main window, which lists the folder databases and leaves files of the
-// older kind alone.
+// older kind alone; then the migration of those files, which ends the
+// program for a restart after a success and lets it go on after a failure.
 #include <QDate>
 #include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
 #include "data_path_util.h"
@@ -10,6 +12,10 @@
 #include "itemmodelmain.h"
 #include "mainwindow.h"
 #include "modalwatcher.h"
+#include "olderlocaldbfixture.h"
+#include "smsdbfixture.h"
+#include "sqlfixture.h"
+#include "translation.h"
 #include "startup.h"
 #include "ui_mainwindow.h"
 
@@ -53,6 +59,70 @@ private slots:
         QCOMPARE(olderLocalDatabases(), QStringList{QStringLiteral("older.db")});
         QCOMPARE(QFileInfo(older).size(), 3);
         window.reset();
+    }
+
+    // A file that cannot be migrated: the error box, the file kept under its
+    // temporary name, and the window goes on.
+    void failedMigrationGoesOn()
+    {
+        DataHome home;
+        QVERIFY(installEnglishTranslation(qApp));
+        OlderLocalDbFixture::createWithoutView(g_localDbDir().absoluteFilePath(QStringLiteral("old.db")));
+        MainWindow window;
+        window.show();
+        ModalWatcher watcher;
+        QVERIFY(!migrateOlderLocalDatabases(window));
+        QCOMPARE(watcher.shown().size(), 1);
+        QCOMPARE(watcher.shown().first().icon, QMessageBox::Critical);
+        QVERIFY(watcher.shown().first().text.contains(QStringLiteral("view_sms")));
+        QCOMPARE(olderLocalDatabases(), QStringList{QStringLiteral("old.db.__tmp")});
+        QTest::qWait(50);
+        QVERIFY(window.isVisible());
+    }
+
+    // Nothing to migrate: no dialog at all.
+    void noOlderFilesNoDialog()
+    {
+        DataHome home;
+        MainWindow window;
+        ModalWatcher watcher;
+        bool dialogShown = false;
+        watcher.onDialog([&](QWidget*) { return dialogShown = true; });
+        QVERIFY(!migrateOlderLocalDatabases(window));
+        QVERIFY(!dialogShown);
+        QVERIFY(watcher.shown().isEmpty());
+    }
+
+    // Last: the success ends the program, and a quit stops every later
+    // event loop of this process. The dialog cannot be cancelled; the user
+    // is asked to restart and the window closes once the loop runs.
+    void migrationAsksForRestart()
+    {
+        DataHome home;
+        QVERIFY(installEnglishTranslation(qApp));
+        OlderLocalDbFixture::create(g_localDbDir().absoluteFilePath(QStringLiteral("sms.db")),
+                                    {{QStringLiteral("+1 555 0100"), QStringLiteral("hi"), QStringLiteral("Ann"), 1000000000, 1}});
+        MainWindow window;
+        window.show();
+        ModalWatcher watcher;
+        bool cancelEnabled = true;
+        watcher.onDialog([&](QWidget* modal) {
+            auto* cancel = modal->findChild<QPushButton*>(QStringLiteral("btnCancel"));
+            if (cancel)
+                cancelEnabled = cancel->isEnabled();
+            return cancel != nullptr;
+        });
+        QVERIFY(migrateOlderLocalDatabases(window));
+        QCOMPARE(watcher.shown().size(), 1);
+        QCOMPARE(watcher.shown().first().text, QStringLiteral("Successfully updated local database. Please restart software."));
+        QVERIFY(!cancelEnabled);
+        QVERIFY(olderLocalDatabases().isEmpty());
+        QCOMPARE(SqlFixture::scalar(SmsDbFixture::smsDbPath(g_localDbDir().absoluteFilePath(QStringLiteral("sms.db"))),
+                                    QStringLiteral("select text from message"))
+                     .toString(),
+                 QStringLiteral("hi"));
+        QVERIFY(window.isVisible());
+        QTRY_VERIFY(!window.isVisible());
     }
 };
 

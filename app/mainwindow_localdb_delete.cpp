@@ -1,0 +1,123 @@
+// The main window's delete commands on local databases: the selected
+// messages, one conversation, or a whole database folder. Messages go in one
+// transaction behind a progress dialog; only after it committed are they
+// taken out of the loaded set, and only after every view has let go of them.
+#include "mainwindow.h"
+
+#include <QSet>
+
+#include "data_path_util.h"
+#include "deletemessagesthread.h"
+#include "ios6messagedb.h"
+#include "itemmodelmain.h"
+#include "itemmodelsms.h"
+#include "mytreeview.h"
+#include "progressform.h"
+#include "progressrunner.h"
+#include "tips.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+using Node = AbsTreeItemModel::_ItemNode;
+
+// The local database that a node stands for: itself, or the parent of one of
+// its conversations; null for devices, their conversations and the roots.
+_LocalDBItemNode* localDbOf(const Node* node)
+{
+    if (node && node->type == ITEMNODE_CHAT_SESSION)
+        node = node->parent;
+    if (node && node->type == ITEMNODE_LOCALDB)
+        return static_cast<_LocalDBItemNode*>(const_cast<Node*>(node));
+    return nullptr;
+}
+
+// Deletes the messages from the node's database behind a progress dialog;
+// true when the transaction was committed.
+bool deleteFromDatabase(_LocalDBItemNode& node, const QList<_MsgMessage*>& messages, QWidget* parent)
+{
+    auto* db = dynamic_cast<IOS6MessageDb*>(node.db.data());
+    if (!db)
+        return false;
+    ProgressForm form(QString(), parent);
+    DeleteMessagesThread worker(*db, messages, form, parent);
+    return g_runWithProgress(form, worker);
+}
+
+// The folder of the local database of that name: a direct child of the
+// local databases folder. Empty for a name that would be that folder itself,
+// its parent, a hidden entry (which the list never shows) or a deeper path.
+QString localDbFolder(const QString& name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')) || name.contains(QLatin1Char('/'))
+        || name.contains(QChar(0)))
+        return QString();
+    return g_localDbDir().absoluteFilePath(name);
+}
+
+} // namespace
+
+void MainWindow::miDelSel()
+{
+    const Node* current = currentSourceNode();
+    _LocalDBItemNode* owner = localDbOf(current);
+    if (!owner || !Tips::question(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
+        return;
+    const QList<_MsgMessage*> messages = selectedMessages();
+    if (!deleteFromDatabase(*owner, messages, this))
+        return;
+    // The list and the browser point at these messages: they let go first.
+    resetMessagesShow();
+    owner->data.p()->removeMessages(QSet<_MsgMessage*>(messages.begin(), messages.end()));
+    // Selecting the node again shows what is left of it.
+    ui->treeViewDS->setCurrentIndex(QModelIndex());
+    ui->treeViewDS->setCurrentIndex(mainModel->indexOfItemNode(current));
+}
+
+void MainWindow::miDelChat()
+{
+    const Node* current = currentSourceNode();
+    if (!current || current->type != ITEMNODE_CHAT_SESSION)
+        return;
+    _LocalDBItemNode* owner = localDbOf(current);
+    if (!owner || !Tips::question(tr("IDS_CONFIRM_DEL_THIS_CHAT")))
+        return;
+    const QList<_MsgMessage*> messages = smsModel->messages();
+    if (!deleteFromDatabase(*owner, messages, this))
+        return;
+    const QList<_MsgChat*> chats = static_cast<const _ChatSessionItemNode*>(current)->merge.chats;
+    resetMessagesShow();
+    ui->treeViewDS->setCurrentIndex(QModelIndex());
+    // The node names the chats: it goes before they are freed.
+    mainModel->removeNode(current);
+    __MsgData* data = owner->data.p();
+    data->removeMessages(QSet<_MsgMessage*>(messages.begin(), messages.end()));
+    data->removeChats(QSet<_MsgChat*>(chats.begin(), chats.end()));
+}
+
+void MainWindow::miDelAll()
+{
+    const Node* current = currentSourceNode();
+    if (!current || current->type != ITEMNODE_LOCALDB || !Tips::question(tr("IDS_CONFIRM_DEL_THIS_LOCALDB")))
+        return;
+    auto* node = static_cast<_LocalDBItemNode*>(const_cast<Node*>(current));
+    const QString name = node->text;
+    const QString folder = localDbFolder(name);
+    if (folder.isEmpty()) {
+        Tips::error(tr("The database name \"%1\" does not name a folder of its own; nothing was deleted.").arg(name));
+        return;
+    }
+    node->db->close();
+    // A link in its place goes as a link; whatever it points to stays.
+    const bool removed = g_delDirCascade(folder);
+    // The node's messages go with it: the views let go of them first. A
+    // folder left behind is listed again at the next start.
+    resetMessagesShow();
+    ui->treeViewDS->setCurrentIndex(QModelIndex());
+    mainModel->removeNode(node);
+    if (removed)
+        Tips::info(tr("IDS_DEL_LOCALDB_SUC").arg(name));
+    else
+        Tips::error(tr("Could not delete the database folder %1 completely; what is left of it stays there.")
+                        .arg(folder));
+}
