@@ -3,10 +3,11 @@
 // messages of the current device or local database) and the scoped slots
 // run the operation.
 //
-// The operations themselves (backup into a local database, transfer,
-// writing into an iTunes backup, import, deletion) come with their workers;
-// until then each scoped slot does what it does for an empty list of
-// messages: nothing. Export and printing are in mainwindow_export.cpp.
+// The operations themselves come with their workers: backup and import in
+// mainwindow_localdb_backup.cpp, export and printing in mainwindow_export.cpp,
+// the iTunes backup roads in mainwindow_itunes.cpp. Deletion is still to
+// come; until then its scoped slots do what they do for an empty list of
+// messages: nothing.
 #include "mainwindow.h"
 
 #include "itemmodelmain.h"
@@ -51,14 +52,8 @@ void MainWindow::miExport() { runScoped(&MainWindow::miExportSel, &MainWindow::m
 void MainWindow::miPrint() { runScoped(&MainWindow::miPrintSel, &MainWindow::miPrintChat, &MainWindow::miPrintAll); }
 void MainWindow::miDel() { runScoped(&MainWindow::miDelSel, &MainWindow::miDelChat, &MainWindow::miDelAll); }
 
-void MainWindow::miImportItunes() {}
-void MainWindow::miImportToLocalDb() {}
-
-void MainWindow::miBackupAll() {}
 void MainWindow::miDelAll() {}
 
-void MainWindow::miBackupChat() {}
 void MainWindow::miDelChat() {}
 
-void MainWindow::miBackupSel() {}
 void MainWindow::miDelSel() {}
