@@ -122,6 +122,15 @@ public:
     // through a fresh backup of it that is then restored.
     void export2iTunes(const QList<_MsgMessage*>& messages);
     void restore2ios(const QList<_MsgMessage*>& messages);
+    // Backing up into a local database (mainwindow_localdb_backup.cpp): the
+    // default name from the current device or database, then the chooser,
+    // the worker and the refresh of the database's node.
+    void backupMessages(const QList<_MsgMessage*>& messages);
+    void backupMessages(const QString& defaultName, const QList<_MsgMessage*>& messages);
+    // Every message of an iTunes backup the user picks, backed up into a
+    // local database; `name` is the chooser's default, derived from the
+    // backup when empty.
+    void importFromiTunes(const QString& name);
 
     // The scope that a File menu command takes now.
     enum class MessageScope { None, Selected, Chat, All };

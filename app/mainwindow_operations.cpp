@@ -3,11 +3,10 @@
 // messages of the current device or local database) and the scoped slots
 // run the operation.
 //
-// The operations themselves (backup into a local database, transfer,
-// writing into an iTunes backup, import) come with their workers;
-// until then each scoped slot does what it does for an empty list of
-// messages: nothing. Export and printing are in mainwindow_export.cpp,
-// deletion in mainwindow_localdb_delete.cpp.
+// The operations themselves come with their workers: backup and import in
+// mainwindow_localdb_backup.cpp, deletion in mainwindow_localdb_delete.cpp,
+// export and printing in mainwindow_export.cpp, the iTunes backup roads in
+// mainwindow_itunes.cpp.
 #include "mainwindow.h"
 
 #include "itemmodelmain.h"
@@ -52,11 +51,3 @@ void MainWindow::miExport() { runScoped(&MainWindow::miExportSel, &MainWindow::m
 void MainWindow::miPrint() { runScoped(&MainWindow::miPrintSel, &MainWindow::miPrintChat, &MainWindow::miPrintAll); }
 void MainWindow::miDel() { runScoped(&MainWindow::miDelSel, &MainWindow::miDelChat, &MainWindow::miDelAll); }
 
-void MainWindow::miImportItunes() {}
-void MainWindow::miImportToLocalDb() {}
-
-void MainWindow::miBackupAll() {}
-
-void MainWindow::miBackupChat() {}
-
-void MainWindow::miBackupSel() {}

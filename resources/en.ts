@@ -84,6 +84,17 @@
     </message>
 </context>
 <context>
+    <name>BackupSMSThread</name>
+    <message>
+        <source>IDS_BACKING_UP_SMS</source>
+        <translation>Backing up SMS to Local Database...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_BACKUP_%1_SMS</source>
+        <translation>Successfully Backup %1 SMS to local Database.</translation>
+    </message>
+</context>
+<context>
     <name>SMSPrinter</name>
     <message>
         <source>IDS_PRINT_SMS</source>

@@ -109,8 +109,8 @@ void ExportMessagesDb::loadKnownRows()
     Sqlite3Cursor joins = db.queryThrow("select chat_id, handle_id from chat_handle_join");
     while (joins.moveNext())
         m_chatHandles.insert(qMakePair(joins.getInt64(0), joins.getInt64(1)));
-    Sqlite3Cursor messages =
-        db.queryThrow(m_hasLogicHash ? "select rowid, guid, logic_hash from message" : "select rowid, guid from message");
+    Sqlite3Cursor messages = db.queryThrow(m_hasLogicHash ? "select rowid, guid, logic_hash from message"
+                                                          : "select rowid, guid from message");
     while (messages.moveNext()) {
         const qint64 rowId = messages.getInt64(0);
         m_messageIds.insert(messages.getText(1), rowId);

@@ -26,6 +26,7 @@
 #include "itunesbackupsteps.h"
 #include "itemmodelmain.h"
 #include "loaditunesbackupdlg.h"
+#include "localdbselform.h"
 #include "mainwindow.h"
 #include "mobiledevice_loader.h"
 #include "modalwatcher.h"
@@ -64,6 +65,16 @@ QByteArray backupSmsDb(const QString& scratch)
                       "insert into message (ROWID, guid, text, handle_id, service, date) values"
                       " (1, 'bk-1', 'kept one', 1, 'SMS', 500), (2, 'bk-2', 'kept two', 2, 'SMS', 600);"
                       "insert into chat_message_join values (1, 1), (2, 2);");
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The sample database of the iOS 5 schema, as a backup would hold it.
+QByteArray ios5SmsDb(const QString& scratch)
+{
+    const QString path = scratch + QStringLiteral("/ios5-sms.db");
+    QFile::remove(path);
+    IOS5SmsFixture::createSample(path);
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -150,7 +161,8 @@ struct Dialogs
 {
     QString password;         // typed into the password dialog; empty: Cancel
     bool pickDevice = true;   // OK in the device chooser, else Cancel
-    QStringList order;        // "chooser", "passcode", "devices", "progress"
+    QStringList order;        // "chooser", "passcode", "devices", "progress", "localdb"
+    QString localDbOffered;   // the local-database chooser's default, accepted as it stands
     QStringList offered;      // the device chooser's entries
     int preselected = -2;
 };
@@ -183,6 +195,10 @@ void answerDialogs(ModalWatcher& watcher, Dialogs& d)
                 d.offered << combo->itemText(i);
             d.preselected = combo->currentIndex();
             click(modal->findChild<QPushButton*>(d.pickDevice ? QStringLiteral("btnOK") : QStringLiteral("btnClose")));
+        } else if (qobject_cast<LocalDbSelForm*>(modal)) {
+            d.order << "localdb";
+            d.localDbOffered = modal->findChild<QComboBox*>(QStringLiteral("cbLocalDbNames"))->currentText();
+            click(modal->findChild<QPushButton*>(QStringLiteral("btnOK")));
         } else if (qobject_cast<ProgressForm*>(modal)) {
             d.order << "progress";
         }
@@ -419,14 +435,7 @@ private slots:
         QFETCH(int, generation);
         QFETCH(bool, encrypted);
         QFETCH(bool, ios5);
-        QByteArray smsDb = backupSmsDb(home->path());
-        if (ios5) {
-            const QString path = home->file("ios5-sms.db");
-            IOS5SmsFixture::createSample(path);
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            smsDb = f.readAll();
-        }
+        const QByteArray smsDb = ios5 ? ios5SmsDb(home->path()) : backupSmsDb(home->path());
         writeBackup(backupsRoot() + "/" + kTarget, Generation(generation), encrypted, smsDb);
         ModalWatcher watcher;
         Dialogs dialogs;
@@ -450,6 +459,65 @@ private slots:
         else
             QCOMPARE(guids, (QStringList{"bk-1", "bk-2"}));
         QCOMPARE(boxTexts(watcher), QStringList());
+    }
+
+    // The whole import: the backup picked (and unlocked), cached and read,
+    // then backed up into the local database the chooser offers, which is
+    // the backup's device name for the File command and the database's own
+    // name from its context menu.
+    void importIntoLocalDb_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<bool>("ios5");
+        QTest::addColumn<bool>("fromLocalDb");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<int>("stored"); // messages in the local database afterwards
+        QTest::newRow("File menu, Manifest.mbdb") << int(Generation::Mbdb) << false << false << false
+                                                  << "My iPhone_Backup" << 2;
+        QTest::newRow("this database, Manifest.db, encrypted")
+            << int(Generation::ManifestDb) << true << false << true << "db" << 7;
+        QTest::newRow("File menu, iOS 5 database") << int(Generation::ManifestDb) << false << true << false
+                                                   << "My iPhone_Backup" << -1;
+    }
+
+    void importIntoLocalDb()
+    {
+        QFETCH(int, generation);
+        QFETCH(bool, encrypted);
+        QFETCH(bool, ios5);
+        QFETCH(bool, fromLocalDb);
+        QFETCH(QString, offered);
+        QFETCH(int, stored);
+        const QByteArray smsDb = ios5 ? ios5SmsDb(home->path()) : backupSmsDb(home->path());
+        writeBackup(backupsRoot() + "/" + kTarget, Generation(generation), encrypted, smsDb);
+        MainWindow w;
+        if (fromLocalDb)
+            select(w, localDb(w));
+        ModalWatcher watcher;
+        Dialogs dialogs;
+        dialogs.password = kPassword;
+        answerDialogs(watcher, dialogs);
+        QMetaObject::invokeMethod(&w, fromLocalDb ? "miImportToLocalDb" : "miImportItunes");
+
+        // The password check has a progress dialog of its own.
+        QCOMPARE(dialogs.order.mid(0, 2),
+                 encrypted ? (QStringList{"chooser", "passcode"}) : (QStringList{"chooser", "progress"}));
+        QCOMPARE(dialogs.order.mid(dialogs.order.size() - 3), (QStringList{"progress", "localdb", "progress"}));
+        QCOMPARE(dialogs.localDbOffered, offered);
+        const QStringList boxes = boxTexts(watcher);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().startsWith("Successfully Backup "), qPrintable(boxes.first()));
+        const QString target = SmsDbFixture::smsDbPath(g_localDbDir().absoluteFilePath(offered));
+        const int count = SqlFixture::scalar(target, "select count(*) from message").toInt();
+        if (stored >= 0)
+            QCOMPARE(count, stored);
+        else
+            QVERIFY(count > 0);
+        if (!ios5)
+            QCOMPARE(SqlFixture::scalar(target, "select count(*) from message where guid in ('bk-1', 'bk-2')").toInt(),
+                     2);
+        QCOMPARE(w.sourceModel()->rootLocalDb->childs.size(), fromLocalDb ? 1 : 2);
     }
 
     void importOfBackupWithoutMessages()

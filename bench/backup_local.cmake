@@ -1,0 +1,1 @@
+target_link_libraries(bench_backup_local PRIVATE appexport PkgConfig::SQLITE3)
