@@ -378,6 +378,38 @@ private slots:
         QVERIFY(QFileInfo::exists(cacheDir(udid) + "/file-relay/var/mobile/Library/SMS/sms.db"));
     }
 
+    // The iOS major version picks the road: file_relay asks the phone for a
+    // service in this process; the backup road leaves it to the backup tool.
+    void roadChoice_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("relayRoad");
+        QTest::newRow("7.1.2") << "7.1.2" << true;
+        QTest::newRow("5.0") << "5.0" << true;
+        QTest::newRow("no digits") << "beta" << true;
+        QTest::newRow("8.0") << "8.0" << false;
+        QTest::newRow("4.3.5") << "4.3.5" << false;
+        QTest::newRow("12.4") << "12.4" << false;
+    }
+
+    void roadChoice()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, relayRoad);
+        const QString udid = addPhone(version);
+        const QByteArray sms = smsDb(home->path(), 6);
+        fileRelay(udid, relayArchive(sms));
+        writeBackup(home->file("phone"), udid, false, sms);
+        backupFrom(udid, home->file("phone"));
+        load();
+        MainWindow w;
+        RoadDriver driver(&w);
+        QVERIFY(SimDeviceScenario::fireNextEvent());
+        QCOMPARE(SimDeviceScenario::callCount("AMDeviceStartService") > 0, relayRoad);
+        QCOMPARE(driver.steps, relayRoad ? 1 : 2);
+        QVERIFY(deviceNode(w, udid));
+    }
+
     // Every step that fails or is cancelled ends the road with its own box
     // or silently; no node is made, and what stays on disk is whole.
     void stops_data()
