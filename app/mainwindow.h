@@ -157,6 +157,7 @@ private:
     bool copyDeviceDatabases(IOSDevice& device, const AttachRoad& road);
     bool copyThroughBackup(IOSDevice& device, const AttachRoad& road);
     void showDevice(const IOSDevice& device);
+    bool operationRunning() const;
     void runDeferredDetaches();
 
     void showNode(AbsTreeItemModel::_ItemNode* node);

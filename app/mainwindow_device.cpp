@@ -224,13 +224,20 @@ void MainWindow::iosDeviceDisconnected(void* device)
     runDeferredDetaches();
 }
 
-// A node goes only while no dialog or box of an operation runs: the
-// operation's workers may still read the node's messages and database.
+// A node goes only while no operation runs: its workers, dialogs and boxes
+// may still read the node's messages and database. An operation shows a
+// modal window while it waits; a step's progress dialog counts from its
+// making, before it is shown.
+bool MainWindow::operationRunning() const
+{
+    return QApplication::activeModalWidget() || !attachRoads.isEmpty() || findChild<ProgressForm*>();
+}
+
 void MainWindow::runDeferredDetaches()
 {
     if (deferredDetaches.isEmpty())
         return;
-    if (QApplication::activeModalWidget() || !attachRoads.isEmpty()) {
+    if (operationRunning()) {
         if (!detachTimer) {
             detachTimer = new QTimer(this);
             detachTimer->setInterval(kDeferredDetachPollMs);

@@ -6,6 +6,7 @@
 // is cancelled leaves no node and no half-made cache; a detach fired in the
 // middle of each step stops the road, and a detach of another device's node
 // waits until the running road has ended.
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include <archive_entry.h>
 
 #include <functional>
+#include <thread>
 #include <memory>
 
 #include "backupfixture.h"
@@ -127,6 +129,8 @@ public:
     int cancelStep = -1;          // the progress step (from 0) to cancel
     QString detachAt;             // "notes", "step0", "step1", "password"
     std::function<void()> detach; // fires the detach
+    // Answers any other modal dialog (true once done with it).
+    std::function<bool(QWidget*)> otherDialog;
     int steps = 0;                // progress steps of the window seen
     int passwordDialogs = 0;
 
@@ -184,7 +188,9 @@ private:
     bool answer(QWidget* modal)
     {
         auto* dialog = qobject_cast<PasscodeDlg*>(modal);
-        if (!dialog || dialog->property("trying").toBool())
+        if (!dialog)
+            return otherDialog && otherDialog(modal);
+        if (dialog->property("trying").toBool())
             return false;
         dialog->setProperty("trying", true);
         const bool give = !passwords.isEmpty();
@@ -623,6 +629,53 @@ private slots:
         QTRY_VERIFY(!deviceNode(w, first));
         QVERIFY(deviceNode(w, second));
         QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 1);
+    }
+
+    // The detach report of a device whose messages are being exported
+    // arrives as the listener sends it, from another thread, while the
+    // export runs: the node, with the messages the export reads, stays
+    // until the export has ended, and every message is written.
+    void detachDuringExportWaits()
+    {
+        const QString udid = addPhone("7.1.2");
+        const QString folder = home->file("many");
+        ConversationFixture::create(folder, {{QStringLiteral("Ann"), 3000}, {QStringLiteral("Bob"), 2000}});
+        fileRelay(udid, relayArchive(readFile(SmsDbFixture::smsDbPath(folder))));
+        load();
+        MainWindow w;
+        {
+            RoadDriver driver(&w);
+            QVERIFY(SimDeviceScenario::fireNextEvent());
+        }
+        _IOSDeviceItemNode* node = deviceNode(w, udid);
+        QVERIFY(node);
+        QTRY_COMPARE(w.form()->treeViewDS->currentIndex(), w.sourceModel()->indexOfItemNode(node));
+
+        const QString csv = home->file("export.csv");
+        RoadDriver driver(&w);
+        driver.otherDialog = [csv](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return false;
+            dialog->selectNameFilter(QStringLiteral("CSV Files(*.csv)"));
+            dialog->selectFile(csv);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            return true;
+        };
+        driver.detachAt = QStringLiteral("step0");
+        bool stayed = false;
+        driver.detach = [&] {
+            std::thread([] { SimDeviceScenario::fireNextEvent(); }).join();
+            QCoreApplication::processEvents(); // before the dialog's own loop
+            stayed = deviceNode(w, udid) != nullptr;
+        };
+        QMetaObject::invokeMethod(&w, "miExportAll");
+        QVERIFY(stayed);
+        QTRY_VERIFY(!deviceNode(w, udid));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(f.readAll().count('\n') >= 5000, "the export lost messages");
+        QCOMPARE(driver.boxes().size(), 1); // its success
     }
 };
 
