@@ -127,6 +127,7 @@ void MainWindow::iosDeviceConnected(void* device)
     // their parents, and one with a slash a folder elsewhere.
     const QString idError = record.udidError();
     if (!idError.isEmpty()) {
+        qWarning("%s", qUtf8Printable(idError));
         Tips::error(idError);
         return;
     }
@@ -134,8 +135,14 @@ void MainWindow::iosDeviceConnected(void* device)
     AttachRoad road;
     road.device = device;
     attachRoads.append(&road);
-    Tips::info(notesText());
-    const bool copied = !road.detached && copyDeviceDatabases(record, road);
+    bool copied = false;
+    try {
+        Tips::info(notesText());
+        copied = !road.detached && copyDeviceDatabases(record, road);
+    } catch (const std::exception& e) {
+        qWarning("%s", e.what());
+        Tips::error(QString::fromUtf8(e.what()));
+    }
     attachRoads.removeOne(&road);
     if (copied && !road.detached)
         showDevice(record);
