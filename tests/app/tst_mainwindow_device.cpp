@@ -275,6 +275,21 @@ class TestMainWindowDevice : public QObject
         return nullptr;
     }
 
+    // Fires the next event (the phone's attach) and waits for the node of
+    // `udid` to become current; true when it did.
+    bool attachShown(MainWindow& w, const QString& udid)
+    {
+        {
+            RoadDriver driver(&w);
+            if (!SimDeviceScenario::fireNextEvent())
+                return false;
+        }
+        const _IOSDeviceItemNode* node = deviceNode(w, udid);
+        return node && QTest::qWaitFor([&] {
+                   return w.form()->treeViewDS->currentIndex() == w.sourceModel()->indexOfItemNode(node);
+               });
+    }
+
     QString cacheDir(const QString& udid) const
     {
         return g_dataSaveDir().absoluteFilePath(QStringLiteral("ios_cache/") + udid);
@@ -596,13 +611,7 @@ private slots:
         // Events: attach first, detach first, attach second, detach second.
         load();
         MainWindow w;
-        {
-            RoadDriver driver(&w);
-            QVERIFY(SimDeviceScenario::fireNextEvent());
-        }
-        _IOSDeviceItemNode* firstNode = deviceNode(w, first);
-        QVERIFY(firstNode);
-        QTRY_COMPARE(w.form()->treeViewDS->currentIndex(), w.sourceModel()->indexOfItemNode(firstNode));
+        QVERIFY(attachShown(w, first));
 
         // The second phone's attach comes before the first one's detach.
         scenario = std::make_unique<SimDeviceScenario>();
@@ -643,13 +652,7 @@ private slots:
         fileRelay(udid, relayArchive(readFile(SmsDbFixture::smsDbPath(folder))));
         load();
         MainWindow w;
-        {
-            RoadDriver driver(&w);
-            QVERIFY(SimDeviceScenario::fireNextEvent());
-        }
-        _IOSDeviceItemNode* node = deviceNode(w, udid);
-        QVERIFY(node);
-        QTRY_COMPARE(w.form()->treeViewDS->currentIndex(), w.sourceModel()->indexOfItemNode(node));
+        QVERIFY(attachShown(w, udid));
 
         const QString csv = home->file("export.csv");
         RoadDriver driver(&w);
