@@ -20,12 +20,21 @@ QSharedPointer<BackupManifest> chooseBackup(QWidget* parent)
     if (chooser.exec() != 1 || !chooser.selectedBackup)
         return {};
     QSharedPointer<BackupManifest> backup = chooser.selectedBackup;
-    if (backup->info.IsEncrypted) {
-        PasscodeDlg passcode(backup.data(), parent);
-        if (passcode.exec() != 1)
-            return {};
-    }
+    if (!unlockBackup(*backup, parent))
+        return {};
     return backup;
+}
+
+bool unlockBackup(BackupManifest& backup, QWidget* parent, QString* password)
+{
+    if (!backup.info.IsEncrypted)
+        return true;
+    PasscodeDlg passcode(&backup, parent);
+    if (passcode.exec() != 1)
+        return false;
+    if (password)
+        *password = passcode.password;
+    return true;
 }
 
 bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir)
@@ -34,6 +43,14 @@ bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir)
     ProgressForm form(QString(), parent);
     ITunesCacheSMSThread worker(backup, form, parent);
     cacheDir = worker.cacheDir();
+    return g_runWithProgress(form, worker);
+}
+
+bool cacheBackupInto(BackupManifest& backup, const QDir& cacheDir, QWidget* parent)
+{
+    backup.parseInfo();
+    ProgressForm form(QString(), parent);
+    ITunesCacheSMSThread worker(backup, cacheDir, form, parent);
     return g_runWithProgress(form, worker);
 }
 

@@ -23,10 +23,17 @@ namespace ITunesBackupSteps {
 // dialog when it is encrypted; null when either was left without success.
 QSharedPointer<BackupManifest> chooseBackup(QWidget* parent);
 
+// The password dialog over an encrypted backup, which unlocks it with the
+// password accepted (then in `password` when given); true at once for a
+// plain backup.
+bool unlockBackup(BackupManifest& backup, QWidget* parent, QString* password = nullptr);
+
 // Reads the backup's file index and copies its message and address-book
 // files into the backup's cache folder, which `cacheDir` then names. The
 // index's errors pass through as std::exception.
 bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir);
+// The same into a given cache folder.
+bool cacheBackupInto(BackupManifest& backup, const QDir& cacheDir, QWidget* parent);
 
 // Every message of a cached backup: its sms.db read by the reader of its
 // schema with no country, into `data`, which owns the messages as long as

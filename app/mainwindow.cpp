@@ -172,24 +172,3 @@ void MainWindow::listSavedDevices()
         }
     }
 }
-
-void MainWindow::iosDeviceConnected(void* device)
-{
-    // Reading an attached phone needs the download and backup roads, which
-    // the window does not offer yet; the attach is only recorded.
-    qInfo("device attached: %p", device);
-}
-
-void MainWindow::iosDeviceDisconnected(void* device)
-{
-    if (!device)
-        return; // saved devices have no handle
-    for (AbsTreeItemModel::_ItemNode* child : mainModel->rootDevice->childs) {
-        if (child->type != ITEMNODE_IOS_DEVICE || static_cast<_IOSDeviceItemNode*>(child)->device.device != device)
-            continue;
-        // The list and the browser may still show the node's messages.
-        resetMessagesShow();
-        mainModel->removeNode(child);
-        return;
-    }
-}

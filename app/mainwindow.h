@@ -14,6 +14,8 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QTimer;
+class IOSDevice;
 class ItemModelMain;
 class ItemModelSms;
 class Ui_MainWindow;
@@ -51,8 +53,11 @@ public:
     VersionCheck* versionChecker() const { return versionCheck; }
 
 public slots:
+    // An attached iPhone: its databases copied into its cache folder, then
+    // shown as a device node with its conversations (mainwindow_device.cpp).
     void iosDeviceConnected(void* device);
-    // Removes the first device node holding that handle, with its messages.
+    // Removes the first device node holding that handle, with its messages;
+    // while an operation runs, once it has ended.
     void iosDeviceDisconnected(void* device);
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
     void onSMSItemSelected(const QItemSelection& selected, const QItemSelection& deselected);
@@ -156,6 +161,14 @@ private:
     int deviceCount() const;
     void runScoped(void (MainWindow::*selected)(), void (MainWindow::*chat)(), void (MainWindow::*all)());
 
+    // Device connection (mainwindow_device.cpp).
+    struct AttachRoad;
+    bool copyDeviceDatabases(IOSDevice& device, const AttachRoad& road);
+    bool copyThroughBackup(IOSDevice& device, const AttachRoad& road);
+    void showDevice(const IOSDevice& device);
+    bool operationRunning() const;
+    void runDeferredDetaches();
+
     void showNode(AbsTreeItemModel::_ItemNode* node);
     const AbsTreeItemModel::_ItemNode* currentSourceNode() const;
     Qt::SortOrder sortOrder() const;
@@ -171,4 +184,9 @@ private:
     QAction* actionExport = nullptr;
     QAction* actionPrint = nullptr;
     QAction* actionDelete = nullptr;
+    // The attach slots running now, and the detaches that wait until no
+    // operation runs.
+    QList<AttachRoad*> attachRoads;
+    QList<const AbsTreeItemModel::_ItemNode*> deferredDetaches;
+    QTimer* detachTimer = nullptr;
 };
