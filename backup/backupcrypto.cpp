@@ -6,6 +6,7 @@
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -175,7 +176,7 @@ private:
 };
 } // namespace
 
-QString sha1Hex(std::initializer_list<QByteArrayView> parts)
+void sha1Hex(std::initializer_list<QByteArrayView> parts, char16_t* out)
 {
     thread_local Sha1State state;
     unsigned char digest[SHA_DIGEST_LENGTH];
@@ -184,15 +185,20 @@ QString sha1Hex(std::initializer_list<QByteArrayView> parts)
         QCryptographicHash hash(QCryptographicHash::Sha1);
         for (QByteArrayView part : parts)
             hash.addData(part);
-        return QString::fromLatin1(hash.result().toHex());
+        const QByteArray result = hash.result();
+        std::memcpy(digest, result.constData(), SHA_DIGEST_LENGTH);
     }
     static const char kHex[] = "0123456789abcdef";
-    QString hex(2 * SHA_DIGEST_LENGTH, Qt::Uninitialized);
-    QChar* out = hex.data();
     for (unsigned char byte : digest) {
-        *out++ = QLatin1Char(kHex[byte >> 4]);
-        *out++ = QLatin1Char(kHex[byte & 0x0f]);
+        *out++ = char16_t(kHex[byte >> 4]);
+        *out++ = char16_t(kHex[byte & 0x0f]);
     }
+}
+
+QString sha1Hex(std::initializer_list<QByteArrayView> parts)
+{
+    QString hex(2 * SHA_DIGEST_LENGTH, Qt::Uninitialized);
+    sha1Hex(parts, reinterpret_cast<char16_t*>(hex.data()));
     return hex;
 }
 

@@ -17,6 +17,8 @@ QByteArray sha1(const QByteArray& data);
 // The lower-case hex SHA-1 of the parts one after the other: for hashing a
 // million short texts, with the digest's state made once per thread.
 QString sha1Hex(std::initializer_list<QByteArrayView> parts);
+// The same written to `out`, 40 characters.
+void sha1Hex(std::initializer_list<QByteArrayView> parts, char16_t* out);
 
 // AES in CBC mode over whole 16-byte blocks, without any padding; the key is
 // 16, 24 or 32 bytes, the vector 16. False when the engine refuses (a key of

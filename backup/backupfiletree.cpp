@@ -1,6 +1,7 @@
 #include "backupfiletree.h"
 
 #include "backupfileclassifier.h"
+#include "slicearena.h"
 
 #include <QRegularExpression>
 
@@ -101,7 +102,7 @@ public:
         if (name.isEmpty() || m_nodes.contains(key))
             return;
         Node* parent = slash < 0 ? nullptr : m_nodes.value(key.first(slash));
-        Node* node = append(parent ? parent : &m_backup.root, record.item, QString::fromUtf8(name));
+        Node* node = append(parent ? parent : &m_backup.root, record.item, m_names.utf8(name));
         // A key that is the record's own path (merged domains) is kept as a
         // view of the index's bytes, which outlive the build unchanged.
         const bool ownBytes = key.data() == record.path.data() && key.size() == record.path.size();
@@ -161,6 +162,8 @@ private:
 
     BackupManifest& m_backup;
     KeyArena m_keys;
+    // The nodes' names: a million of them cost no allocation each.
+    TextSliceArena m_names{1 << 15};
     QHash<QByteArrayView, Node*> m_nodes;
     const QString* m_domain = nullptr;
     QByteArray m_prefix;

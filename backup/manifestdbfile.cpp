@@ -123,6 +123,9 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
     Sqlite3Cursor rows = db.queryThrow(readColumnsSql(db));
     const int domainColumn = 0, pathColumn = 1, fileColumn = 2;
     QByteArray previousDomain;
+    // The records' bytes and stored names are cut from arenas.
+    ByteSliceArena bytes(1 << 16);
+    TextSliceArena names(1 << 15);
     while (rows.moveNext()) {
         const QByteArrayView domain = rows.getUtf8(domainColumn);
         if (domain.isEmpty())
@@ -132,14 +135,15 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
         if (domain != previousDomain)
             previousDomain = utf8Text(domain);
         item.domain.setVal(previousDomain);
-        item.path.setVal(utf8Text(rows.getUtf8(pathColumn)));
+        const QByteArrayView path = rows.getUtf8(pathColumn);
+        item.path.setVal(path.isValidUtf8() && !path.isEmpty() ? bytes.copy(path) : utf8Text(path));
         // Plain archives are read in place, from SQLite's own copy of the row.
         const QByteArrayView stored = rows.getBytes(fileColumn);
         const QByteArray file = key.isEmpty()
             ? QByteArray::fromRawData(stored.data(), stored.size())
             : MBDBParser::decryptFileDescThrow(QByteArray::fromBase64(stored.toByteArray()), key);
-        MBFile::readArchive(file, item);
-        QString name = item.backupFileName();
+        MBFile::readArchive(file, item, &bytes);
+        QString name = item.backupFileName(names);
         index.emplace(std::move(name), std::move(item));
     }
     db.close();

@@ -64,23 +64,61 @@ quint64 readBigEndian(MbdbCursor& cursor, int width)
     return value;
 }
 
-// Domains repeat across thousands of records: share one copy of each.
-void shareDomain(MBDBParser::_MBDBBinary& domain, MBDBParser::_MBDBBinary& previous)
+// A string's bytes: its length, then as many of them as the file still holds.
+QByteArrayView readBinaryBytes(MbdbCursor& cursor, quint16& length)
 {
-    if (domain.data == previous.data)
-        domain.data = previous.data;
-    else
-        previous.data = domain.data;
+    length = g_readInt16(cursor);
+    if (length == 0 || length == 0xFFFF)
+        return QByteArrayView();
+    if (cursor.atEnd())
+        throwTruncated(cursor);
+    const quint64 n = qMin<quint64>(length, cursor.size - cursor.pos);
+    return QByteArrayView(reinterpret_cast<const char*>(take(cursor, n)), qsizetype(n));
 }
 
-MBDBParser::_MBDBItem readRecord(MbdbCursor& cursor)
+MBDBParser::_MBDBBinary readBinary(MbdbCursor& cursor, ByteSliceArena& arena)
 {
-    MBDBParser::_MBDBItem item;
-    item.domain = g_readBinary(cursor);
-    item.path = g_readBinary(cursor);
-    item.linkTarget = g_readBinary(cursor);
-    item.digest = g_readBinary(cursor);
-    item.encryptionKey = g_readBinary(cursor);
+    MBDBParser::_MBDBBinary value;
+    const QByteArrayView bytes = readBinaryBytes(cursor, value.length);
+    if (value.isValid())
+        value.data = arena.copy(bytes);
+    return value;
+}
+
+// The records' strings are cut from one arena; domains, which repeat across
+// thousands of records, share one copy of each.
+class RecordReader
+{
+public:
+    MBDBParser::_MBDBItem read(MbdbCursor& cursor)
+    {
+        MBDBParser::_MBDBItem item;
+        const QByteArrayView domain = readBinaryBytes(cursor, item.domain.length);
+        if (item.domain.isValid()) {
+            if (domain != QByteArrayView(m_domain))
+                m_domain = domain.toByteArray();
+            item.domain.data = m_domain;
+        }
+        item.path = readBinary(cursor, m_arena);
+        item.linkTarget = readBinary(cursor, m_arena);
+        item.digest = readBinary(cursor, m_arena);
+        item.encryptionKey = readBinary(cursor, m_arena);
+        readRest(cursor, item);
+        return item;
+    }
+
+    QString storedName(const MBDBParser::_MBDBItem& item) { return item.backupFileName(m_names); }
+
+private:
+    void readRest(MbdbCursor& cursor, MBDBParser::_MBDBItem& item);
+
+    ByteSliceArena m_arena{1 << 16};
+    TextSliceArena m_names{1 << 15};
+    QByteArray m_domain;
+};
+
+void RecordReader::readRest(MbdbCursor& cursor, MBDBParser::_MBDBItem& item)
+{
     item.mode = g_readInt16(cursor);
     item.inodeHigh = g_readInt32(cursor);
     item.inode = g_readInt32(cursor);
@@ -94,24 +132,19 @@ MBDBParser::_MBDBItem readRecord(MbdbCursor& cursor)
     const int count = g_readByte(cursor);
     for (int i = 0; i < count; ++i) {
         MBDBParser::_MBDBProperty property;
-        property.name = g_readBinary(cursor);
-        property.value = g_readBinary(cursor);
+        property.name = readBinary(cursor, m_arena);
+        property.value = readBinary(cursor, m_arena);
         item.properties.append(property);
     }
-    return item;
 }
 } // namespace
 
 MBDBParser::_MBDBBinary g_readBinary(MbdbCursor& cursor)
 {
     MBDBParser::_MBDBBinary value;
-    value.length = g_readInt16(cursor);
-    if (!value.isValid())
-        return value;
-    if (cursor.atEnd())
-        throwTruncated(cursor);
-    const quint64 n = qMin<quint64>(value.length, cursor.size - cursor.pos);
-    value.data = QByteArray(reinterpret_cast<const char*>(take(cursor, n)), qsizetype(n));
+    const QByteArrayView bytes = readBinaryBytes(cursor, value.length);
+    if (value.isValid())
+        value.data = bytes.toByteArray();
     return value;
 }
 
@@ -138,13 +171,12 @@ MBDBParser::Index g_parseMbdbBytes(const char* data, quint64 size)
     // Sized once for records of the usual length, rather than rehashed as a
     // million of them come in.
     index.reserve(qsizetype(qMin<quint64>(size / 128, quint64(1) << 24)));
-    MBDBParser::_MBDBBinary previousDomain;
+    RecordReader reader;
     while (!cursor.atEnd()) {
-        MBDBParser::_MBDBItem item = readRecord(cursor);
+        MBDBParser::_MBDBItem item = reader.read(cursor);
         if (!item.domain.isValid())
             continue;
-        shareDomain(item.domain, previousDomain);
-        QString name = item.backupFileName();
+        QString name = reader.storedName(item);
         index.emplace(std::move(name), std::move(item));
     }
     return index;

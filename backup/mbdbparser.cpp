@@ -27,18 +27,39 @@ void MBDBParser::_MBDBBinary::setVal(const QByteArray& bytes)
     length = quint16(bytes.size() & 0xFFFF);
 }
 
+namespace {
+// Texts as toString() reads them: valid UTF-8 with no NUL reads as it is
+// stored, so its bytes are hashed without decoding them.
+bool isPlainText(const MBDBParser::_MBDBBinary& b)
+{
+    return !b.isValid() || (!b.data.contains('\0') && QByteArrayView(b.data).isValidUtf8());
+}
+
+void plainFileName(const MBDBParser::_MBDBItem& item, char16_t* out)
+{
+    BackupCrypto::sha1Hex({item.domain.isValid() ? QByteArrayView(item.domain.data) : QByteArrayView(),
+                           QByteArrayView("-", 1),
+                           item.path.isValid() ? QByteArrayView(item.path.data) : QByteArrayView()},
+                          out);
+}
+} // namespace
+
 QString MBDBParser::_MBDBItem::backupFileName() const
 {
-    // Texts as toString() reads them: valid UTF-8 with no NUL reads as it is
-    // stored, so its bytes are hashed without decoding them.
-    const auto plain = [](const _MBDBBinary& b) {
-        return !b.isValid() || (!b.data.contains('\0') && QByteArrayView(b.data).isValidUtf8());
-    };
-    if (!plain(domain) || !plain(path))
+    if (!isPlainText(domain) || !isPlainText(path))
         return getFileHashName(domain.toString(), path.toString());
-    return BackupCrypto::sha1Hex({domain.isValid() ? QByteArrayView(domain.data) : QByteArrayView(),
-                                  QByteArrayView("-", 1),
-                                  path.isValid() ? QByteArrayView(path.data) : QByteArrayView()});
+    QString name(40, Qt::Uninitialized);
+    plainFileName(*this, reinterpret_cast<char16_t*>(name.data()));
+    return name;
+}
+
+QString MBDBParser::_MBDBItem::backupFileName(TextSliceArena& arena) const
+{
+    if (!isPlainText(domain) || !isPlainText(path))
+        return arena.copy(getFileHashName(domain.toString(), path.toString()));
+    char16_t name[40];
+    plainFileName(*this, name);
+    return arena.copy(QStringView(name, 40));
 }
 
 bool MBDBParser::isIos10Mbdb(const QDir& folder)

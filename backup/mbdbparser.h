@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include "slicearena.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -62,6 +64,8 @@ public:
 
         bool isFolder() const { return (mode & 0x4000) != 0; }
         QString backupFileName() const;
+        // The same, cut from `arena`.
+        QString backupFileName(TextSliceArena& arena) const;
     };
 
     using Index = QHash<QString, _MBDBItem>;

@@ -67,9 +67,9 @@ qint64 int64Value(const QHash<QString, CFType>& object, const char* key)
 
 namespace MBFile {
 
-void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
+void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena)
 {
-    if (!g_decodeMbFileDirect(bytes, item))
+    if (!g_decodeMbFileDirect(bytes, item, arena))
         readArchiveThroughObjects(bytes, item);
 }
 

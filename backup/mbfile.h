@@ -4,6 +4,7 @@
 #pragma once
 
 #include "mbdbparser.h"
+#include "slicearena.h"
 
 class CFType;
 
@@ -12,8 +13,9 @@ namespace MBFile {
 // Fills the fields of `item` that the archive's root object carries (all but
 // domain and path). Bytes that are no property list, or an archive without a
 // root, leave them at their defaults. Decoded straight from the bytes where
-// it can be (mbfiledecoder.h), else through property-list objects.
-void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item);
+// it can be (mbfiledecoder.h), else through property-list objects. There,
+// the byte fields are cut from `arena` when one is given.
+void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena = nullptr);
 // The same, always through property-list objects: the reference that the
 // direct decoder must match.
 void readArchiveThroughObjects(const QByteArray& bytes, MBDBParser::_MBDBItem& item);

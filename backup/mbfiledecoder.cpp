@@ -31,7 +31,7 @@ struct Unhandled
 class Decoder
 {
 public:
-    explicit Decoder(const bplist::View& view) : m_view(view) {}
+    Decoder(const bplist::View& view, ByteSliceArena* arena) : m_view(view), m_arena(arena) {}
 
     // The key of entry `i` of a dictionary, which must be stored as ASCII.
     std::string_view key(const bplist::Object& dict, uint64_t i) const
@@ -140,10 +140,12 @@ public:
 private:
     QByteArray bytesOf(const bplist::Object& o) const
     {
-        return QByteArray(reinterpret_cast<const char*>(m_view.content(o)), qsizetype(o.count));
+        const QByteArrayView bytes(reinterpret_cast<const char*>(m_view.content(o)), qsizetype(o.count));
+        return m_arena && !bytes.isEmpty() ? m_arena->copy(bytes) : bytes.toByteArray();
     }
 
     const bplist::View& m_view;
+    ByteSliceArena* m_arena;
     bplist::Object m_objects;
 };
 
@@ -167,9 +169,9 @@ constexpr std::string_view kFieldNames[RootFields::Count] = {
     "LastStatusChange", "Birth", "Size", "ProtectionClass"};
 
 // Decodes a list that passed the tree check; throws Unhandled.
-void decode(const bplist::View& view, MBDBParser::_MBDBItem& item)
+void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, ByteSliceArena* arena)
 {
-    Decoder d(view);
+    Decoder d(view, arena);
     bplist::Object top;
     d.object(view.top(), top);
     if (top.kind != Kind::Dictionary)
@@ -230,7 +232,7 @@ void decode(const bplist::View& view, MBDBParser::_MBDBItem& item)
 
 } // namespace
 
-bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
+bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena)
 {
     if (!bplist::View::looksBinary(bytes.constData(), size_t(bytes.size())))
         return false;
@@ -241,7 +243,7 @@ bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item)
     if (!view.open(bytes.constData(), size_t(bytes.size()), error) || !view.checkTree(state))
         return true;
     try {
-        decode(view, item);
+        decode(view, item, arena);
     } catch (const Unhandled&) {
         return false;
     }

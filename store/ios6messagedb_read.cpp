@@ -2,6 +2,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 
 #include "devicefilepath.h"
@@ -15,6 +16,14 @@ namespace {
 QString key(qint64 rowId)
 {
     return QString::number(rowId, 10);
+}
+
+// The same text cut from `arena`: a message's key costs no allocation of its own.
+QString key(qint64 rowId, TextSliceArena& arena)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, rowId).ptr;
+    return arena.latin1(QByteArrayView(digits, end - digits));
 }
 
 } // namespace
@@ -170,6 +179,11 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
               otherHandleAt = c.column(QStringLiteral("other_handle")), dateAt = c.column(QStringLiteral("date"));
     // The newest raw date per chat id; the join lists a chat's rows together.
     QHash<qint64, qint64> newest;
+    TextSliceArena keys;
+    qint64 lastHandleId = 0, lastRowChatId = 0;
+    _MsgHandle* lastHandle = nullptr;
+    _MsgChat* lastRowChat = nullptr;
+    bool lastHandleKnown = false, lastRowChatKnown = false;
     qint64 lastChatId = 0;
     qint64* lastChatNewest = nullptr;
     while (c.moveNext()) {
@@ -193,7 +207,15 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
             msg->srcRowId = rowId;
             reader.read(*msg);
         }
-        if (_MsgHandle* h = d.handles.value(c.getInt64(handleIdAt))) {
+        // Rows of a chat follow each other and mostly share a sender: the
+        // last lookups are asked first.
+        const qint64 handleId = c.getInt64(handleIdAt);
+        if (handleId != lastHandleId || !lastHandleKnown) {
+            lastHandleId = handleId;
+            lastHandle = d.handles.value(handleId);
+            lastHandleKnown = true;
+        }
+        if (_MsgHandle* h = lastHandle) {
             msg->handle = h;
             if (msg->country.isEmpty())
                 msg->country = h->country;
@@ -202,9 +224,14 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
         if (other > 0)
             if (_MsgHandle* h = d.handles.value(other))
                 msg->otherHandle = h;
-        if (_MsgChat* chat = d.chats.value(rowChatId)) {
+        if (rowChatId != lastRowChatId || !lastRowChatKnown) {
+            lastRowChatId = rowChatId;
+            lastRowChat = d.chats.value(rowChatId);
+            lastRowChatKnown = true;
+        }
+        if (_MsgChat* chat = lastRowChat) {
             msg->chat = chat;
-            chat->messages.insert(key(rowId), msg);
+            chat->messages.insert(key(rowId, keys), msg);
         }
     }
     for (auto it = newest.cbegin(); it != newest.cend(); ++it)

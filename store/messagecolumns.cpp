@@ -130,8 +130,10 @@ MessageRowReader::MessageRowReader(const Sqlite3Cursor& c, bool withLater, bool 
 void MessageRowReader::read(_MsgMessage& msg)
 {
     msg.ROWID = c.getInt64(rowid);
-    for (const At<QString>& a : texts)
-        msg.*a.field = c.getText(a.position);
+    for (const At<QString>& a : texts) {
+        const QByteArrayView text = c.getUtf8(a.position);
+        msg.*a.field = text.isNull() ? QString() : arena.utf8(text);
+    }
     for (const At<QString>& a : sharedTexts)
         msg.*a.field = pool.text(c, a.position);
     for (const At<int>& a : ints)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "msgrecords.h"
+#include "slicearena.h"
 #include "sqlitedb.h"
 #include "textpool.h"
 
@@ -85,6 +86,8 @@ private:
     std::vector<At<qint64>> int64s;
     std::vector<At<QByteArray>> blobs;
     TextPool pool;
+    // The texts of the rows read: one allocation per block of rows, not per text.
+    TextSliceArena arena;
 };
 
 // The message as a row to insert: texts marked SkipEmptyText and empty blobs
