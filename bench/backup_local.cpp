@@ -17,11 +17,11 @@
 
 #include <sqlite3.h>
 
+#include "benchmessages.h"
 #include "ios6messagedb.h"
 #include "localdbbackup.h"
 #include "messagecolumns.h"
 #include "msgdata.h"
-#include "progressreporter.h"
 
 namespace {
 
@@ -30,30 +30,10 @@ int kMessages = 100000; // or the first argument
 constexpr int kAttachmentEvery = 10; // 10,000 attachments
 constexpr int kAttachmentBytes = 4096;
 
-class NullReporter : public ProgressReporter
-{
-public:
-    void reportProgress(const QString&, int, const QString&) override {}
-    bool isCancelled() const override { return false; }
-};
-
 void generate(MsgData& data, QList<_MsgMessage*>& all, const QString& sourceDir)
 {
     __MsgData* p = data.p();
-    QList<_MsgChat*> chats;
-    for (int k = 1; k <= kChats; ++k) {
-        auto* h = new _MsgHandle;
-        h->ROWID = k;
-        h->id = QStringLiteral("+1212555%1").arg(k, 4, 10, QLatin1Char('0'));
-        p->handles.insert(k, h);
-        auto* c = new _MsgChat;
-        c->ROWID = k;
-        c->guid = QStringLiteral("chat-%1").arg(k);
-        c->chat_identifier = h->id;
-        c->handles.insert(QString::number(k), h);
-        p->chats.insert(k, c);
-        chats << c;
-    }
+    const QList<_MsgChat*> chats = addOneToOneChats(data, 1, kChats);
     const QByteArray bytes(kAttachmentBytes, 'x');
     QDir().mkpath(sourceDir);
     for (int i = 1; i <= kMessages; ++i) {

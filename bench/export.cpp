@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+#include "benchmessages.h"
 #include "messageexporter.h"
 #include "msgdata.h"
-#include "progressreporter.h"
 
 namespace {
 
@@ -25,33 +25,14 @@ constexpr int kChats = 2000;
 constexpr int kPdfChats = 20;
 constexpr int kPdfMessages = 10000;
 
-class NullReporter : public ProgressReporter
-{
-public:
-    void reportProgress(const QString&, int, const QString&) override {}
-    bool isCancelled() const override { return false; }
-};
-
 // One handle per chat; messages round the chats, 30 seconds apart, sent and
 // received in turn.
 void generate(MsgData& data, QList<_MsgMessage*>& all)
 {
     __MsgData* p = data.p();
-    QList<_MsgChat*> chats;
-    for (int i = 1; i <= kChats; ++i) {
-        auto* h = new _MsgHandle;
-        h->ROWID = i;
-        h->id = QStringLiteral("+1212555%1").arg(i, 4, 10, QLatin1Char('0'));
-        h->_ct_name = QStringLiteral("Contact %1").arg(i);
-        p->handles.insert(i, h);
-        auto* c = new _MsgChat;
-        c->ROWID = i;
-        c->guid = QStringLiteral("chat-%1").arg(i);
-        c->chat_identifier = h->id;
-        c->handles.insert(QString::number(i), h);
-        p->chats.insert(i, c);
-        chats << c;
-    }
+    const QList<_MsgChat*> chats = addOneToOneChats(data, 1, kChats);
+    for (_MsgHandle* h : std::as_const(p->handles))
+        h->_ct_name = QStringLiteral("Contact %1").arg(h->ROWID);
     all.reserve(kMessages);
     for (int i = 1; i <= kMessages; ++i) {
         _MsgChat* chat = chats[i % kChats];

@@ -14,11 +14,11 @@
 
 #include <sqlite3.h>
 
+#include "benchmessages.h"
 #include "conversationfixture.h"
 #include "ios6messagedb.h"
 #include "ios6restoremessagesbuilder.h"
 #include "msgdata.h"
-#include "progressreporter.h"
 #include "smsdbfixture.h"
 
 namespace {
@@ -28,31 +28,10 @@ constexpr int kTargetPerChat = 200;
 constexpr int kChosen = 100000;
 constexpr int kChosenChats = 1000; // chats 501..1500: the first half the backup holds
 
-class NullReporter : public ProgressReporter
-{
-public:
-    void reportProgress(const QString&, int, const QString&) override {}
-    bool isCancelled() const override { return false; }
-};
-
 void generate(MsgData& data, QList<_MsgMessage*>& all)
 {
     __MsgData* p = data.p();
-    QList<_MsgChat*> chats;
-    for (int i = 1; i <= kChosenChats; ++i) {
-        const int k = 500 + i;
-        auto* h = new _MsgHandle;
-        h->ROWID = k;
-        h->id = QStringLiteral("+1212555%1").arg(k, 4, 10, QLatin1Char('0'));
-        p->handles.insert(k, h);
-        auto* c = new _MsgChat;
-        c->ROWID = k;
-        c->guid = QStringLiteral("chat-%1").arg(k);
-        c->chat_identifier = h->id;
-        c->handles.insert(QString::number(k), h);
-        p->chats.insert(k, c);
-        chats << c;
-    }
+    const QList<_MsgChat*> chats = addOneToOneChats(data, 501, kChosenChats);
     for (int i = 1; i <= kChosen; ++i) {
         _MsgChat* chat = chats[i % kChosenChats];
         auto* m = new _MsgMessage;

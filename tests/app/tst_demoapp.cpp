@@ -9,14 +9,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QtTest>
 
-#include <plist/plist.h>
 
 #include <memory>
 
 #include "datahome.h"
+#include "demoscenario.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
 #include "mainwindow.h"
@@ -34,35 +33,8 @@ const QString kNotes = QStringLiteral("<p>Notes:</p>");
 // How long the first notes box waits at most for the second phone's road.
 const int kHoldMs = 10000;
 
-QString readmeBackupPassword()
-{
-    QFile readme(QStringLiteral(QS_README));
-    if (!readme.open(QIODevice::ReadOnly))
-        return QString();
-    const QRegularExpression stated(QStringLiteral("backup password is `([^`]+)`"));
-    return stated.match(QString::fromUtf8(readme.readAll())).captured(1);
-}
-
-// The ids of the scenario's devices, in the order they attach.
-QStringList scenarioDevices()
-{
-    QFile file(kScenario);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray xml = file.readAll();
-    plist_t root = nullptr;
-    plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
-    QStringList ids;
-    plist_t devices = root ? plist_dict_get_item(root, "Devices") : nullptr;
-    for (uint32_t i = 0; devices && i < plist_array_get_size(devices); ++i) {
-        char* id = nullptr;
-        plist_get_string_val(plist_dict_get_item(plist_array_get_item(devices, i), "UniqueDeviceID"), &id);
-        ids << QString::fromUtf8(id ? id : "");
-        free(id);
-    }
-    plist_free(root);
-    return ids;
-}
+QString readmeBackupPassword() { return demoscenario::readmeBackupPassword(QStringLiteral(QS_README)); }
+QStringList scenarioDevices() { return demoscenario::deviceIds(kScenario); }
 
 // The user at the screen: closes each message box (holding the first notes
 // box as said above) and answers each password dialog once with the

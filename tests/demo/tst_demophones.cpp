@@ -9,6 +9,7 @@
 #include "cftype.h"
 #include "countrylibdb.h"
 #include "data_path_util.h"
+#include "demoscenario.h"
 #include "ios6messagedb.h"
 #include "iosdevice.h"
 #include "iosloadfilerelaythread.h"
@@ -26,10 +27,8 @@
 #include "translation.h"
 
 #include <QImage>
-#include <QRegularExpression>
 #include <QtTest>
 
-#include <plist/plist.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -37,36 +36,8 @@
 namespace {
 
 const QString kScenario = QStringLiteral(QS_DEMO_SCENARIO);
-// The password of the encrypted demo backup, as the README states it.
-QString readmeBackupPassword()
-{
-    QFile readme(QStringLiteral(QS_README));
-    if (!readme.open(QIODevice::ReadOnly))
-        return QString();
-    const QRegularExpression stated(QStringLiteral("backup password is `([^`]+)`"));
-    return stated.match(QString::fromUtf8(readme.readAll())).captured(1);
-}
-
-// The ids of the scenario's devices, in order.
-QStringList scenarioDevices()
-{
-    QFile file(kScenario);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray xml = file.readAll();
-    plist_t root = nullptr;
-    plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
-    QStringList ids;
-    plist_t devices = root ? plist_dict_get_item(root, "Devices") : nullptr;
-    for (uint32_t i = 0; devices && i < plist_array_get_size(devices); ++i) {
-        char* id = nullptr;
-        plist_get_string_val(plist_dict_get_item(plist_array_get_item(devices, i), "UniqueDeviceID"), &id);
-        ids << QString::fromUtf8(id ? id : "");
-        free(id);
-    }
-    plist_free(root);
-    return ids;
-}
+QString readmeBackupPassword() { return demoscenario::readmeBackupPassword(QStringLiteral(QS_README)); }
+QStringList scenarioDevices() { return demoscenario::deviceIds(kScenario); }
 
 // The device as the application describes it from its lockdown values.
 IOSDevice lockdownDevice(const QString& udid)

@@ -1,0 +1,39 @@
+// Pieces shared by the benchmarks that build their message sets in memory.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "msgdata.h"
+#include "progressreporter.h"
+
+// Progress goes nowhere: the benchmarks time the work, not a dialog.
+class NullReporter : public ProgressReporter
+{
+public:
+    void reportProgress(const QString&, int, const QString&) override {}
+    bool isCancelled() const override { return false; }
+};
+
+// One-to-one chats with row ids first..first+count-1, each with the handle of
+// the same row id as its only correspondent; the set owns them.
+inline QList<_MsgChat*> addOneToOneChats(MsgData& data, int first, int count)
+{
+    __MsgData* p = data.p();
+    QList<_MsgChat*> chats;
+    chats.reserve(count);
+    for (int k = first; k < first + count; ++k) {
+        auto* h = new _MsgHandle;
+        h->ROWID = k;
+        h->id = QStringLiteral("+1212555%1").arg(k, 4, 10, QLatin1Char('0'));
+        p->handles.insert(k, h);
+        auto* c = new _MsgChat;
+        c->ROWID = k;
+        c->guid = QStringLiteral("chat-%1").arg(k);
+        c->chat_identifier = h->id;
+        c->handles.insert(QString::number(k), h);
+        p->chats.insert(k, c);
+        chats << c;
+    }
+    return chats;
+}
