@@ -58,7 +58,7 @@ bool IOS6MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, _Ms
         case MessageColumn::Int: msg->*col.intField = v.toInt(); break;
         case MessageColumn::Date: msg->*col.intField = dateOf(v, nanoseconds); break;
         case MessageColumn::Text:
-        case MessageColumn::SharedText: msg->*col.textField = v.toString(); break;
+        case MessageColumn::SharedText: col.setText(*msg, v.toString()); break;
         case MessageColumn::Int64: msg->*col.int64Field = v.toLongLong(); break;
         case MessageColumn::Blob: msg->*col.blobField = v.toByteArray(); break;
         }

@@ -202,7 +202,8 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
             continue; // group events are not messages
         const qint64 rowId = c.getInt64(rowIdAt);
         _MsgMessage*& msg = d.messages[rowId];
-        if (!msg) {
+        const bool fresh = !msg;
+        if (fresh) {
             msg = d.newMessage();
             msg->srcRowId = rowId;
             reader.read(*msg);
@@ -231,7 +232,11 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
         }
         if (_MsgChat* chat = lastRowChat) {
             msg->chat = chat;
-            chat->messages.insert(key(rowId, keys), msg);
+            // A message just made is in no chat yet: no lookup of its key.
+            if (fresh)
+                chat->messages.insertNew(key(rowId, keys), msg);
+            else
+                chat->messages.insert(key(rowId, keys), msg);
         }
     }
     for (auto it = newest.cbegin(); it != newest.cend(); ++it)

@@ -9,30 +9,34 @@ using C = MessageColumn;
 
 constexpr C number(const char* name, int M::*field, int flags = 0)
 {
-    return {name, C::Int, flags, field, nullptr, nullptr, nullptr};
+    return {name, C::Int, flags, field, nullptr, nullptr, nullptr, nullptr};
 }
 constexpr C date(const char* name, int M::*field)
 {
-    return {name, C::Date, 0, field, nullptr, nullptr, nullptr};
+    return {name, C::Date, 0, field, nullptr, nullptr, nullptr, nullptr};
 }
 constexpr C text(const char* name, QString M::*field, int flags = 0)
 {
-    return {name, C::Text, flags, nullptr, field, nullptr, nullptr};
+    return {name, C::Text, flags, nullptr, field, nullptr, nullptr, nullptr};
+}
+constexpr C rare(const char* name, C::Kind kind, RareText M::*field, int flags = 0)
+{
+    return {name, kind, flags, nullptr, nullptr, nullptr, nullptr, field};
 }
 constexpr C shared(const char* name, QString M::*field, int flags = 0)
 {
-    return {name, C::SharedText, flags, nullptr, field, nullptr, nullptr};
+    return {name, C::SharedText, flags, nullptr, field, nullptr, nullptr, nullptr};
 }
 
 const C kColumns[] = {
     text("guid", &M::guid),
     text("text", &M::text),
     number("replace", &M::replace),
-    shared("service_center", &M::service_center, C::SkipEmptyText),
-    {"handle_id", C::Int64, C::RowLink, nullptr, nullptr, &M::handle_id, nullptr},
-    text("subject", &M::subject, C::SkipEmptyText),
+    rare("service_center", C::SharedText, &M::service_center, C::SkipEmptyText),
+    {"handle_id", C::Int64, C::RowLink, nullptr, nullptr, &M::handle_id, nullptr, nullptr},
+    rare("subject", C::Text, &M::subject, C::SkipEmptyText),
     shared("country", &M::country, C::SkipEmptyText),
-    {"attributedBody", C::Blob, 0, nullptr, nullptr, nullptr, &M::attributedBody},
+    {"attributedBody", C::Blob, 0, nullptr, nullptr, nullptr, &M::attributedBody, nullptr},
     number("version", &M::version),
     number("type", &M::type),
     shared("service", &M::service),
@@ -67,7 +71,7 @@ const C kColumns[] = {
     number("date_played", &M::date_played, C::Later),
     number("item_type", &M::item_type, C::Later),
     number("other_handle", &M::other_handle, C::Later | C::RowLink),
-    text("group_title", &M::group_title, C::Later | C::SkipEmptyText),
+    rare("group_title", C::Text, &M::group_title, C::Later | C::SkipEmptyText),
     number("group_action_type", &M::group_action_type, C::Later),
     number("share_status", &M::share_status, C::Later),
     number("share_direction", &M::share_direction, C::Later),
@@ -112,10 +116,16 @@ MessageRowReader::MessageRowReader(const Sqlite3Cursor& c, bool withLater, bool 
             dates.push_back({at, col.intField});
             break;
         case MessageColumn::Text:
-            texts.push_back({at, col.textField});
+            if (col.textField)
+                texts.push_back({at, col.textField});
+            else
+                rareTexts.push_back({at, col.rareField});
             break;
         case MessageColumn::SharedText:
-            sharedTexts.push_back({at, col.textField});
+            if (col.textField)
+                sharedTexts.push_back({at, col.textField});
+            else
+                rareSharedTexts.push_back({at, col.rareField});
             break;
         case MessageColumn::Int64:
             int64s.push_back({at, col.int64Field});
@@ -125,6 +135,10 @@ MessageRowReader::MessageRowReader(const Sqlite3Cursor& c, bool withLater, bool 
             break;
         }
     }
+    for (const auto* list : {&ints, &dates})
+        for (const At<int>& a : *list)
+            numberPositions.push_back(a.position);
+    numbers.resize(numberPositions.size());
 }
 
 void MessageRowReader::read(_MsgMessage& msg)
@@ -134,12 +148,18 @@ void MessageRowReader::read(_MsgMessage& msg)
         const QByteArrayView text = c.getUtf8(a.position);
         msg.*a.field = text.isNull() ? QString() : arena.utf8(text);
     }
+    for (const At<RareText>& a : rareTexts)
+        msg.*a.field = c.getText(a.position); // a null text takes no room
     for (const At<QString>& a : sharedTexts)
         msg.*a.field = pool.text(c, a.position);
+    for (const At<RareText>& a : rareSharedTexts)
+        msg.*a.field = pool.text(c, a.position); // a null text takes no room
+    c.getInt64s(numberPositions.data(), numbers.data(), qsizetype(numbers.size()));
+    const qint64* number = numbers.data();
     for (const At<int>& a : ints)
-        msg.*a.field = c.getInt(a.position);
+        msg.*a.field = int(*number++);
     for (const At<int>& a : dates)
-        msg.*a.field = readMessageDate(c, a.position, nanoseconds);
+        msg.*a.field = messageDate(*number++, nanoseconds);
     for (const At<qint64>& a : int64s)
         msg.*a.field = c.getInt64(a.position);
     for (const At<QByteArray>& a : blobs)
@@ -164,8 +184,8 @@ Sqlite3Row messageRow(const _MsgMessage& msg, bool nanosecondDates, const std::f
         }
         case MessageColumn::Text:
         case MessageColumn::SharedText:
-            if (!col.has(MessageColumn::SkipEmptyText) || !(msg.*col.textField).isEmpty())
-                row[name] = msg.*col.textField;
+            if (!col.has(MessageColumn::SkipEmptyText) || !col.text(msg).isEmpty())
+                row[name] = col.text(msg);
             break;
         case MessageColumn::Int64:
             row[name] = msg.*col.int64Field;

@@ -36,8 +36,18 @@ struct MessageColumn
     QString _MsgMessage::*textField;
     qint64 _MsgMessage::*int64Field;
     QByteArray _MsgMessage::*blobField;
+    RareText _MsgMessage::*rareField; // a Text kept as a RareText, in place of textField
 
     bool has(Flag flag) const { return (flags & flag) != 0; }
+    // A Text or SharedText column's field, whichever way the record keeps it.
+    const QString& text(const _MsgMessage& msg) const { return textField ? msg.*textField : (msg.*rareField).value(); }
+    void setText(_MsgMessage& msg, const QString& value) const
+    {
+        if (textField)
+            msg.*textField = value;
+        else
+            msg.*rareField = value;
+    }
 };
 
 // Every column but the row id, in the order of the first iOS 6 schema, the
@@ -82,7 +92,11 @@ private:
     const bool nanoseconds;
     const int rowid;
     std::vector<At<int>> ints, dates;
+    // The positions of `ints` then `dates`, read in one call per row into `numbers`.
+    std::vector<int> numberPositions;
+    std::vector<qint64> numbers;
     std::vector<At<QString>> texts, sharedTexts;
+    std::vector<At<RareText>> rareTexts, rareSharedTexts;
     std::vector<At<qint64>> int64s;
     std::vector<At<QByteArray>> blobs;
     TextPool pool;

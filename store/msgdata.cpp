@@ -1,9 +1,12 @@
 #include "msgdata.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <new>
+
+#include <sys/mman.h>
 
 #include "mergesort.h"
 
@@ -49,9 +52,14 @@ void __MsgData::removeMessages(const QSet<_MsgMessage*>& gone)
     eraseValues(messages, gone);
     // A message may sit in more than one chat's hash, under its row id or its guid.
     for (_MsgChat* chat : std::as_const(chats))
-        eraseValues(chat->messages, gone);
+        chat->messages.removeValues(gone);
     for (_MsgMessage* m : gone)
         destroyMessage(m);
+}
+
+void __MsgData::FreeBlock::operator()(char* block) const
+{
+    std::free(block);
 }
 
 _MsgMessage* __MsgData::newMessage()
@@ -61,13 +69,22 @@ _MsgMessage* __MsgData::newMessage()
         m_freeMessages.pop_back();
         return new (place) _MsgMessage;
     }
-    if (m_nextMessage == m_messageBlockEnd) {
-        constexpr size_t size = sizeof(_MsgMessage) * kMessagesPerBlock;
-        // new char[] storage is aligned for any type of its size.
-        std::unique_ptr<char[]> block(new char[size]);
-        m_nextMessage = block.get();
-        m_messageBlockEnd = m_nextMessage + size;
-        m_messageBlocks.emplace(m_nextMessage, std::move(block));
+    if (size_t(m_messageBlockEnd - m_nextMessage) < sizeof(_MsgMessage)) {
+        // Blocks double from a few records up to huge pages: a small set
+        // holds little, and a large one takes one page fault and one TLB
+        // entry per two megabytes instead of one per four kilobytes.
+        constexpr size_t kFirstBlockBytes = 64 * 1024;
+        constexpr size_t kHugePage = 2 * 1024 * 1024;
+        const size_t bytes = std::max(m_nextBlockBytes, kFirstBlockBytes);
+        m_nextBlockBytes = std::min(bytes * 2, kHugePage);
+        char* storage = static_cast<char*>(std::aligned_alloc(bytes == kHugePage ? kHugePage : alignof(std::max_align_t), bytes));
+        if (!storage)
+            throw std::bad_alloc();
+        if (bytes == kHugePage)
+            ::madvise(storage, bytes, MADV_HUGEPAGE); // advice only: without it the block works the same
+        m_nextMessage = storage;
+        m_messageBlockEnd = storage + bytes;
+        m_messageBlocks.emplace(storage, Block{std::unique_ptr<char[], FreeBlock>(storage), bytes});
     }
     auto* m = new (m_nextMessage) _MsgMessage;
     m_nextMessage += sizeof(_MsgMessage);
@@ -82,7 +99,7 @@ void __MsgData::destroyMessage(_MsgMessage* m)
     auto block = m_messageBlocks.upper_bound(at);
     const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
     if (block != m_messageBlocks.begin()
-        && address(at) - address(std::prev(block)->first) < sizeof(_MsgMessage) * kMessagesPerBlock) {
+        && address(at) - address(std::prev(block)->first) < std::prev(block)->second.bytes) {
         m->~_MsgMessage();
         m_freeMessages.push_back(m);
     } else {
@@ -125,7 +142,7 @@ void __MsgData::removeAttachments(const QSet<_MsgAttachment*>& gone)
         return;
     eraseValues(attachments, gone);
     for (_MsgMessage* m : std::as_const(messages))
-        eraseValues(m->attas, gone);
+        m->attas.removeValues(gone);
     for (_MsgAttachment* a : gone)
         delete a;
 }

@@ -46,9 +46,18 @@ private:
     // Ends a record of either kind, from a block or from `new`.
     void destroyMessage(_MsgMessage* m);
 
-    static constexpr size_t kMessagesPerBlock = 1024;
+    struct FreeBlock
+    {
+        void operator()(char* block) const;
+    };
+    struct Block
+    {
+        std::unique_ptr<char[], FreeBlock> storage;
+        size_t bytes = 0;
+    };
     // Each block's storage by its first byte, to tell block records from others.
-    std::map<const char*, std::unique_ptr<char[]>> m_messageBlocks;
+    std::map<const char*, Block> m_messageBlocks;
+    size_t m_nextBlockBytes = 0;
     char* m_nextMessage = nullptr;
     char* m_messageBlockEnd = nullptr;
     std::vector<_MsgMessage*> m_freeMessages; // block places given back

@@ -9,6 +9,9 @@
 #include <QHash>
 #include <QString>
 
+#include "keyedlinks.h"
+#include "raretext.h"
+
 struct _MsgHandle;
 struct _MsgChat;
 struct _MsgAttachment;
@@ -16,20 +19,25 @@ struct _MsgAttachment;
 // Dates are date21: signed 32-bit seconds since 2001-01-01 00:00:00 UTC.
 struct _MsgMessage
 {
+    // Members run from the widest to the narrowest, so that a million
+    // records carry no padding between them.
     qint64 ROWID = 0;
+    qint64 handle_id = 0;
+    qint64 srcRowId = 0; // row id in the database it was read from
     QString guid;
     QString text;
-    int replace = 0;
-    QString service_center;
-    qint64 handle_id = 0;
-    QString subject;
     QString country;
-    QByteArray attributedBody;
-    int version = 10;
-    int type = 0;
     QString service;
     QString account;
     QString account_guid;
+    QString cache_roomnames;
+    QByteArray attributedBody;
+    RareText service_center;
+    RareText subject;
+    RareText group_title;
+    int replace = 0;
+    int version = 10;
+    int type = 0;
     int error = 0;
     int date = 0;
     int date_read = 0;
@@ -51,28 +59,25 @@ struct _MsgMessage
     int was_downgraded = 0;
     int is_archive = 0;
     int cache_has_attachments = 0;
-    QString cache_roomnames;
     int was_data_detected = 0;
     int was_deduplicated = 0;
-    bool recovered = false; // brought back by the recovery engine, not a live row
-    qint64 srcRowId = 0;    // row id in the database it was read from
     int is_audio_message = 0;
     int is_played = 0;
     int date_played = 0;
     int item_type = 0;
     int other_handle = -1;
-    QString group_title;
     int group_action_type = 0;
     int share_status = 0;
     int share_direction = 0;
     int is_expirable = 0;
     int expire_state = 0;
     int message_action_type = 0;
+    bool recovered = false; // brought back by the recovery engine, not a live row
 
     _MsgHandle* handle = nullptr;
     _MsgChat* chat = nullptr;
-    QHash<QString, _MsgAttachment*> attas; // keyed by attachment row id in decimal
     _MsgHandle* otherHandle = nullptr;
+    AttachmentLinks attas; // keyed by attachment row id in decimal
 
     // The attachments ordered by row id.
     QList<_MsgAttachment*> attachments() const;
@@ -111,7 +116,7 @@ struct _MsgChat
     QString group_id;
 
     QHash<QString, _MsgHandle*> handles;   // keyed by handle row id in decimal
-    QHash<QString, _MsgMessage*> messages; // keyed by message row id in decimal
+    MessageLinks messages; // keyed by message row id in decimal
 
     bool isGroup() const { return handles.size() > 1; }
     // display_name, else the handles' names joined with ", ", else "Unknown".

@@ -55,7 +55,7 @@ QString groupEventText(const _MsgMessage& m)
     case 1:
         return QStringLiteral("%1 Added %2 to the conversation.\n%3").arg(sender, partyName(m.otherHandle), when);
     case 2:
-        return QStringLiteral("%1 named the conversation \"%2\".\n%3").arg(sender, m.group_title, when);
+        return QStringLiteral("%1 named the conversation \"%2\".\n%3").arg(sender, m.group_title.value(), when);
     case 3:
         return QStringLiteral("%1 left the conversation.\n%2").arg(sender, when);
     case 4:

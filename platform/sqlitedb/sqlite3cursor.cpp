@@ -152,6 +152,16 @@ qint64 Sqlite3Cursor::getInt64(int position) const
     return readable(position) ? sqlite3_column_int64(m_stmt->raw(), position) : 0;
 }
 
+void Sqlite3Cursor::getInt64s(const int* positions, qint64* out, qsizetype n) const
+{
+    sqlite3_stmt* st = m_stmt ? m_stmt->raw() : nullptr;
+    const int columns = m_stmt ? m_stmt->rowColumns() : 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const int at = positions[i];
+        out[i] = at >= 0 && at < columns ? sqlite3_column_int64(st, at) : 0;
+    }
+}
+
 QByteArrayView Sqlite3Cursor::getUtf8(int position) const
 {
     if (!readable(position))

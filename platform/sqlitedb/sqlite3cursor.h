@@ -75,6 +75,9 @@ public:
     // The value's bytes, valid until the next step; a null view for NULL or
     // an absent column.
     QByteArrayView getBytes(int position) const;
+    // getInt64 of each of `n` positions into `out`, in one call: for loops
+    // that read many numbers of every row.
+    void getInt64s(const int* positions, qint64* out, qsizetype n) const;
     bool isNull(const QString& column) const;
     bool hasColumn(const QString& column) const;
     Sqlite3Row getRow() const;

@@ -251,7 +251,7 @@ private slots:
         MsgData data;
         __MsgData* p = data.p();
         QSet<_MsgMessage*> gone;
-        const int count = 2500; // past two blocks
+        const int count = 6000; // past the small blocks and into the first huge-page one
         for (int i = 1; i <= count; ++i) {
             _MsgMessage* m = i % 10 == 0 ? msg(i, i) : p->newMessage();
             QCOMPARE(m->version, 10);
@@ -271,6 +271,78 @@ private slots:
         }
         for (auto it = p->messages.cbegin(); it != p->messages.cend(); ++it)
             QCOMPARE(it.value()->ROWID, it.key());
+    }
+
+    // Links keep the order they were entered in; a key names one record, the
+    // last entered under it, with and without the index a long list gets.
+    void keyedLinks_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("short, scanned") << 3;
+        QTest::newRow("long, indexed") << 40;
+    }
+    void keyedLinks()
+    {
+        QFETCH(int, count);
+        std::vector<_MsgAttachment> targets(size_t(count) + 1);
+        AttachmentLinks links;
+        QVERIFY(links.isEmpty() && links.begin() == links.end() && !links.value("1"));
+        for (int i = 0; i < count; ++i)
+            links.insertNew(QString::number(i), &targets[size_t(i)]);
+        links.insert("1", &targets[size_t(count)]); // replaces
+        links.insert("x", &targets[0]);             // appends
+        QCOMPARE(links.size(), count + 1);
+        QCOMPARE(links.value("1"), &targets[size_t(count)]);
+        QCOMPARE(links.value(QLatin1String("0")), &targets[0]);
+        QCOMPARE(links.value(QString("x")), &targets[0]);
+        QVERIFY(links.contains("2") && !links.contains("nope"));
+        QList<_MsgAttachment*> expected;
+        for (int i = 0; i < count; ++i)
+            expected.append(i == 1 ? &targets[size_t(count)] : &targets[size_t(i)]);
+        expected.append(&targets[0]);
+        QCOMPARE(links.values(), expected);
+
+        AttachmentLinks copy = links; // a copy of its own
+        links.removeValues({&targets[0], &targets[2]});
+        QCOMPARE(links.size(), count - 2); // "0" and "x" both named targets[0]
+        QVERIFY(!links.value("0") && !links.value("x") && !links.value("2"));
+        QCOMPARE(links.value("1"), &targets[size_t(count)]);
+        QCOMPARE(copy.size(), count + 1);
+        QCOMPARE(copy.value("x"), &targets[0]);
+        links.insert("2", &targets[2]);
+        QCOMPARE(links.value("2"), &targets[2]);
+        links.clear();
+        QVERIFY(links.isEmpty() && !links.value("1"));
+    }
+
+    // Keys entered twice by insertNew (a damaged join lists a row twice): the
+    // later stands once insert() indexes the list.
+    void keyedLinksLaterDuplicateStands()
+    {
+        _MsgMessage first, second, third;
+        MessageLinks links;
+        for (int i = 0; i < 20; ++i)
+            links.insertNew(QString::number(i), &first);
+        links.insertNew("5", &second);
+        links.insert("99", &third);
+        QCOMPARE(links.value("5"), &second);
+        QCOMPARE(links.value("99"), &third);
+    }
+
+    // A rare text keeps null and empty apart and reads as the text it holds.
+    void rareText()
+    {
+        _MsgMessage m;
+        QVERIFY(m.subject.isNull() && m.subject.isEmpty() && m.subject.value().isNull());
+        m.subject = QString("");
+        QVERIFY(!m.subject.isNull() && m.subject.isEmpty());
+        m.subject = QString("Hello");
+        _MsgMessage copy = m;
+        m.subject = QString();
+        QVERIFY(m.subject.isNull());
+        QCOMPARE(copy.subject, QString("Hello"));
+        const QString& read = copy.subject;
+        QCOMPARE(read, QString("Hello"));
     }
 
     void copiesShareTheSet()
