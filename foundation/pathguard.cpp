@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QStringTokenizer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -92,12 +93,17 @@ QString PathGuard::inside(const QString& name, QString* reason)
         return refuse(reason, QStringLiteral("the name holds a NUL character"));
     if (name.startsWith(QLatin1Char('/')))
         return refuse(reason, QStringLiteral("the name is absolute"));
-    const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString& part : parts)
-        if (part == QLatin1String(".") || part == QLatin1String(".."))
+    // Components are checked in place: a database names thousands of files,
+    // and only a name with empty components needs a copy put together.
+    bool emptyParts = name.endsWith(QLatin1Char('/'));
+    for (QStringView part : QStringTokenizer(name, u'/')) {
+        if (part.isEmpty())
+            emptyParts = true;
+        else if (part == u"." || part == u"..")
             return refuse(reason, QStringLiteral("the name holds a \"%1\" component").arg(part));
-
-    const QString relative = parts.join(QLatin1Char('/'));
+    }
+    const QString relative =
+        emptyParts ? name.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/')) : name;
     if (m_rootFd >= 0) {
         // The existing part of the name is resolved beneath the root without
         // following any link, so where it ends lies inside the root.
@@ -106,7 +112,7 @@ QString PathGuard::inside(const QString& name, QString* reason)
         // missing part, crossed no link on its existing part.
         const int error = openBeneath(m_rootFd, QFile::encodeName(relative));
         const bool plain = error == 0 || missingPart(error);
-        const QString link = plain ? QString() : firstLink(m_rootFd, parts);
+        const QString link = plain ? QString() : firstLink(m_rootFd, relative.split(QLatin1Char('/')));
         if (!link.isEmpty())
             return refuse(reason, QStringLiteral("%1/%2 is a symbolic link").arg(m_rootPath, link));
     }
