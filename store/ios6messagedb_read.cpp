@@ -2,7 +2,6 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 #include "devicefilepath.h"
@@ -16,14 +15,6 @@ namespace {
 QString key(qint64 rowId)
 {
     return QString::number(rowId, 10);
-}
-
-// The same text cut from `arena`: a message's key costs no allocation of its own.
-QString key(qint64 rowId, TextSliceArena& arena)
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, rowId).ptr;
-    return arena.latin1(QByteArrayView(digits, end - digits));
 }
 
 } // namespace
@@ -179,7 +170,6 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
               otherHandleAt = c.column(QStringLiteral("other_handle")), dateAt = c.column(QStringLiteral("date"));
     // The newest raw date per chat id; the join lists a chat's rows together.
     QHash<qint64, qint64> newest;
-    TextSliceArena keys;
     qint64 lastHandleId = 0, lastRowChatId = 0;
     _MsgHandle* lastHandle = nullptr;
     _MsgChat* lastRowChat = nullptr;
@@ -234,9 +224,9 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
             msg->chat = chat;
             // A message just made is in no chat yet: no lookup of its key.
             if (fresh)
-                chat->messages.insertNew(key(rowId, keys), msg);
+                chat->messages.insertNewUnderRowId(msg);
             else
-                chat->messages.insert(key(rowId, keys), msg);
+                chat->messages.insert(key(rowId), msg);
         }
     }
     for (auto it = newest.cbegin(); it != newest.cend(); ++it)

@@ -5,6 +5,10 @@
 // empty), instead of a hash table per record: most messages have no
 // attachment or one, and a chat's messages are entered once, in bulk.
 //
+// A link costs one pointer: a key that is its record's row id in decimal
+// (nearly every key) is not kept but read from the record when asked for,
+// so a linked record keeps its ROWID; any other key is kept beside the list.
+//
 // insert() replaces what its key named before; it finds keys through an
 // index that it builds on first use for a long list, and keeps from then on.
 // insertNew() is for a key the caller knows is not entered yet (a record
@@ -19,20 +23,18 @@
 #include <QString>
 #include <QVarLengthArray>
 
-#include <algorithm>
+#include <charconv>
 #include <memory>
 
 template <typename T>
 class KeyedLinks
 {
-    struct Link
-    {
-        QString key;
-        T* target = nullptr;
-    };
     struct Body
     {
-        QVarLengthArray<Link, 1> list;
+        QVarLengthArray<T*, 1> list;
+        // place in `list` -> key, for the links whose key is not their
+        // record's row id in decimal; those (nearly all) keep no text.
+        QHash<qsizetype, QString> otherKeys;
         QHash<QString, qsizetype> index; // key -> place in `list`, once built
         bool indexed = false;
     };
@@ -58,7 +60,7 @@ public:
     T* value(QAnyStringView key) const
     {
         const qsizetype at = find(key);
-        return at >= 0 ? m_body->list.at(at).target : nullptr;
+        return at >= 0 ? m_body->list.at(at) : nullptr;
     }
 
     // Enters `target` under `key`, in place of whatever the key named before.
@@ -67,18 +69,34 @@ public:
         if (m_body && !m_body->indexed && m_body->list.size() >= kIndexFrom)
             buildIndex();
         const qsizetype at = find(key);
-        if (at >= 0)
-            m_body->list[at].target = target;
-        else
+        if (at < 0) {
             insertNew(key, target);
+            return;
+        }
+        Body& b = *m_body;
+        b.list[at] = target;
+        if (isRowKey(target, key))
+            b.otherKeys.remove(at);
+        else
+            b.otherKeys.insert(at, key);
     }
     // Enters `target` under a key that is not entered yet.
-    void insertNew(QString key, T* target)
+    void insertNew(const QString& key, T* target)
+    {
+        Body& b = body();
+        if (!isRowKey(target, key))
+            b.otherKeys.insert(b.list.size(), key);
+        if (b.indexed)
+            b.index.insert(key, b.list.size());
+        b.list.append(target);
+    }
+    // insertNew under the target's row id in decimal, which is not entered yet.
+    void insertNewUnderRowId(T* target)
     {
         Body& b = body();
         if (b.indexed)
-            b.index.insert(key, b.list.size());
-        b.list.append({std::move(key), target});
+            b.index.insert(rowKey(target), b.list.size());
+        b.list.append(target);
     }
     void clear() { m_body.reset(); }
     // Takes out every link to one of `gone`.
@@ -86,40 +104,45 @@ public:
     {
         if (!m_body)
             return;
-        QVarLengthArray<Link, 1>& list = m_body->list;
-        const auto end = std::remove_if(list.begin(), list.end(), [&](const Link& l) { return gone.contains(l.target); });
-        if (end == list.end())
+        Body& b = *m_body;
+        QHash<qsizetype, QString> keys;
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < b.list.size(); ++i) {
+            if (gone.contains(b.list.at(i)))
+                continue;
+            if (const auto key = b.otherKeys.constFind(i); key != b.otherKeys.cend())
+                keys.insert(kept, *key);
+            b.list[kept++] = b.list.at(i);
+        }
+        if (kept == b.list.size())
             return;
-        list.erase(end, list.end());
-        if (list.isEmpty())
+        b.list.resize(kept);
+        b.otherKeys = std::move(keys);
+        if (b.list.isEmpty())
             m_body.reset();
-        else if (m_body->indexed)
+        else if (b.indexed)
             buildIndex();
     }
     QList<T*> values() const
     {
-        QList<T*> out;
-        out.reserve(size());
-        for (T* t : *this)
-            out.append(t);
-        return out;
+        return m_body ? QList<T*>(m_body->list.cbegin(), m_body->list.cend()) : QList<T*>();
     }
     QList<QString> keys() const
     {
         QList<QString> out;
         out.reserve(size());
-        for (auto it = begin(); it != end(); ++it)
-            out.append(it.key());
+        for (qsizetype i = 0; i < size(); ++i)
+            out.append(keyAt(i));
         return out;
     }
 
     class const_iterator
     {
     public:
-        const_iterator(const Link* at) : m_at(at) {}
-        T* operator*() const { return m_at->target; }
-        T* value() const { return m_at->target; }
-        const QString& key() const { return m_at->key; }
+        const_iterator(const KeyedLinks* links, qsizetype at) : m_links(links), m_at(at) {}
+        T* operator*() const { return value(); }
+        T* value() const { return m_links->m_body->list.at(m_at); }
+        QString key() const { return m_links->keyAt(m_at); }
         const_iterator& operator++()
         {
             ++m_at;
@@ -129,16 +152,34 @@ public:
         bool operator!=(const const_iterator& other) const { return m_at != other.m_at; }
 
     private:
-        const Link* m_at;
+        const KeyedLinks* m_links;
+        qsizetype m_at;
     };
-    const_iterator begin() const { return m_body ? m_body->list.cbegin() : nullptr; }
-    const_iterator end() const { return m_body ? m_body->list.cend() : nullptr; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
     const_iterator cbegin() const { return begin(); }
     const_iterator cend() const { return end(); }
 
 private:
     // insert() indexes a list this long before it looks a key up.
     static constexpr qsizetype kIndexFrom = 16;
+
+    // The row id in decimal, without an allocation.
+    struct RowDigits
+    {
+        char text[24];
+        qsizetype size;
+        explicit RowDigits(const T* target)
+            : size(std::to_chars(text, text + sizeof text, target ? target->ROWID : 0).ptr - text)
+        {
+        }
+        QLatin1String view() const { return QLatin1String(text, size); }
+    };
+    static bool isRowKey(const T* target, QAnyStringView key)
+    {
+        return target && QAnyStringView::equal(RowDigits(target).view(), key);
+    }
+    static QString rowKey(const T* target) { return RowDigits(target).view(); }
 
     Body& body()
     {
@@ -147,16 +188,24 @@ private:
         return *m_body;
     }
 
+    QString keyAt(qsizetype at) const
+    {
+        const auto key = m_body->otherKeys.constFind(at);
+        return key != m_body->otherKeys.cend() ? *key : rowKey(m_body->list.at(at));
+    }
+
     qsizetype find(QAnyStringView key) const
     {
         if (!m_body)
             return -1;
-        if (m_body->indexed)
-            return m_body->index.value(key.toString(), -1);
-        const QVarLengthArray<Link, 1>& list = m_body->list;
-        for (qsizetype i = 0; i < list.size(); ++i)
-            if (QAnyStringView::equal(list.at(i).key, key))
+        const Body& b = *m_body;
+        if (b.indexed)
+            return b.index.value(key.toString(), -1);
+        for (qsizetype i = 0; i < b.list.size(); ++i) {
+            const auto other = b.otherKeys.constFind(i);
+            if (other != b.otherKeys.cend() ? QAnyStringView::equal(*other, key) : isRowKey(b.list.at(i), key))
                 return i;
+        }
         return -1;
     }
 
@@ -167,7 +216,7 @@ private:
         b.index.clear();
         b.index.reserve(b.list.size());
         for (qsizetype i = 0; i < b.list.size(); ++i)
-            b.index.insert(b.list.at(i).key, i);
+            b.index.insert(keyAt(i), i);
         b.indexed = true;
     }
 

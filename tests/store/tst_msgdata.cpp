@@ -278,13 +278,22 @@ private slots:
     void keyedLinks_data()
     {
         QTest::addColumn<int>("count");
-        QTest::newRow("short, scanned") << 3;
-        QTest::newRow("long, indexed") << 40;
+        QTest::addColumn<bool>("rowIds");
+        QTest::newRow("short, scanned, kept keys") << 3 << false;
+        QTest::newRow("short, scanned, row-id keys") << 3 << true;
+        QTest::newRow("long, indexed, kept keys") << 40 << false;
+        QTest::newRow("long, indexed, row-id keys") << 40 << true;
     }
     void keyedLinks()
     {
         QFETCH(int, count);
+        QFETCH(bool, rowIds);
+        // Keys that are the records' row ids are read from the records;
+        // others (guids, or here numbers that are not the row id) are kept.
         std::vector<_MsgAttachment> targets(size_t(count) + 1);
+        if (rowIds)
+            for (int i = 0; i <= count; ++i)
+                targets[size_t(i)].ROWID = i;
         AttachmentLinks links;
         QVERIFY(links.isEmpty() && links.begin() == links.end() && !links.value("1"));
         for (int i = 0; i < count; ++i)
@@ -301,12 +310,19 @@ private slots:
             expected.append(i == 1 ? &targets[size_t(count)] : &targets[size_t(i)]);
         expected.append(&targets[0]);
         QCOMPARE(links.values(), expected);
+        QStringList keys;
+        for (int i = 0; i < count; ++i)
+            keys.append(QString::number(i));
+        keys.append("x");
+        QCOMPARE(links.keys(), keys);
+        QCOMPARE((++links.cbegin()).key(), QString("1"));
 
         AttachmentLinks copy = links; // a copy of its own
         links.removeValues({&targets[0], &targets[2]});
         QCOMPARE(links.size(), count - 2); // "0" and "x" both named targets[0]
         QVERIFY(!links.value("0") && !links.value("x") && !links.value("2"));
         QCOMPARE(links.value("1"), &targets[size_t(count)]);
+        QCOMPARE(links.keys().first(), QString("1")); // kept across the removal
         QCOMPARE(copy.size(), count + 1);
         QCOMPARE(copy.value("x"), &targets[0]);
         links.insert("2", &targets[2]);
@@ -319,6 +335,21 @@ private slots:
     // later stands once insert() indexes the list.
     void keyedLinksLaterDuplicateStands()
     {
+        // A chat's messages as the reader enters them: under their row ids.
+        {
+            std::vector<_MsgMessage> messages(30);
+            MessageLinks links;
+            for (size_t i = 0; i < messages.size(); ++i) {
+                messages[i].ROWID = qint64(i) + 100;
+                links.insertNewUnderRowId(&messages[i]);
+            }
+            QCOMPARE(links.value("117"), &messages[17]);
+            QCOMPARE(links.keys().at(3), QString("103"));
+            links.insert("105", &messages[0]); // indexes the list, then replaces
+            QCOMPARE(links.value("105"), &messages[0]);
+            QCOMPARE(links.keys().at(5), QString("105"));
+            QCOMPARE(links.size(), 30);
+        }
         _MsgMessage first, second, third;
         MessageLinks links;
         for (int i = 0; i < 20; ++i)
