@@ -84,6 +84,9 @@ void IOS6MessageDb::readLastDates(__MsgData& d)
 void IOS6MessageDb::readChatHandles(__MsgData& d)
 {
     CountryCache countryCache;
+    // The messages of a handle copy its country: handles that share one text
+    // for it keep those copies on one counter instead of thousands.
+    QSet<QString> countries;
     Sqlite3Cursor c =
         queryThrow("select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid");
     while (c.moveNext()) {
@@ -100,6 +103,7 @@ void IOS6MessageDb::readChatHandles(__MsgData& d)
             h->_ct_name = c.getText(QStringLiteral("_ct_name"));
             h->_photo = c.getBlob(QStringLiteral("_photo"));
             normaliseHandle(*h, countryCache);
+            h->country = *countries.insert(h->country);
         }
         if (_MsgChat* chat = d.chats.value(c.getInt64(QStringLiteral("chat_id"))))
             chat->handles.insert(key(rowId), h);
