@@ -100,8 +100,10 @@ private:
     std::vector<At<qint64>> int64s;
     std::vector<At<QByteArray>> blobs;
     TextPool pool;
-    // The texts of the rows read: one allocation per block of rows, not per text.
-    TextSliceArena arena;
+    // The texts of the rows read: one allocation per block of rows, not per
+    // text. Blocks grow to eight megabytes, so that a large file's texts lie
+    // on huge pages.
+    TextSliceArena arena{4 * 1024 * 1024};
 };
 
 // The message as a row to insert: texts marked SkipEmptyText and empty blobs
