@@ -62,12 +62,13 @@ QByteArrayView normalisedUtf8(QByteArrayView bytes, QByteArray& scratch)
     return scratch;
 }
 
-// A record in tree order: its domain's text, its path as UTF-8 up to a NUL.
+// A record in tree order: its domain's text, its path as UTF-8 up to a NUL,
+// its number in the index.
 struct SortedRecord
 {
     const QString& domain;
     QByteArrayView path;
-    const MBDBParser::_MBDBItem& item;
+    qsizetype record;
 };
 
 // Nodes are found by their path key (the domain's folder, "/", the record's
@@ -77,7 +78,8 @@ class TreeBuilder
 {
 public:
     // Sized for `records` nodes and the folders added above them.
-    TreeBuilder(BackupManifest& backup, size_t records) : m_backup(backup)
+    TreeBuilder(BackupManifest& backup, const MBDBParser::Index& items, size_t records)
+        : m_backup(backup), m_items(items)
     {
         m_nodes.reserve(qsizetype(records) + 1024);
     }
@@ -102,7 +104,7 @@ public:
         if (name.isEmpty() || m_nodes.contains(key))
             return;
         Node* parent = slash < 0 ? nullptr : m_nodes.value(key.first(slash));
-        Node* node = append(parent ? parent : &m_backup.root, record.item, m_names.utf8(name));
+        Node* node = append(parent ? parent : &m_backup.root, &m_items, record.record, m_names.utf8(name));
         // A key that is the record's own path (merged domains) is kept as a
         // view of the index's bytes, which outlive the build unchanged.
         const bool ownBytes = key.data() == record.path.data() && key.size() == record.path.size();
@@ -150,17 +152,18 @@ private:
         const QByteArray key = name.toUtf8();
         if (m_nodes.contains(QByteArrayView(key)))
             return;
-        m_nodes.insert(m_keys.store(key), append(&m_backup.root, Node::addedFolder(), name));
+        m_nodes.insert(m_keys.store(key), append(&m_backup.root, nullptr, Node::kNoRecord, name));
     }
 
-    static Node* append(Node* parent, const MBDBParser::_MBDBItem& item, const QString& name)
+    Node* append(Node* parent, const MBDBParser::Index* items, qsizetype record, const QString& name)
     {
-        Node* node = new Node(parent, item, name);
+        Node* node = m_backup.nodes.make(parent, items, record, name);
         parent->children.append(node);
         return node;
     }
 
     BackupManifest& m_backup;
+    const MBDBParser::Index& m_items;
     KeyArena m_keys;
     // The nodes' names: a million of them cost no allocation each.
     TextSliceArena m_names{1 << 15};
@@ -183,37 +186,25 @@ struct TreeRecord
 {
     int domain; // rank of the domain's text
     QByteArrayView path;
-    const MBDBParser::_MBDBItem* item;
+    qsizetype record;
 };
 
 std::vector<TreeRecord> treeOrder(const MBDBParser::Index& items, std::vector<QString>& domains)
 {
-    // Distinct domains, found through their bytes: records of one domain
-    // mostly follow each other, and their bytes are often shared.
-    QHash<QByteArray, int> domainIds;
+    // The index keeps one id per distinct domain field; their texts are
+    // decoded once each.
+    domains.clear();
+    domains.reserve(size_t(items.domainCount()));
+    for (qsizetype id = 0; id < items.domainCount(); ++id)
+        domains.push_back(items.domain(quint32(id)).toString());
     std::vector<TreeRecord> records;
     records.reserve(size_t(items.size()));
-    QByteArray lastBytes;
-    int lastId = -1;
-    for (const MBDBParser::_MBDBItem& item : items) {
-        const QByteArray bytes = item.domain.isValid() ? item.domain.data : QByteArray();
-        if (lastId < 0 || bytes.constData() != lastBytes.constData() || bytes != lastBytes) {
-            lastBytes = bytes;
-            const auto found = domainIds.constFind(bytes);
-            if (found != domainIds.constEnd()) {
-                lastId = *found;
-            } else {
-                lastId = int(domains.size());
-                domainIds.insert(bytes, lastId);
-                domains.push_back(item.domain.toString());
-            }
-        }
-        QByteArrayView path;
-        if (item.path.isValid()) {
-            const qsizetype nul = item.path.data.indexOf('\0');
-            path = QByteArrayView(item.path.data).first(nul < 0 ? item.path.data.size() : nul);
-        }
-        records.push_back({lastId, path, &item});
+    for (qsizetype r = 0; r < items.size(); ++r) {
+        QByteArrayView path = items.pathBytes(r);
+        const qsizetype nul = path.indexOf('\0');
+        if (nul >= 0)
+            path = path.first(nul);
+        records.push_back({int(items.domainId(r)), path, r});
     }
     // Ids become ranks in the order of the domains' texts; equal texts (bytes
     // that decode alike) share a rank.
@@ -251,9 +242,9 @@ void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
     std::vector<QString> domains;
     const std::vector<TreeRecord> records = treeOrder(items, domains);
-    TreeBuilder builder(backup, records.size());
+    TreeBuilder builder(backup, items, records.size());
     for (const TreeRecord& record : records)
-        builder.add({domains[size_t(record.domain)], record.path, *record.item});
+        builder.add({domains[size_t(record.domain)], record.path, record.record});
 }
 
 } // namespace BackupFileTree
