@@ -1,6 +1,7 @@
 #include "backupfiletree.h"
 
 #include "backupfileclassifier.h"
+#include "pathkeytable.h"
 #include "slicearena.h"
 
 #include <QRegularExpression>
@@ -79,9 +80,8 @@ class TreeBuilder
 public:
     // Sized for `records` nodes and the folders added above them.
     TreeBuilder(BackupManifest& backup, const MBDBParser::Index& items, size_t records)
-        : m_backup(backup), m_items(items)
+        : m_backup(backup), m_items(items), m_nodes(records + 1024)
     {
-        m_nodes.reserve(qsizetype(records) + 1024);
     }
 
     void add(const SortedRecord& record)
@@ -101,15 +101,19 @@ public:
                 : QByteArrayView(m_longKey = QByteArray(m_prefix).append('/').append(path));
         const qsizetype slash = key.lastIndexOf('/');
         const QByteArrayView name = key.sliced(slash + 1);
-        if (name.isEmpty() || m_nodes.contains(key))
+        if (name.isEmpty())
             return;
-        Node* parent = slash < 0 ? nullptr : m_nodes.value(key.first(slash));
-        Node* node = append(parent ? parent : &m_backup.root, &m_items, record.record, m_names.utf8(name));
+        Node* node = nullptr;
         // A key that is the record's own path (merged domains) is kept as a
         // view of the index's bytes, which outlive the build unchanged.
         const bool ownBytes = key.data() == record.path.data() && key.size() == record.path.size();
-        m_nodes.insert(ownBytes ? key : m_keys.store(key), node);
-        if (m_classified)
+        const bool added = m_nodes.insertNew(
+            key, [&] { return ownBytes ? key : m_keys.store(key); },
+            [&] {
+                node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
+                return node;
+            });
+        if (added && m_classified)
             g_classifyBackupFile(m_backup, node, record.domain, QString::fromUtf8(path));
     }
 
@@ -150,9 +154,27 @@ private:
     void ensureFolder(const QString& name)
     {
         const QByteArray key = name.toUtf8();
-        if (m_nodes.contains(QByteArrayView(key)))
-            return;
-        m_nodes.insert(m_keys.store(key), append(&m_backup.root, nullptr, Node::kNoRecord, name));
+        m_nodes.insertNew(
+            key, [&] { return m_keys.store(key); },
+            [&] { return append(&m_backup.root, nullptr, Node::kNoRecord, name); });
+    }
+
+    // The node of the key's parent key, or the root when there is none yet.
+    // Records come sorted, so most share the parent of the one before.
+    Node* parentOf(QByteArrayView key, qsizetype slash)
+    {
+        if (slash < 0)
+            return &m_backup.root;
+        const QByteArrayView parentKey = key.first(slash);
+        if (m_lastParent && parentKey == m_lastParentKey)
+            return m_lastParent;
+        const auto* found = m_nodes.find(parentKey);
+        if (!found)
+            return &m_backup.root;
+        // A key once entered keeps its node and its bytes.
+        m_lastParent = found->value;
+        m_lastParentKey = found->key;
+        return m_lastParent;
     }
 
     Node* append(Node* parent, const MBDBParser::Index* items, qsizetype record, const QString& name)
@@ -167,7 +189,9 @@ private:
     KeyArena m_keys;
     // The nodes' names: a million of them cost no allocation each.
     TextSliceArena m_names{1 << 15};
-    QHash<QByteArrayView, Node*> m_nodes;
+    PathKeyTable<Node> m_nodes;
+    Node* m_lastParent = nullptr;
+    QByteArrayView m_lastParentKey;
     const QString* m_domain = nullptr;
     QByteArray m_prefix;
     bool m_isApp = false;
