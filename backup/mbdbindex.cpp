@@ -103,13 +103,13 @@ void MbdbIndex::reserve(qsizetype records)
         return;
     m_records.reserve(size_t(records));
     size_t slotCount = 16;
-    while (slotCount < 2 * size_t(records))
+    while (2 * slotCount < 3 * size_t(records))
         slotCount *= 2;
     if (slotCount > m_slots.size()) {
         m_slots.assign(slotCount, 0);
         for (size_t r = 0; r < m_records.size(); ++r)
             if (!(m_records[r].flags & kOddName))
-                m_slots[findFree(m_records[r].name)] = quint32(r + 1);
+                m_slots[findFree(m_records[r].name)] = slotFor(m_records[r].name, quint32(r));
     }
 }
 
@@ -132,12 +132,30 @@ size_t MbdbIndex::findFree(const quint8* digest) const
     return slot;
 }
 
+namespace {
+quint32 tagOf(const quint8* digest)
+{
+    quint32 tag = 0;
+    std::memcpy(&tag, digest + 8, sizeof tag);
+    return tag;
+}
+} // namespace
+
+quint64 MbdbIndex::slotFor(const quint8* digest, quint32 record)
+{
+    return quint64(tagOf(digest)) << 32 | (record + 1);
+}
+
 size_t MbdbIndex::probe(const quint8* digest) const
 {
+    const quint32 tag = tagOf(digest);
     size_t slot = firstSlot(digest);
     for (;; slot = (slot + 1) & (m_slots.size() - 1)) {
-        const quint32 entry = m_slots[slot];
-        if (entry == 0 || std::memcmp(m_records[entry - 1].name, digest, kDigestBytes) == 0)
+        const quint64 entry = m_slots[slot];
+        if (entry == 0)
+            return slot;
+        if (quint32(entry >> 32) == tag
+            && std::memcmp(m_records[quint32(entry) - 1].name, digest, kDigestBytes) == 0)
             return slot;
     }
 }
@@ -146,8 +164,8 @@ quint32 MbdbIndex::findDigest(const quint8* digest) const
 {
     if (m_slots.empty())
         return kNone;
-    const quint32 entry = m_slots[probe(digest)];
-    return entry == 0 ? kNone : entry - 1;
+    const quint64 entry = m_slots[probe(digest)];
+    return entry == 0 ? kNone : quint32(entry) - 1;
 }
 
 quint32 MbdbIndex::find(const QString& name) const
@@ -160,8 +178,8 @@ quint32 MbdbIndex::find(const QString& name) const
 
 void MbdbIndex::growSlots()
 {
-    // Kept at most half full, so that a probe ends soon.
-    if (2 * (m_records.size() + 1) > m_slots.size())
+    // Kept at most two thirds full, so that a probe ends soon.
+    if (3 * (m_records.size() + 1) > 2 * m_slots.size())
         reserve(qsizetype(std::max<size_t>(m_records.size() + 1, m_records.size() * 2)));
 }
 
@@ -177,7 +195,7 @@ MbdbIndex::Record& MbdbIndex::recordFor(const quint8* digest, const QString* odd
         growSlots();
         slot = probe(digest);
         if (m_slots[slot] != 0)
-            return m_records[m_slots[slot] - 1];
+            return m_records[quint32(m_slots[slot]) - 1];
     }
     if (m_records.size() >= kNone - 1)
         throw std::runtime_error("The backup's file index is too large.");
@@ -193,7 +211,7 @@ MbdbIndex::Record& MbdbIndex::recordFor(const quint8* digest, const QString* odd
     } else {
         std::memcpy(record.name, digest, kDigestBytes);
         record.flags = 0;
-        m_slots[slot] = number + 1;
+        m_slots[slot] = slotFor(digest, number);
     }
     return record;
 }
