@@ -77,6 +77,8 @@ struct SortedRecord
 // record's domain has well-known files.
 class TreeBuilder
 {
+    using Table = PathKeyTable<Node>;
+
 public:
     // Sized for `records` nodes and the folders added above them.
     TreeBuilder(BackupManifest& backup, const MBDBParser::Index& items, size_t records)
@@ -104,11 +106,8 @@ public:
         if (name.isEmpty())
             return;
         Node* node = nullptr;
-        // A key that is the record's own path (merged domains) is kept as a
-        // view of the index's bytes, which outlive the build unchanged.
-        const bool ownBytes = key.data() == record.path.data() && key.size() == record.path.size();
         const bool added = m_nodes.insertNew(
-            key, [&] { return ownBytes ? key : m_keys.store(key); },
+            key, [&] { return keptKey(path, record.path); },
             [&] {
                 node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
                 return node;
@@ -149,14 +148,26 @@ private:
             ensureFolder(domain);
             m_prefix = domain.toUtf8();
         }
+        m_keptPrefix = m_prefix.isEmpty() ? QByteArrayView() : m_keys.store(m_prefix);
     }
 
     void ensureFolder(const QString& name)
     {
         const QByteArray key = name.toUtf8();
         m_nodes.insertNew(
-            key, [&] { return m_keys.store(key); },
+            key, [&] { return Table::Key(m_keys.store(key)); },
             [&] { return append(&m_backup.root, nullptr, Node::kNoRecord, name); });
+    }
+
+    // The key of a record as the table keeps it: the domain's folder (kept
+    // once per domain) and the record's path, which is the index's own bytes
+    // unless it had to be made valid UTF-8.
+    Table::Key keptKey(QByteArrayView path, QByteArrayView recordPath)
+    {
+        const QByteArrayView kept = path.data() == recordPath.data() ? path : m_keys.store(path);
+        if (m_keptPrefix.isEmpty())
+            return Table::Key(kept);
+        return Table::Key(m_keptPrefix, kept);
     }
 
     // The node of the key's parent key, or the root when there is none yet.
@@ -166,7 +177,7 @@ private:
         if (slash < 0)
             return &m_backup.root;
         const QByteArrayView parentKey = key.first(slash);
-        if (m_lastParent && parentKey == m_lastParentKey)
+        if (m_lastParent && m_lastParentKey.spells(parentKey))
             return m_lastParent;
         const auto* found = m_nodes.find(parentKey);
         if (!found)
@@ -189,9 +200,10 @@ private:
     KeyArena m_keys;
     // The nodes' names: a million of them cost no allocation each.
     TextSliceArena m_names{1 << 15};
-    PathKeyTable<Node> m_nodes;
+    Table m_nodes;
     Node* m_lastParent = nullptr;
-    QByteArrayView m_lastParentKey;
+    Table::Key m_lastParentKey;
+    QByteArrayView m_keptPrefix;
     const QString* m_domain = nullptr;
     QByteArray m_prefix;
     bool m_isApp = false;
@@ -208,55 +220,74 @@ private:
 // below it, so its record comes before theirs.
 struct TreeRecord
 {
-    int domain; // rank of the domain's text
-    QByteArrayView path;
-    qsizetype record;
+    const char* path;
+    quint32 pathSize;
+    quint32 record;
+
+    QByteArrayView pathView() const { return QByteArrayView(path, qsizetype(pathSize)); }
 };
 
-std::vector<TreeRecord> treeOrder(const MBDBParser::Index& items, std::vector<QString>& domains)
+struct TreeOrder
 {
-    // The index keeps one id per distinct domain field; their texts are
-    // decoded once each.
-    domains.clear();
+    // The distinct domain texts in their order.
+    std::vector<QString> domains;
+    // The records of domain d are records[starts[d]] to records[starts[d + 1]].
+    std::vector<size_t> starts;
+    std::vector<TreeRecord> records;
+};
+
+// Ranks of the domain ids in the order of the domains' texts; equal texts
+// (bytes that decode alike) share a rank.
+std::vector<quint32> domainRanks(const MBDBParser::Index& items, std::vector<QString>& ranked)
+{
+    std::vector<QString> domains;
     domains.reserve(size_t(items.domainCount()));
     for (qsizetype id = 0; id < items.domainCount(); ++id)
         domains.push_back(items.domain(quint32(id)).toString());
-    std::vector<TreeRecord> records;
-    records.reserve(size_t(items.size()));
+    std::vector<quint32> order(domains.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = quint32(i);
+    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        return QString::compare(domains[a], domains[b], Qt::CaseSensitive) < 0;
+    });
+    std::vector<quint32> rank(domains.size());
+    for (quint32 id : order) {
+        if (ranked.empty() || ranked.back() != domains[id])
+            ranked.push_back(domains[id]);
+        rank[id] = quint32(ranked.size() - 1);
+    }
+    return rank;
+}
+
+TreeOrder treeOrder(const MBDBParser::Index& items)
+{
+    TreeOrder order;
+    const std::vector<quint32> rank = domainRanks(items, order.domains);
+    // Records go into their domain's run first, then each run is sorted by
+    // path; a record then needs no domain of its own.
+    order.starts.assign(order.domains.size() + 1, 0);
+    for (qsizetype r = 0; r < items.size(); ++r)
+        ++order.starts[rank[items.domainId(r)] + 1];
+    for (size_t d = 1; d < order.starts.size(); ++d)
+        order.starts[d] += order.starts[d - 1];
+    std::vector<size_t> next(order.starts.begin(), order.starts.end() - 1);
+    order.records.resize(size_t(items.size()));
     for (qsizetype r = 0; r < items.size(); ++r) {
         QByteArrayView path = items.pathBytes(r);
         const qsizetype nul = path.indexOf('\0');
         if (nul >= 0)
             path = path.first(nul);
-        records.push_back({int(items.domainId(r)), path, r});
+        order.records[next[rank[items.domainId(r)]]++] = {path.data(), quint32(path.size()), quint32(r)};
     }
-    // Ids become ranks in the order of the domains' texts; equal texts (bytes
-    // that decode alike) share a rank.
-    std::vector<int> order(domains.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return QString::compare(domains[size_t(a)], domains[size_t(b)], Qt::CaseSensitive) < 0;
-    });
-    std::vector<int> rank(domains.size());
-    std::vector<QString> ranked;
-    for (size_t i = 0; i < order.size(); ++i) {
-        const QString& text = domains[size_t(order[i])];
-        if (ranked.empty() || ranked.back() != text)
-            ranked.push_back(text);
-        rank[size_t(order[i])] = int(ranked.size() - 1);
+    for (size_t d = 0; d + 1 < order.starts.size(); ++d) {
+        std::sort(order.records.begin() + qptrdiff(order.starts[d]), order.records.begin() + qptrdiff(order.starts[d + 1]),
+                  [](const TreeRecord& a, const TreeRecord& b) {
+                      const size_t common = std::min(a.pathSize, b.pathSize);
+                      const int byPath = common > 0 ? std::memcmp(a.path, b.path, common) : 0;
+                      return byPath != 0 ? byPath < 0 : a.pathSize < b.pathSize;
+                  });
     }
-    for (TreeRecord& record : records)
-        record.domain = rank[size_t(record.domain)];
-    domains = std::move(ranked);
-    std::sort(records.begin(), records.end(), [](const TreeRecord& a, const TreeRecord& b) {
-        if (a.domain != b.domain)
-            return a.domain < b.domain;
-        const qsizetype common = std::min(a.path.size(), b.path.size());
-        const int byPath = common > 0 ? std::memcmp(a.path.data(), b.path.data(), size_t(common)) : 0;
-        return byPath != 0 ? byPath < 0 : a.path.size() < b.path.size();
-    });
-    return records;
+    return order;
 }
 } // namespace
 
@@ -264,11 +295,12 @@ namespace BackupFileTree {
 
 void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
-    std::vector<QString> domains;
-    const std::vector<TreeRecord> records = treeOrder(items, domains);
-    TreeBuilder builder(backup, items, records.size());
-    for (const TreeRecord& record : records)
-        builder.add({domains[size_t(record.domain)], record.path, record.record});
+    const TreeOrder order = treeOrder(items);
+    TreeBuilder builder(backup, items, order.records.size());
+    for (size_t d = 0; d < order.domains.size(); ++d) {
+        for (size_t r = order.starts[d]; r < order.starts[d + 1]; ++r)
+            builder.add({order.domains[d], order.records[r].pathView(), qsizetype(order.records[r].record)});
+    }
 }
 
 } // namespace BackupFileTree

@@ -1,22 +1,51 @@
 // The table that finds a file-tree node by its path key while the tree is
-// built: a million keys by open addressing, each a view of bytes that stay
-// where they are for the whole build, with one probe to enter a key that is
-// new. The slots carry part of each key's hash, so that a probe reads a key's
-// bytes only when that part matches.
+// built: a million keys by open addressing, with one probe to enter a key
+// that is new. A key is kept as two views of bytes that stay where they are
+// for the whole build (a folder and a record's path), so that keys need no
+// copies. The slots carry part of each key's hash, so that a probe reads a
+// key's bytes only when that part matches.
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QHashFunctions>
 
+#include <cstring>
 #include <vector>
 
 template <typename Value>
 class PathKeyTable
 {
 public:
+    // A key as kept: `head`, followed by "/" and `tail` when `tail` is not
+    // empty.
+    struct Key
+    {
+        const char* head = nullptr;
+        const char* tail = nullptr;
+        quint32 headSize = 0;
+        quint32 tailSize = 0;
+
+        Key() = default;
+        Key(QByteArrayView h, QByteArrayView t = {})
+            : head(h.data()), tail(t.data()), headSize(quint32(h.size())), tailSize(quint32(t.size()))
+        {
+        }
+
+        // Whether the key spells `joined`.
+        bool spells(QByteArrayView joined) const
+        {
+            const qsizetype size = qsizetype(headSize) + (tailSize ? 1 + qsizetype(tailSize) : 0);
+            if (joined.size() != size || (headSize && std::memcmp(joined.data(), head, headSize) != 0))
+                return false;
+            return !tailSize
+                || (joined[headSize] == '/' && std::memcmp(joined.data() + headSize + 1, tail, tailSize) == 0);
+        }
+    };
+
     struct Entry
     {
-        QByteArrayView key; // the view kept
+        Key key;
         Value* value;
     };
 
@@ -31,8 +60,9 @@ public:
     }
 
     // Enters the key unless it is there; false when it is. `stored` gives
-    // the view that is kept (bytes that outlive the table) and is called
-    // only for a new key, as is `make`, which gives the value.
+    // the Key that is kept, which must spell `key` in bytes that outlive the
+    // table, and is called only for a new key, as is `make`, which gives the
+    // value.
     template <typename Store, typename Make>
     bool insertNew(QByteArrayView key, Store stored, Make make)
     {
@@ -58,7 +88,7 @@ private:
         const quint32 tag = quint32(hash);
         for (size_t at = (hash ^ (hash >> 32)) & mask;; at = (at + 1) & mask) {
             const quint64 slot = m_slots[at];
-            if (slot == 0 || (quint32(slot >> 32) == tag && m_entries[entryOf(slot)].key == key))
+            if (slot == 0 || (quint32(slot >> 32) == tag && m_entries[entryOf(slot)].key.spells(key)))
                 return at;
         }
     }
@@ -71,8 +101,14 @@ private:
             size *= 2;
         m_slots.assign(size, 0);
         m_entries.reserve(count);
+        QByteArray joined;
         for (size_t e = 0; e < m_entries.size(); ++e) {
-            const size_t hash = hashOf(m_entries[e].key);
+            const Key& key = m_entries[e].key;
+            joined.clear();
+            joined.append(key.head, key.headSize);
+            if (key.tailSize)
+                joined.append('/').append(key.tail, key.tailSize);
+            const size_t hash = hashOf(joined);
             size_t at = (hash ^ (hash >> 32)) & (size - 1);
             while (m_slots[at] != 0)
                 at = (at + 1) & (size - 1);

@@ -172,6 +172,24 @@ private slots:
         QVERIFY(walk(&m.root, longFolder + "/g"));
     }
 
+    // An application's folder key is kept apart from the records' paths, yet
+    // a merged domain's path that spells it finds it, and a second record
+    // under it makes no second node.
+    void applicationKeysMeetMergedPaths()
+    {
+        const auto b = build({{"AppDomain-alpha", ""},
+                              {"AppDomain-alpha", "Documents/"},
+                              {"HomeDomain", "Applications/alpha"},
+                              {"HomeDomain", "Applications/alpha/Library/"},
+                              {"HomeDomain", "Applications/alpha/Library/x"}});
+        const BackupManifest& m = *b->backup;
+        QCOMPARE(childNames(&m.root), QStringList{"Applications"});
+        const Node* alpha = walk(&m.root, "Applications/alpha");
+        QCOMPARE(alpha->item().domain.toString(), QStringLiteral("AppDomain-alpha"));
+        QCOMPARE(childNames(alpha), (QStringList{"Documents", "Library"}));
+        QCOMPARE(walk(alpha, "Library/x")->item().domain.toString(), QStringLiteral("HomeDomain"));
+    }
+
     void namesDifferingInCaseAreTwoNodes()
     {
         const auto b = build({{"HomeDomain", "Library/SMS/"},
