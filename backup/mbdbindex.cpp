@@ -239,13 +239,26 @@ quint32 MbdbIndex::internDomain(const Binary& domain)
 
 void MbdbIndex::fill(Record& record, const Item& item)
 {
+    const quint32 number = quint32(&record - m_records.data());
     const Binary* texts[kTexts] = {&item.path, &item.linkTarget, &item.digest, &item.encryptionKey};
     qsizetype total = 0;
+    quint8 forms = 0;
+    std::array<quint16, kTexts> lengths;
     for (int t = 0; t < kTexts; ++t) {
-        record.sizes[t] = quint32(texts[t]->data.size());
-        record.lengths[t] = texts[t]->length;
-        total += texts[t]->data.size() + 1;
+        const qsizetype size = texts[t]->data.size();
+        lengths[t] = texts[t]->length;
+        const quint8 form = size <= 0xFFFF && lengths[t] == size ? kLengthIsSize
+            : lengths[t] == 0xFFFF && size == 0                  ? kLengthAbsent
+                                                                 : kLengthAside;
+        forms |= quint8(form << (2 * t));
+        record.sizes[t] = quint32(size);
+        total += size + 1;
     }
+    record.lengthForms = forms;
+    if (forms & 0xAA) // a form with its high bit: aside
+        m_lengthsAside.insert(number, lengths);
+    else
+        m_lengthsAside.remove(number);
     char* at = nullptr;
     const Slice all = m_blocks.reserve(total, at);
     record.block = all.block;
@@ -269,8 +282,12 @@ void MbdbIndex::fill(Record& record, const Item& item)
     record.lastStatusChange = item.lastStatusChange;
     record.birth = item.birth;
     record.size = item.size;
-    record.firstProperty = quint32(m_properties.size());
-    record.propertyCount = quint32(item.properties.size());
+    if (item.properties.isEmpty()) {
+        m_propertyRanges.remove(number);
+        return;
+    }
+    record.flags |= kProperties;
+    m_propertyRanges.insert(number, {quint32(m_properties.size()), quint32(item.properties.size())});
     for (const Property& property : item.properties) {
         StoredProperty stored;
         for (auto [from, to, length] : {std::tuple{&property.name, &stored.name, &stored.nameLength},
@@ -330,6 +347,16 @@ MbdbIndex::Slice MbdbIndex::textSlice(const Record& record, int text) const
     return Slice{record.block, offset, record.sizes[text]};
 }
 
+quint16 MbdbIndex::length(quint32 record, int text) const
+{
+    const Record& r = m_records[record];
+    switch ((r.lengthForms >> (2 * text)) & 3) {
+    case kLengthIsSize: return quint16(r.sizes[text]);
+    case kLengthAbsent: return 0xFFFF;
+    default: return m_lengthsAside.value(record)[size_t(text)];
+    }
+}
+
 MbdbIndex::Binary MbdbIndex::binary(const Slice& slice, quint16 length) const
 {
     Binary b;
@@ -341,7 +368,8 @@ MbdbIndex::Binary MbdbIndex::binary(const Slice& slice, quint16 length) const
 QByteArrayView MbdbIndex::pathBytes(qsizetype record) const
 {
     const Record& r = m_records[size_t(record)];
-    if (r.lengths[kPath] == 0 || r.lengths[kPath] == 0xFFFF || r.sizes[kPath] == 0)
+    const quint16 stored = length(quint32(record), kPath);
+    if (stored == 0 || stored == 0xFFFF || r.sizes[kPath] == 0)
         return QByteArrayView();
     return QByteArrayView(m_blocks.data(textSlice(r, kPath)), qsizetype(r.sizes[kPath]));
 }
@@ -353,7 +381,7 @@ MbdbIndex::Item MbdbIndex::item(qsizetype number) const
     item.domain = m_domains[r.domain].binary;
     Binary* texts[kTexts] = {&item.path, &item.linkTarget, &item.digest, &item.encryptionKey};
     for (int t = 0; t < kTexts; ++t)
-        *texts[t] = binary(textSlice(r, t), r.lengths[t]);
+        *texts[t] = binary(textSlice(r, t), length(quint32(number), t));
     item.mode = r.mode;
     item.inodeHigh = r.inodeHigh;
     item.inode = r.inode;
@@ -367,9 +395,10 @@ MbdbIndex::Item MbdbIndex::item(qsizetype number) const
     item.isNew = (r.flags & kNew) != 0;
     item.isModified = (r.flags & kModified) != 0;
     item.isRemoved = (r.flags & kRemoved) != 0;
-    if (r.propertyCount > 0) {
-        item.properties.reserve(qsizetype(r.propertyCount));
-        for (quint32 p = r.firstProperty; p < r.firstProperty + r.propertyCount; ++p) {
+    if (r.flags & kProperties) {
+        const PropertyRange range = m_propertyRanges.value(quint32(number));
+        item.properties.reserve(qsizetype(range.count));
+        for (quint32 p = range.first; p < range.first + range.count; ++p) {
             const StoredProperty& stored = m_properties[p];
             item.properties.append({binary(stored.name, stored.nameLength), binary(stored.value, stored.valueLength)});
         }

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <iterator>
 #include <utility>
@@ -101,7 +102,7 @@ public:
 private:
     static constexpr quint32 kNone = 0xFFFFFFFFu;
     enum { kPath, kLinkTarget, kDigest, kEncryptionKey, kTexts };
-    enum Flag : quint8 { kNew = 1, kModified = 2, kRemoved = 4, kOddName = 8 };
+    enum Flag : quint8 { kNew = 1, kModified = 2, kRemoved = 4, kOddName = 8, kProperties = 16 };
 
     // Where a run of bytes lies: a block, an offset in it and a byte count.
     struct Slice
@@ -117,7 +118,10 @@ private:
     };
     // One record. A stored name is the SHA-1 of domain and path written in
     // lower-case hex; it is kept as its 20 bytes. Any other name (one given to
-    // insert) is kept aside, and `name` then holds its number there.
+    // insert) is kept aside, and `name` then holds its number there. The
+    // stored lengths of the four texts are, as a rule, their byte counts or
+    // 0xFFFF (two bits each in `lengthForms`); others, and the properties of
+    // the few records that have any, are kept aside too.
     struct Record
     {
         quint8 name[20];
@@ -125,15 +129,18 @@ private:
         // The four texts one after the other, each followed by a NUL.
         quint32 block, offset;
         quint32 sizes[kTexts];
-        quint16 lengths[kTexts];
+        quint32 inodeHigh, userId, groupId, lastModified, lastStatusChange, birth;
+        quint64 inode;
+        qint64 size;
         quint16 mode;
         qint8 protectionClass;
         quint8 flags;
-        quint32 inodeHigh;
-        quint64 inode;
-        quint32 userId, groupId, lastModified, lastStatusChange, birth;
-        qint64 size;
-        quint32 firstProperty, propertyCount;
+        quint8 lengthForms;
+    };
+    enum LengthForm : quint8 { kLengthIsSize = 0, kLengthAbsent = 1, kLengthAside = 3 };
+    struct PropertyRange
+    {
+        quint32 first, count;
     };
     struct Domain
     {
@@ -193,9 +200,12 @@ private:
     static quint64 slotFor(const quint8* digest, quint32 record);
     Binary binary(const Slice& slice, quint16 length) const;
     Slice textSlice(const Record& record, int text) const;
+    quint16 length(quint32 record, int text) const;
 
     std::vector<Record> m_records;
     std::vector<StoredProperty> m_properties;
+    QHash<quint32, PropertyRange> m_propertyRanges;
+    QHash<quint32, std::array<quint16, kTexts>> m_lengthsAside;
     std::vector<Domain> m_domains;
     QHash<QByteArray, quint32> m_domainIds;
     quint32 m_lastDomain = kNone;
