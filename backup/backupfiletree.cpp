@@ -148,7 +148,7 @@ private:
             ensureFolder(domain);
             m_prefix = domain.toUtf8();
         }
-        m_keptPrefix = m_prefix.isEmpty() ? QByteArrayView() : m_keys.store(m_prefix);
+        m_prefixHead = m_prefix.isEmpty() ? Table::kNoHead : m_nodes.addHead(m_keys.store(m_prefix));
     }
 
     void ensureFolder(const QString& name)
@@ -165,9 +165,7 @@ private:
     Table::Key keptKey(QByteArrayView path, QByteArrayView recordPath)
     {
         const QByteArrayView kept = path.data() == recordPath.data() ? path : m_keys.store(path);
-        if (m_keptPrefix.isEmpty())
-            return Table::Key(kept);
-        return Table::Key(m_keptPrefix, kept);
+        return Table::Key(kept, m_prefixHead);
     }
 
     // The node of the key's parent key, or the root when there is none yet.
@@ -177,7 +175,7 @@ private:
         if (slash < 0)
             return &m_backup.root;
         const QByteArrayView parentKey = key.first(slash);
-        if (m_lastParent && m_lastParentKey.spells(parentKey))
+        if (m_lastParent && m_nodes.spells(m_lastParentKey, parentKey))
             return m_lastParent;
         const auto* found = m_nodes.find(parentKey);
         if (!found)
@@ -203,7 +201,7 @@ private:
     Table m_nodes;
     Node* m_lastParent = nullptr;
     Table::Key m_lastParentKey;
-    QByteArrayView m_keptPrefix;
+    quint32 m_prefixHead = Table::kNoHead;
     const QString* m_domain = nullptr;
     QByteArray m_prefix;
     bool m_isApp = false;

@@ -1,8 +1,8 @@
 // The table that finds a file-tree node by its path key while the tree is
 // built: a million keys by open addressing, with one probe to enter a key
-// that is new. A key is kept as two views of bytes that stay where they are
-// for the whole build (a folder and a record's path), so that keys need no
-// copies. The slots carry part of each key's hash, so that a probe reads a
+// that is new. A key is kept as a view of bytes that stay where they are for
+// the whole build (a record's path), after a head kept once (its domain's
+// folder), so that keys need no copies. The slots carry part of each key's hash, so that a probe reads a
 // key's bytes only when that part matches.
 #pragma once
 
@@ -10,38 +10,44 @@
 #include <QByteArrayView>
 #include <QHashFunctions>
 
-#include <cstring>
 #include <vector>
 
 template <typename Value>
 class PathKeyTable
 {
 public:
-    // A key as kept: `head`, followed by "/" and `tail` when `tail` is not
-    // empty.
+    static constexpr quint32 kNoHead = 0xFFFFFFFFu;
+
+    // A key as kept: its bytes, or with a head (addHead) the head's bytes
+    // followed by "/" and the key's bytes when there are any.
     struct Key
     {
-        const char* head = nullptr;
-        const char* tail = nullptr;
-        quint32 headSize = 0;
-        quint32 tailSize = 0;
+        const char* bytes = nullptr;
+        quint32 size = 0;
+        quint32 head = kNoHead;
 
         Key() = default;
-        Key(QByteArrayView h, QByteArrayView t = {})
-            : head(h.data()), tail(t.data()), headSize(quint32(h.size())), tailSize(quint32(t.size()))
-        {
-        }
-
-        // Whether the key spells `joined`.
-        bool spells(QByteArrayView joined) const
-        {
-            const qsizetype size = qsizetype(headSize) + (tailSize ? 1 + qsizetype(tailSize) : 0);
-            if (joined.size() != size || (headSize && std::memcmp(joined.data(), head, headSize) != 0))
-                return false;
-            return !tailSize
-                || (joined[headSize] == '/' && std::memcmp(joined.data() + headSize + 1, tail, tailSize) == 0);
-        }
+        explicit Key(QByteArrayView b, quint32 h = kNoHead) : bytes(b.data()), size(quint32(b.size())), head(h) {}
     };
+
+    // Keeps bytes that begin many keys (a domain's folder) once.
+    quint32 addHead(QByteArrayView bytes)
+    {
+        m_heads.push_back(bytes);
+        return quint32(m_heads.size() - 1);
+    }
+
+    // Whether the key spells `joined`.
+    bool spells(const Key& key, QByteArrayView joined) const
+    {
+        const QByteArrayView tail(key.bytes, qsizetype(key.size));
+        if (key.head == kNoHead)
+            return joined == tail;
+        const QByteArrayView head = m_heads[key.head];
+        if (joined.size() != head.size() + (key.size ? 1 + tail.size() : 0) || !joined.startsWith(head))
+            return false;
+        return !key.size || (joined[head.size()] == '/' && joined.endsWith(tail));
+    }
 
     struct Entry
     {
@@ -88,7 +94,7 @@ private:
         const quint32 tag = quint32(hash);
         for (size_t at = (hash ^ (hash >> 32)) & mask;; at = (at + 1) & mask) {
             const quint64 slot = m_slots[at];
-            if (slot == 0 || (quint32(slot >> 32) == tag && m_entries[entryOf(slot)].key.spells(key)))
+            if (slot == 0 || (quint32(slot >> 32) == tag && spells(m_entries[entryOf(slot)].key, key)))
                 return at;
         }
     }
@@ -105,9 +111,12 @@ private:
         for (size_t e = 0; e < m_entries.size(); ++e) {
             const Key& key = m_entries[e].key;
             joined.clear();
-            joined.append(key.head, key.headSize);
-            if (key.tailSize)
-                joined.append('/').append(key.tail, key.tailSize);
+            if (key.head != kNoHead) {
+                joined.append(m_heads[key.head]);
+                if (key.size)
+                    joined.append('/');
+            }
+            joined.append(key.bytes, key.size);
             const size_t hash = hashOf(joined);
             size_t at = (hash ^ (hash >> 32)) & (size - 1);
             while (m_slots[at] != 0)
@@ -119,4 +128,5 @@ private:
     size_t m_seed;
     std::vector<quint64> m_slots;
     std::vector<Entry> m_entries;
+    std::vector<QByteArrayView> m_heads;
 };
