@@ -52,6 +52,12 @@ QString hexOf(const quint8* digest)
     return name;
 }
 
+// The bytes a text takes in a block: none when empty, else its bytes and a NUL.
+qsizetype stretch(qsizetype size)
+{
+    return size == 0 ? 0 : size + 1;
+}
+
 bool isPlain(const MbdbIndex::Binary& b)
 {
     return !b.isValid() || (!b.data.contains('\0') && QByteArrayView(b.data).isValidUtf8());
@@ -62,6 +68,10 @@ MbdbIndex::Slice MbdbIndex::Blocks::reserve(qsizetype size, char*& at)
 {
     if (size > std::numeric_limits<quint32>::max() || m_blocks.size() >= std::numeric_limits<quint32>::max())
         throw std::runtime_error("The backup's file index is too large.");
+    if (size == 0) {
+        at = nullptr;
+        return Slice{};
+    }
     if (size > m_free) {
         const qsizetype capacity = std::max(size, kBlockBytes);
         const auto [header, data] = QTypedArrayData<char>::allocate(capacity);
@@ -252,7 +262,7 @@ void MbdbIndex::fill(Record& record, const Item& item)
                                                                  : kLengthAside;
         forms |= quint8(form << (2 * t));
         record.sizes[t] = quint32(size);
-        total += size + 1;
+        total += stretch(size);
     }
     record.lengthForms = forms;
     if (forms & 0xAA) // a form with its high bit: aside
@@ -264,8 +274,9 @@ void MbdbIndex::fill(Record& record, const Item& item)
     record.block = all.block;
     record.offset = all.offset;
     for (const Binary* text : texts) {
-        if (!text->data.isEmpty())
-            std::memcpy(at, text->data.constData(), size_t(text->data.size()));
+        if (text->data.isEmpty())
+            continue;
+        std::memcpy(at, text->data.constData(), size_t(text->data.size()));
         at += text->data.size();
         *at++ = '\0';
     }
@@ -343,7 +354,7 @@ MbdbIndex::Slice MbdbIndex::textSlice(const Record& record, int text) const
 {
     quint32 offset = record.offset;
     for (int t = 0; t < text; ++t)
-        offset += record.sizes[t] + 1;
+        offset += quint32(stretch(record.sizes[t]));
     return Slice{record.block, offset, record.sizes[text]};
 }
 

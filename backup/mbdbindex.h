@@ -126,7 +126,8 @@ private:
     {
         quint8 name[20];
         quint32 domain;
-        // The four texts one after the other, each followed by a NUL.
+        // The four texts one after the other, each but the empty ones
+        // followed by a NUL.
         quint32 block, offset;
         quint32 sizes[kTexts];
         quint32 inodeHigh, userId, groupId, lastModified, lastStatusChange, birth;

@@ -10,6 +10,7 @@
 #include <QByteArrayView>
 #include <QHashFunctions>
 
+#include <stdexcept>
 #include <vector>
 
 template <typename Value>
@@ -61,7 +62,7 @@ public:
     const Entry* find(QByteArrayView key) const
     {
         const size_t hash = hashOf(key);
-        const quint64 slot = m_slots[probe(key, hash)];
+        const quint32 slot = m_slots[probe(key, hash)];
         return slot == 0 ? nullptr : &m_entries[entryOf(slot)];
     }
 
@@ -84,17 +85,24 @@ public:
     }
 
 private:
-    size_t hashOf(QByteArrayView key) const { return qHashBits(key.data(), size_t(key.size()), m_seed); }
-    static quint64 slotFor(size_t hash, size_t entry) { return quint64(hash) << 32 | quint64(entry + 1); }
-    static size_t entryOf(quint64 slot) { return size_t(quint32(slot)) - 1; }
+    // A slot holds the entry's number + 1 in its low bits, as many as the
+    // table has slots, and high bits of the key's hash above them (0 free).
+    size_t hashOf(QByteArrayView key) const
+    {
+        const quint64 hash = qHashBits(key.data(), size_t(key.size()), m_seed);
+        return size_t(hash * 0x9E3779B97F4A7C15ull);
+    }
+    quint32 tagOf(size_t hash) const { return quint32(quint64(hash) >> 32) & ~m_entryMask; }
+    quint32 slotFor(size_t hash, size_t entry) const { return tagOf(hash) | quint32(entry + 1); }
+    size_t entryOf(quint32 slot) const { return size_t(slot & m_entryMask) - 1; }
 
     size_t probe(QByteArrayView key, size_t hash) const
     {
         const size_t mask = m_slots.size() - 1;
-        const quint32 tag = quint32(hash);
-        for (size_t at = (hash ^ (hash >> 32)) & mask;; at = (at + 1) & mask) {
-            const quint64 slot = m_slots[at];
-            if (slot == 0 || (quint32(slot >> 32) == tag && spells(m_entries[entryOf(slot)].key, key)))
+        const quint32 tag = tagOf(hash);
+        for (size_t at = hash & mask;; at = (at + 1) & mask) {
+            const quint32 slot = m_slots[at];
+            if (slot == 0 || ((slot & ~m_entryMask) == tag && spells(m_entries[entryOf(slot)].key, key)))
                 return at;
         }
     }
@@ -105,7 +113,11 @@ private:
         size_t size = 16;
         while (size < 2 * count)
             size *= 2;
+        // Entry numbers must fit the low bits of a slot.
+        if (size > (size_t(1) << 31))
+            throw std::length_error("too many path keys");
         m_slots.assign(size, 0);
+        m_entryMask = quint32(size - 1);
         m_entries.reserve(count);
         QByteArray joined;
         for (size_t e = 0; e < m_entries.size(); ++e) {
@@ -118,7 +130,7 @@ private:
             }
             joined.append(key.bytes, key.size);
             const size_t hash = hashOf(joined);
-            size_t at = (hash ^ (hash >> 32)) & (size - 1);
+            size_t at = hash & (size - 1);
             while (m_slots[at] != 0)
                 at = (at + 1) & (size - 1);
             m_slots[at] = slotFor(hash, e);
@@ -126,7 +138,8 @@ private:
     }
 
     size_t m_seed;
-    std::vector<quint64> m_slots;
+    std::vector<quint32> m_slots;
+    quint32 m_entryMask = 0;
     std::vector<Entry> m_entries;
     std::vector<QByteArrayView> m_heads;
 };
