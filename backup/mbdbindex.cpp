@@ -116,7 +116,11 @@ void MbdbIndex::reserve(qsizetype records)
     while (2 * slotCount < 3 * size_t(records))
         slotCount *= 2;
     if (slotCount > m_slots.size()) {
+        // Record numbers must fit the low bits of a slot.
+        if (slotCount > (size_t(1) << 31))
+            throw std::runtime_error("The backup's file index is too large.");
         m_slots.assign(slotCount, 0);
+        m_recordMask = quint32(slotCount - 1);
         for (size_t r = 0; r < m_records.size(); ++r)
             if (!(m_records[r].flags & kOddName))
                 m_slots[findFree(m_records[r].name)] = slotFor(m_records[r].name, quint32(r));
@@ -151,21 +155,21 @@ quint32 tagOf(const quint8* digest)
 }
 } // namespace
 
-quint64 MbdbIndex::slotFor(const quint8* digest, quint32 record)
+quint32 MbdbIndex::slotFor(const quint8* digest, quint32 record) const
 {
-    return quint64(tagOf(digest)) << 32 | (record + 1);
+    return (tagOf(digest) & ~m_recordMask) | (record + 1);
 }
 
 size_t MbdbIndex::probe(const quint8* digest) const
 {
-    const quint32 tag = tagOf(digest);
+    const quint32 tag = tagOf(digest) & ~m_recordMask;
     size_t slot = firstSlot(digest);
     for (;; slot = (slot + 1) & (m_slots.size() - 1)) {
-        const quint64 entry = m_slots[slot];
+        const quint32 entry = m_slots[slot];
         if (entry == 0)
             return slot;
-        if (quint32(entry >> 32) == tag
-            && std::memcmp(m_records[quint32(entry) - 1].name, digest, kDigestBytes) == 0)
+        if ((entry & ~m_recordMask) == tag
+            && std::memcmp(m_records[(entry & m_recordMask) - 1].name, digest, kDigestBytes) == 0)
             return slot;
     }
 }
@@ -174,8 +178,8 @@ quint32 MbdbIndex::findDigest(const quint8* digest) const
 {
     if (m_slots.empty())
         return kNone;
-    const quint64 entry = m_slots[probe(digest)];
-    return entry == 0 ? kNone : quint32(entry) - 1;
+    const quint32 entry = m_slots[probe(digest)];
+    return entry == 0 ? kNone : (entry & m_recordMask) - 1;
 }
 
 quint32 MbdbIndex::find(const QString& name) const
@@ -205,7 +209,7 @@ MbdbIndex::Record& MbdbIndex::recordFor(const quint8* digest, const QString* odd
         growSlots();
         slot = probe(digest);
         if (m_slots[slot] != 0)
-            return m_records[quint32(m_slots[slot]) - 1];
+            return m_records[(m_slots[slot] & m_recordMask) - 1];
     }
     if (m_records.size() >= kNone - 1)
         throw std::runtime_error("The backup's file index is too large.");

@@ -198,7 +198,7 @@ private:
     size_t findFree(const quint8* digest) const;
     // The slot that holds the name, or the free slot where it would go.
     size_t probe(const quint8* digest) const;
-    static quint64 slotFor(const quint8* digest, quint32 record);
+    quint32 slotFor(const quint8* digest, quint32 record) const;
     Binary binary(const Slice& slice, quint16 length) const;
     Slice textSlice(const Record& record, int text) const;
     quint16 length(quint32 record, int text) const;
@@ -210,10 +210,12 @@ private:
     std::vector<Domain> m_domains;
     QHash<QByteArray, quint32> m_domainIds;
     quint32 m_lastDomain = kNone;
-    // Open addressing by the name's first bytes: the upper half of a slot
-    // holds more of the name's bytes, so that a probe reads a record only
-    // when they match; the lower half the record number + 1, 0 free.
-    std::vector<quint64> m_slots;
+    // Open addressing by the name's first bytes: a slot holds the record
+    // number + 1 in its low bits (as many as there are slots; 0 is free) and
+    // more of the name's bits above them, so that a probe reads a record only
+    // when those match.
+    std::vector<quint32> m_slots;
+    quint32 m_recordMask = 0;
     quint64 m_seed = 0;
     // Names that are not a lower-case hex digest.
     std::vector<QString> m_oddNames;
