@@ -77,12 +77,12 @@ struct SortedRecord
 // record's domain has well-known files.
 class TreeBuilder
 {
-    using Table = PathKeyTable<Node>;
+    using Table = PathKeyTable;
 
 public:
     // Sized for `records` nodes and the folders added above them.
     TreeBuilder(BackupManifest& backup, const MBDBParser::Index& items, size_t records)
-        : m_backup(backup), m_items(items), m_nodes(records + 1024)
+        : m_backup(backup), m_items(items), m_nodes(records + 1024), m_firstNode(backup.nodes.count())
     {
     }
 
@@ -105,14 +105,10 @@ public:
         const QByteArrayView name = key.sliced(slash + 1);
         if (name.isEmpty())
             return;
-        Node* node = nullptr;
-        const bool added = m_nodes.insertNew(
-            key, [&] { return keptKey(path, record.path); },
-            [&] {
-                node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
-                return node;
-            });
-        if (added && m_classified)
+        if (!m_nodes.insertNew(key, [&] { return keptKey(path, record.path); }))
+            return;
+        Node* node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
+        if (m_classified)
             g_classifyBackupFile(m_backup, node, record.domain, QString::fromUtf8(path));
     }
 
@@ -154,9 +150,8 @@ private:
     void ensureFolder(const QString& name)
     {
         const QByteArray key = name.toUtf8();
-        m_nodes.insertNew(
-            key, [&] { return Table::Key(m_keys.store(key)); },
-            [&] { return append(&m_backup.root, nullptr, Node::kNoRecord, name); });
+        if (m_nodes.insertNew(key, [&] { return Table::Key(m_keys.store(key)); }))
+            append(&m_backup.root, nullptr, Node::kNoRecord, name);
     }
 
     // The key of a record as the table keeps it: the domain's folder (kept
@@ -177,18 +172,21 @@ private:
         const QByteArrayView parentKey = key.first(slash);
         if (m_lastParent && m_nodes.spells(m_lastParentKey, parentKey))
             return m_lastParent;
-        const auto* found = m_nodes.find(parentKey);
-        if (!found)
+        const qsizetype found = m_nodes.find(parentKey);
+        if (found < 0)
             return &m_backup.root;
         // A key once entered keeps its node and its bytes.
-        m_lastParent = found->value;
-        m_lastParentKey = found->key;
+        m_lastParent = m_backup.nodes.at(m_firstNode + found);
+        m_lastParentKey = m_nodes.key(found);
         return m_lastParent;
     }
 
+    // Makes the node of the key entered last: the nodes this builder makes
+    // are numbered as the table numbers their keys.
     Node* append(Node* parent, const MBDBParser::Index* items, qsizetype record, const QString& name)
     {
         Node* node = m_backup.nodes.make(parent, items, record, name);
+        Q_ASSERT(m_backup.nodes.count() - m_firstNode == m_nodes.size());
         parent->children.append(node);
         return node;
     }
@@ -198,7 +196,10 @@ private:
     KeyArena m_keys;
     // The nodes' names: a million of them cost no allocation each.
     TextSliceArena m_names{1 << 15};
+    // The nodes' path keys; node n of the table is m_firstNode + n of the
+    // backup's nodes.
     Table m_nodes;
+    qsizetype m_firstNode;
     Node* m_lastParent = nullptr;
     Table::Key m_lastParentKey;
     quint32 m_prefixHead = Table::kNoHead;

@@ -77,6 +77,15 @@ public:
         FileNodeBlocks& operator=(const FileNodeBlocks&) = delete;
 
         _FileNode* make(_FileNode* parent, const MBDBParser::Index* index, qsizetype record, QString name);
+        // The nodes made so far, numbered from 0 in the order they were made.
+        qsizetype count() const
+        {
+            return m_blocks.empty() ? 0 : qsizetype((m_blocks.size() - 1) * kBlockNodes + m_usedInLast);
+        }
+        _FileNode* at(qsizetype n) const
+        {
+            return reinterpret_cast<_FileNode*>(m_blocks[size_t(n) / kBlockNodes].get()) + size_t(n) % kBlockNodes;
+        }
 
     private:
         static constexpr size_t kBlockNodes = 4096;

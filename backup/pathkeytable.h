@@ -13,7 +13,6 @@
 #include <stdexcept>
 #include <vector>
 
-template <typename Value>
 class PathKeyTable
 {
 public:
@@ -50,28 +49,24 @@ public:
         return !key.size || (joined[head.size()] == '/' && joined.endsWith(tail));
     }
 
-    struct Entry
-    {
-        Key key;
-        Value* value;
-    };
-
     explicit PathKeyTable(size_t expected) : m_seed(QHashSeed::globalSeed()) { grow(expected); }
 
-    // The entry of `key`, or null; valid until the next key is entered.
-    const Entry* find(QByteArrayView key) const
+    // Keys are numbered from 0 in the order they were entered.
+    qsizetype size() const { return qsizetype(m_entries.size()); }
+    const Key& key(qsizetype number) const { return m_entries[size_t(number)]; }
+    // The number of `key`, or -1.
+    qsizetype find(QByteArrayView key) const
     {
         const size_t hash = hashOf(key);
         const quint32 slot = m_slots[probe(key, hash)];
-        return slot == 0 ? nullptr : &m_entries[entryOf(slot)];
+        return slot == 0 ? -1 : qsizetype(entryOf(slot));
     }
 
     // Enters the key unless it is there; false when it is. `stored` gives
     // the Key that is kept, which must spell `key` in bytes that outlive the
-    // table, and is called only for a new key, as is `make`, which gives the
-    // value.
-    template <typename Store, typename Make>
-    bool insertNew(QByteArrayView key, Store stored, Make make)
+    // table, and is called only for a new key.
+    template <typename Store>
+    bool insertNew(QByteArrayView key, Store stored)
     {
         if (2 * (m_entries.size() + 1) > m_slots.size())
             grow(2 * m_entries.size() + 2);
@@ -79,7 +74,7 @@ public:
         const size_t at = probe(key, hash);
         if (m_slots[at] != 0)
             return false;
-        m_entries.push_back({stored(), make()});
+        m_entries.push_back(stored());
         m_slots[at] = slotFor(hash, m_entries.size() - 1);
         return true;
     }
@@ -102,7 +97,7 @@ private:
         const quint32 tag = tagOf(hash);
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
             const quint32 slot = m_slots[at];
-            if (slot == 0 || ((slot & ~m_entryMask) == tag && spells(m_entries[entryOf(slot)].key, key)))
+            if (slot == 0 || ((slot & ~m_entryMask) == tag && spells(m_entries[entryOf(slot)], key)))
                 return at;
         }
     }
@@ -121,7 +116,7 @@ private:
         m_entries.reserve(count);
         QByteArray joined;
         for (size_t e = 0; e < m_entries.size(); ++e) {
-            const Key& key = m_entries[e].key;
+            const Key& key = m_entries[e];
             joined.clear();
             if (key.head != kNoHead) {
                 joined.append(m_heads[key.head]);
@@ -140,6 +135,6 @@ private:
     size_t m_seed;
     std::vector<quint32> m_slots;
     quint32 m_entryMask = 0;
-    std::vector<Entry> m_entries;
+    std::vector<Key> m_entries;
     std::vector<QByteArrayView> m_heads;
 };
