@@ -52,6 +52,22 @@ QString hexOf(const quint8* digest)
     return name;
 }
 
+// The numbers of a record, which the item and the packed record name alike.
+template <typename From, typename To>
+void copyNumbers(const From& from, To& to)
+{
+    to.mode = from.mode;
+    to.protectionClass = from.protectionClass;
+    to.inodeHigh = from.inodeHigh;
+    to.inode = from.inode;
+    to.userId = from.userId;
+    to.groupId = from.groupId;
+    to.lastModified = from.lastModified;
+    to.lastStatusChange = from.lastStatusChange;
+    to.birth = from.birth;
+    to.size = from.size;
+}
+
 // The bytes a text takes in a block: none when empty, else its bytes and a NUL.
 qsizetype stretch(qsizetype size)
 {
@@ -285,18 +301,9 @@ void MbdbIndex::fill(Record& record, const Item& item)
         *at++ = '\0';
     }
     record.domain = internDomain(item.domain);
-    record.mode = item.mode;
-    record.protectionClass = item.protectionClass;
+    copyNumbers(item, record);
     record.flags = quint8((record.flags & kOddName) | (item.isNew ? kNew : 0) | (item.isModified ? kModified : 0)
                           | (item.isRemoved ? kRemoved : 0));
-    record.inodeHigh = item.inodeHigh;
-    record.inode = item.inode;
-    record.userId = item.userId;
-    record.groupId = item.groupId;
-    record.lastModified = item.lastModified;
-    record.lastStatusChange = item.lastStatusChange;
-    record.birth = item.birth;
-    record.size = item.size;
     if (item.properties.isEmpty()) {
         m_propertyRanges.remove(number);
         return;
@@ -397,16 +404,7 @@ MbdbIndex::Item MbdbIndex::item(qsizetype number) const
     Binary* texts[kTexts] = {&item.path, &item.linkTarget, &item.digest, &item.encryptionKey};
     for (int t = 0; t < kTexts; ++t)
         *texts[t] = binary(textSlice(r, t), length(quint32(number), t));
-    item.mode = r.mode;
-    item.inodeHigh = r.inodeHigh;
-    item.inode = r.inode;
-    item.userId = r.userId;
-    item.groupId = r.groupId;
-    item.lastModified = r.lastModified;
-    item.lastStatusChange = r.lastStatusChange;
-    item.birth = r.birth;
-    item.size = r.size;
-    item.protectionClass = r.protectionClass;
+    copyNumbers(r, item);
     item.isNew = (r.flags & kNew) != 0;
     item.isModified = (r.flags & kModified) != 0;
     item.isRemoved = (r.flags & kRemoved) != 0;
