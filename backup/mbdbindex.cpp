@@ -73,11 +73,6 @@ qsizetype stretch(qsizetype size)
 {
     return size == 0 ? 0 : size + 1;
 }
-
-bool isPlain(const MbdbIndex::Binary& b)
-{
-    return !b.isValid() || (!b.data.contains('\0') && QByteArrayView(b.data).isValidUtf8());
-}
 } // namespace
 
 MbdbIndex::Slice MbdbIndex::Blocks::reserve(qsizetype size, char*& at)
@@ -93,20 +88,20 @@ MbdbIndex::Slice MbdbIndex::Blocks::reserve(qsizetype size, char*& at)
         const auto [header, data] = QTypedArrayData<char>::allocate(capacity);
         Q_CHECK_PTR(data);
         QArrayDataPointer<char> block(header, data, 0);
-        if (size > kBlockBytes && m_free > 0) {
-            // A long run on its own, the last block keeping its free room.
-            m_blocks.insert(m_blocks.end() - 1, std::move(block));
-            at = data;
-            return Slice{quint32(m_blocks.size() - 2), 0, quint32(size)};
-        }
         m_blocks.push_back(std::move(block));
+        if (size > kBlockBytes && m_free > 0) {
+            // A long run on its own; the current block keeps its free room.
+            at = data;
+            return Slice{quint32(m_blocks.size() - 1), 0, quint32(size)};
+        }
+        m_current = m_blocks.size() - 1;
         m_free = capacity;
     }
-    QArrayDataPointer<char>& last = m_blocks.back();
-    const qsizetype offset = last.freeSpaceAtEnd() - m_free;
-    at = last.data() + offset;
+    QArrayDataPointer<char>& current = m_blocks[m_current];
+    const qsizetype offset = current.freeSpaceAtEnd() - m_free;
+    at = current.data() + offset;
     m_free -= size;
-    return Slice{quint32(m_blocks.size() - 1), quint32(offset), quint32(size)};
+    return Slice{quint32(m_current), quint32(offset), quint32(size)};
 }
 
 QByteArray MbdbIndex::Blocks::bytes(const Slice& slice) const
@@ -249,7 +244,7 @@ MbdbIndex::Record& MbdbIndex::recordFor(const quint8* digest, const QString* odd
 quint32 MbdbIndex::internDomain(const Binary& domain)
 {
     if (m_lastDomain < m_domains.size()) {
-        const Binary& last = m_domains[m_lastDomain].binary;
+        const Binary& last = m_domains[m_lastDomain];
         if (last.length == domain.length && last.data == domain.data)
             return m_lastDomain;
     }
@@ -261,7 +256,7 @@ quint32 MbdbIndex::internDomain(const Binary& domain)
         own.length = domain.length;
         own.data = QByteArray(domain.data.constData(), domain.data.size());
         found = m_domainIds.insert(key, quint32(m_domains.size()));
-        m_domains.push_back({own, isPlain(own)});
+        m_domains.push_back(own);
     }
     m_lastDomain = *found;
     return m_lastDomain;
@@ -400,7 +395,7 @@ MbdbIndex::Item MbdbIndex::item(qsizetype number) const
 {
     const Record& r = m_records[size_t(number)];
     Item item;
-    item.domain = m_domains[r.domain].binary;
+    item.domain = m_domains[r.domain];
     Binary* texts[kTexts] = {&item.path, &item.linkTarget, &item.digest, &item.encryptionKey};
     for (int t = 0; t < kTexts; ++t)
         *texts[t] = binary(textSlice(r, t), length(quint32(number), t));

@@ -54,7 +54,7 @@ public:
     // The record's domain as an id shared by records with equal domain
     // fields (length and bytes), and that domain field itself.
     quint32 domainId(qsizetype record) const { return m_records[size_t(record)].domain; }
-    const Binary& domain(quint32 id) const { return m_domains[id].binary; }
+    const Binary& domain(quint32 id) const { return m_domains[id]; }
     qsizetype domainCount() const { return qsizetype(m_domains.size()); }
     // The path's bytes (empty when the field is absent), which stay where
     // they are while the index lives.
@@ -143,12 +143,6 @@ private:
     {
         quint32 first, count;
     };
-    struct Domain
-    {
-        Binary binary;
-        // Hashed as stored: valid UTF-8 without NUL, or absent.
-        bool plain;
-    };
     // The blocks the bytes lie in. A copy of the index shares the blocks it
     // holds and appends to new ones only, so neither writes where the other
     // reads.
@@ -164,12 +158,13 @@ private:
             return *this;
         }
         Blocks(Blocks&& other) noexcept
-            : m_blocks(std::move(other.m_blocks)), m_free(std::exchange(other.m_free, 0))
+            : m_blocks(std::move(other.m_blocks)), m_current(other.m_current), m_free(std::exchange(other.m_free, 0))
         {
         }
         Blocks& operator=(Blocks&& other) noexcept
         {
             m_blocks = std::move(other.m_blocks);
+            m_current = other.m_current;
             m_free = std::exchange(other.m_free, 0);
             return *this;
         }
@@ -182,7 +177,9 @@ private:
 
     private:
         std::vector<QArrayDataPointer<char>> m_blocks;
-        // Free bytes at the end of the last block; a copy starts with none.
+        // The block that is filled, and the free bytes at its end; a copy
+        // starts with none.
+        size_t m_current = 0;
         qsizetype m_free = 0;
     };
 
@@ -207,7 +204,8 @@ private:
     std::vector<StoredProperty> m_properties;
     QHash<quint32, PropertyRange> m_propertyRanges;
     QHash<quint32, std::array<quint16, kTexts>> m_lengthsAside;
-    std::vector<Domain> m_domains;
+    // Distinct domain fields, each kept once.
+    std::vector<Binary> m_domains;
     QHash<QByteArray, quint32> m_domainIds;
     quint32 m_lastDomain = kNone;
     // Open addressing by the name's first bytes: a slot holds the record

@@ -85,6 +85,12 @@ QList<Item> variedItems()
     odd.linkTarget = withLength(0xFFFF, "hidden");
     odd.digest = bin(QByteArray(70000, 'd'));
     items.append(odd);
+    // A field longer than a block of the index, amid records that fill one.
+    Item huge;
+    huge.domain = bin("HugeDomain");
+    huge.path = bin("huge");
+    huge.digest = bin(QByteArray(3 << 20, 'h'));
+    items.insert(150, huge);
     return items;
 }
 
