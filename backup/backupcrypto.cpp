@@ -176,20 +176,25 @@ private:
 };
 } // namespace
 
-void sha1Hex(std::initializer_list<QByteArrayView> parts, char16_t* out)
+void sha1Digest(std::initializer_list<QByteArrayView> parts, quint8* out)
 {
     thread_local Sha1State state;
-    unsigned char digest[SHA_DIGEST_LENGTH];
-    if (!state.digest(parts, digest)) {
-        // A library without the algorithm here: Qt's own digest.
-        QCryptographicHash hash(QCryptographicHash::Sha1);
-        for (QByteArrayView part : parts)
-            hash.addData(part);
-        const QByteArray result = hash.result();
-        std::memcpy(digest, result.constData(), SHA_DIGEST_LENGTH);
-    }
+    if (state.digest(parts, out))
+        return;
+    // A library without the algorithm here: Qt's own digest.
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (QByteArrayView part : parts)
+        hash.addData(part);
+    const QByteArray result = hash.result();
+    std::memcpy(out, result.constData(), SHA_DIGEST_LENGTH);
+}
+
+void sha1Hex(std::initializer_list<QByteArrayView> parts, char16_t* out)
+{
+    quint8 digest[SHA_DIGEST_LENGTH];
+    sha1Digest(parts, digest);
     static const char kHex[] = "0123456789abcdef";
-    for (unsigned char byte : digest) {
+    for (quint8 byte : digest) {
         *out++ = char16_t(kHex[byte >> 4]);
         *out++ = char16_t(kHex[byte & 0x0f]);
     }

@@ -19,6 +19,8 @@ QByteArray sha1(const QByteArray& data);
 QString sha1Hex(std::initializer_list<QByteArrayView> parts);
 // The same written to `out`, 40 characters.
 void sha1Hex(std::initializer_list<QByteArrayView> parts, char16_t* out);
+// The raw 20 bytes of the same digest, written to `out`.
+void sha1Digest(std::initializer_list<QByteArrayView> parts, quint8* out);
 
 // AES in CBC mode over whole 16-byte blocks, without any padding; the key is
 // 16, 24 or 32 bytes, the vector 16. False when the engine refuses (a key of

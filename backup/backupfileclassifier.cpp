@@ -115,13 +115,13 @@ void classifyMedia(BackupManifest& backup, const QString& path, const Node* node
         return;
     }
     if (path.startsWith(QLatin1String("Library/SMS/"), Qt::CaseInsensitive)) {
-        if (!node->item.isFolder())
+        if (!node->isFolder())
             classifyMessageFile(backup, path, node);
         return;
     }
     static const QRegularExpression recording = pattern("^Media/Recordings/([^/.]+\\.m4a)$");
     const QRegularExpressionMatch m = recording.match(path);
-    if (m.hasMatch() && !node->item.isFolder())
+    if (m.hasMatch() && !node->isFolder())
         backup.recordings.insert(m.captured(1), node);
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "backupfiletree.h"
 
 #include "backupfileclassifier.h"
+#include "pathkeytable.h"
 #include "slicearena.h"
 
 #include <QRegularExpression>
@@ -62,12 +63,13 @@ QByteArrayView normalisedUtf8(QByteArrayView bytes, QByteArray& scratch)
     return scratch;
 }
 
-// A record in tree order: its domain's text, its path as UTF-8 up to a NUL.
+// A record in tree order: its domain's text, its path as UTF-8 up to a NUL,
+// its number in the index.
 struct SortedRecord
 {
     const QString& domain;
     QByteArrayView path;
-    const MBDBParser::_MBDBItem& item;
+    qsizetype record;
 };
 
 // Nodes are found by their path key (the domain's folder, "/", the record's
@@ -75,11 +77,13 @@ struct SortedRecord
 // record's domain has well-known files.
 class TreeBuilder
 {
+    using Table = PathKeyTable;
+
 public:
     // Sized for `records` nodes and the folders added above them.
-    TreeBuilder(BackupManifest& backup, size_t records) : m_backup(backup)
+    TreeBuilder(BackupManifest& backup, const MBDBParser::Index& items, size_t records)
+        : m_backup(backup), m_items(items), m_nodes(records + 1024), m_firstNode(backup.nodes.count())
     {
-        m_nodes.reserve(qsizetype(records) + 1024);
     }
 
     void add(const SortedRecord& record)
@@ -99,14 +103,11 @@ public:
                 : QByteArrayView(m_longKey = QByteArray(m_prefix).append('/').append(path));
         const qsizetype slash = key.lastIndexOf('/');
         const QByteArrayView name = key.sliced(slash + 1);
-        if (name.isEmpty() || m_nodes.contains(key))
+        if (name.isEmpty())
             return;
-        Node* parent = slash < 0 ? nullptr : m_nodes.value(key.first(slash));
-        Node* node = append(parent ? parent : &m_backup.root, record.item, m_names.utf8(name));
-        // A key that is the record's own path (merged domains) is kept as a
-        // view of the index's bytes, which outlive the build unchanged.
-        const bool ownBytes = key.data() == record.path.data() && key.size() == record.path.size();
-        m_nodes.insert(ownBytes ? key : m_keys.store(key), node);
+        if (!m_nodes.insertNew(key, [&] { return keptKey(path, record.path); }))
+            return;
+        Node* node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
         if (m_classified)
             g_classifyBackupFile(m_backup, node, record.domain, QString::fromUtf8(path));
     }
@@ -143,28 +144,65 @@ private:
             ensureFolder(domain);
             m_prefix = domain.toUtf8();
         }
+        m_prefixHead = m_prefix.isEmpty() ? Table::kNoHead : m_nodes.addHead(m_keys.store(m_prefix));
     }
 
     void ensureFolder(const QString& name)
     {
         const QByteArray key = name.toUtf8();
-        if (m_nodes.contains(QByteArrayView(key)))
-            return;
-        m_nodes.insert(m_keys.store(key), append(&m_backup.root, Node::addedFolder(), name));
+        if (m_nodes.insertNew(key, [&] { return Table::Key(m_keys.store(key)); }))
+            append(&m_backup.root, nullptr, Node::kNoRecord, name);
     }
 
-    static Node* append(Node* parent, const MBDBParser::_MBDBItem& item, const QString& name)
+    // The key of a record as the table keeps it: the domain's folder (kept
+    // once per domain) and the record's path, which is the index's own bytes
+    // unless it had to be made valid UTF-8.
+    Table::Key keptKey(QByteArrayView path, QByteArrayView recordPath)
     {
-        Node* node = new Node(parent, item, name);
+        const QByteArrayView kept = path.data() == recordPath.data() ? path : m_keys.store(path);
+        return Table::Key(kept, m_prefixHead);
+    }
+
+    // The node of the key's parent key, or the root when there is none yet.
+    // Records come sorted, so most share the parent of the one before.
+    Node* parentOf(QByteArrayView key, qsizetype slash)
+    {
+        if (slash < 0)
+            return &m_backup.root;
+        const QByteArrayView parentKey = key.first(slash);
+        if (m_lastParent && m_nodes.spells(m_lastParentKey, parentKey))
+            return m_lastParent;
+        const qsizetype found = m_nodes.find(parentKey);
+        if (found < 0)
+            return &m_backup.root;
+        // A key once entered keeps its node and its bytes.
+        m_lastParent = m_backup.nodes.at(m_firstNode + found);
+        m_lastParentKey = m_nodes.key(found);
+        return m_lastParent;
+    }
+
+    // Makes the node of the key entered last: the nodes this builder makes
+    // are numbered as the table numbers their keys.
+    Node* append(Node* parent, const MBDBParser::Index* items, qsizetype record, const QString& name)
+    {
+        Node* node = m_backup.nodes.make(parent, items, record, name);
+        Q_ASSERT(m_backup.nodes.count() - m_firstNode == m_nodes.size());
         parent->children.append(node);
         return node;
     }
 
     BackupManifest& m_backup;
+    const MBDBParser::Index& m_items;
     KeyArena m_keys;
     // The nodes' names: a million of them cost no allocation each.
     TextSliceArena m_names{1 << 15};
-    QHash<QByteArrayView, Node*> m_nodes;
+    // The nodes' path keys; node n of the table is m_firstNode + n of the
+    // backup's nodes.
+    Table m_nodes;
+    qsizetype m_firstNode;
+    Node* m_lastParent = nullptr;
+    Table::Key m_lastParentKey;
+    quint32 m_prefixHead = Table::kNoHead;
     const QString* m_domain = nullptr;
     QByteArray m_prefix;
     bool m_isApp = false;
@@ -181,67 +219,74 @@ private:
 // below it, so its record comes before theirs.
 struct TreeRecord
 {
-    int domain; // rank of the domain's text
-    QByteArrayView path;
-    const MBDBParser::_MBDBItem* item;
+    const char* path;
+    quint32 pathSize;
+    quint32 record;
+
+    QByteArrayView pathView() const { return QByteArrayView(path, qsizetype(pathSize)); }
 };
 
-std::vector<TreeRecord> treeOrder(const MBDBParser::Index& items, std::vector<QString>& domains)
+struct TreeOrder
 {
-    // Distinct domains, found through their bytes: records of one domain
-    // mostly follow each other, and their bytes are often shared.
-    QHash<QByteArray, int> domainIds;
+    // The distinct domain texts in their order.
+    std::vector<QString> domains;
+    // The records of domain d are records[starts[d]] to records[starts[d + 1]].
+    std::vector<size_t> starts;
     std::vector<TreeRecord> records;
-    records.reserve(size_t(items.size()));
-    QByteArray lastBytes;
-    int lastId = -1;
-    for (const MBDBParser::_MBDBItem& item : items) {
-        const QByteArray bytes = item.domain.isValid() ? item.domain.data : QByteArray();
-        if (lastId < 0 || bytes.constData() != lastBytes.constData() || bytes != lastBytes) {
-            lastBytes = bytes;
-            const auto found = domainIds.constFind(bytes);
-            if (found != domainIds.constEnd()) {
-                lastId = *found;
-            } else {
-                lastId = int(domains.size());
-                domainIds.insert(bytes, lastId);
-                domains.push_back(item.domain.toString());
-            }
-        }
-        QByteArrayView path;
-        if (item.path.isValid()) {
-            const qsizetype nul = item.path.data.indexOf('\0');
-            path = QByteArrayView(item.path.data).first(nul < 0 ? item.path.data.size() : nul);
-        }
-        records.push_back({lastId, path, &item});
-    }
-    // Ids become ranks in the order of the domains' texts; equal texts (bytes
-    // that decode alike) share a rank.
-    std::vector<int> order(domains.size());
+};
+
+// Ranks of the domain ids in the order of the domains' texts; equal texts
+// (bytes that decode alike) share a rank.
+std::vector<quint32> domainRanks(const MBDBParser::Index& items, std::vector<QString>& ranked)
+{
+    std::vector<QString> domains;
+    domains.reserve(size_t(items.domainCount()));
+    for (qsizetype id = 0; id < items.domainCount(); ++id)
+        domains.push_back(items.domain(quint32(id)).toString());
+    std::vector<quint32> order(domains.size());
     for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return QString::compare(domains[size_t(a)], domains[size_t(b)], Qt::CaseSensitive) < 0;
+        order[i] = quint32(i);
+    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        return QString::compare(domains[a], domains[b], Qt::CaseSensitive) < 0;
     });
-    std::vector<int> rank(domains.size());
-    std::vector<QString> ranked;
-    for (size_t i = 0; i < order.size(); ++i) {
-        const QString& text = domains[size_t(order[i])];
-        if (ranked.empty() || ranked.back() != text)
-            ranked.push_back(text);
-        rank[size_t(order[i])] = int(ranked.size() - 1);
+    std::vector<quint32> rank(domains.size());
+    for (quint32 id : order) {
+        if (ranked.empty() || ranked.back() != domains[id])
+            ranked.push_back(domains[id]);
+        rank[id] = quint32(ranked.size() - 1);
     }
-    for (TreeRecord& record : records)
-        record.domain = rank[size_t(record.domain)];
-    domains = std::move(ranked);
-    std::sort(records.begin(), records.end(), [](const TreeRecord& a, const TreeRecord& b) {
-        if (a.domain != b.domain)
-            return a.domain < b.domain;
-        const qsizetype common = std::min(a.path.size(), b.path.size());
-        const int byPath = common > 0 ? std::memcmp(a.path.data(), b.path.data(), size_t(common)) : 0;
-        return byPath != 0 ? byPath < 0 : a.path.size() < b.path.size();
-    });
-    return records;
+    return rank;
+}
+
+TreeOrder treeOrder(const MBDBParser::Index& items)
+{
+    TreeOrder order;
+    const std::vector<quint32> rank = domainRanks(items, order.domains);
+    // Records go into their domain's run first, then each run is sorted by
+    // path; a record then needs no domain of its own.
+    order.starts.assign(order.domains.size() + 1, 0);
+    for (qsizetype r = 0; r < items.size(); ++r)
+        ++order.starts[rank[items.domainId(r)] + 1];
+    for (size_t d = 1; d < order.starts.size(); ++d)
+        order.starts[d] += order.starts[d - 1];
+    std::vector<size_t> next(order.starts.begin(), order.starts.end() - 1);
+    order.records.resize(size_t(items.size()));
+    for (qsizetype r = 0; r < items.size(); ++r) {
+        QByteArrayView path = items.pathBytes(r);
+        const qsizetype nul = path.indexOf('\0');
+        if (nul >= 0)
+            path = path.first(nul);
+        order.records[next[rank[items.domainId(r)]]++] = {path.data(), quint32(path.size()), quint32(r)};
+    }
+    for (size_t d = 0; d + 1 < order.starts.size(); ++d) {
+        std::sort(order.records.begin() + qptrdiff(order.starts[d]), order.records.begin() + qptrdiff(order.starts[d + 1]),
+                  [](const TreeRecord& a, const TreeRecord& b) {
+                      const size_t common = std::min(a.pathSize, b.pathSize);
+                      const int byPath = common > 0 ? std::memcmp(a.path, b.path, common) : 0;
+                      return byPath != 0 ? byPath < 0 : a.pathSize < b.pathSize;
+                  });
+    }
+    return order;
 }
 } // namespace
 
@@ -249,11 +294,12 @@ namespace BackupFileTree {
 
 void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
-    std::vector<QString> domains;
-    const std::vector<TreeRecord> records = treeOrder(items, domains);
-    TreeBuilder builder(backup, records.size());
-    for (const TreeRecord& record : records)
-        builder.add({domains[size_t(record.domain)], record.path, *record.item});
+    const TreeOrder order = treeOrder(items);
+    TreeBuilder builder(backup, items, order.records.size());
+    for (size_t d = 0; d < order.domains.size(); ++d) {
+        for (size_t r = order.starts[d]; r < order.starts[d + 1]; ++r)
+            builder.add({order.domains[d], order.records[r].pathView(), qsizetype(order.records[r].record)});
+    }
 }
 
 } // namespace BackupFileTree

@@ -10,37 +10,54 @@
 
 #include <stdexcept>
 
-namespace {
-const MBDBParser::_MBDBItem& emptyItem()
-{
-    static const MBDBParser::_MBDBItem empty;
-    return empty;
-}
-} // namespace
-
-BackupManifest::_FileNode::_FileNode(_FileNode* parent, const MBDBParser::_MBDBItem& item, QString name)
-    : name(std::move(name)), item(item), parent(parent)
+BackupManifest::_FileNode::_FileNode(_FileNode* parent, const MBDBParser::Index* index, qsizetype record,
+                                     QString name)
+    : name(std::move(name)), parent(parent), index(index), record(record)
 {
 }
 
-const MBDBParser::_MBDBItem& BackupManifest::_FileNode::addedFolder()
+MBDBParser::_MBDBItem BackupManifest::_FileNode::item() const
 {
-    static const MBDBParser::_MBDBItem folder = [] {
-        MBDBParser::_MBDBItem item;
-        item.mode = 0x4000;
-        return item;
-    }();
-    return folder;
+    if (index && record != kNoRecord)
+        return index->item(record);
+    MBDBParser::_MBDBItem added;
+    if (parent)
+        added.mode = 0x4000;
+    return added;
 }
 
-BackupManifest::_FileNode::~_FileNode()
+bool BackupManifest::_FileNode::isFolder() const
 {
-    for (const _FileNode* child : children)
-        delete child;
+    if (index && record != kNoRecord)
+        return (index->mode(record) & 0x4000) != 0;
+    return parent != nullptr;
+}
+
+BackupManifest::FileNodeBlocks::~FileNodeBlocks()
+{
+    for (size_t b = 0; b < m_blocks.size(); ++b) {
+        auto* nodes = reinterpret_cast<_FileNode*>(m_blocks[b].get());
+        const size_t count = b + 1 == m_blocks.size() ? m_usedInLast : kBlockNodes;
+        for (size_t n = 0; n < count; ++n)
+            nodes[n].~_FileNode();
+    }
+}
+
+BackupManifest::_FileNode* BackupManifest::FileNodeBlocks::make(_FileNode* parent, const MBDBParser::Index* index,
+                                                                qsizetype record, QString name)
+{
+    if (m_usedInLast == kBlockNodes) {
+        m_blocks.emplace_back(new std::byte[kBlockNodes * sizeof(_FileNode)]);
+        m_usedInLast = 0;
+    }
+    void* at = m_blocks.back().get() + m_usedInLast * sizeof(_FileNode);
+    _FileNode* node = new (at) _FileNode(parent, index, record, std::move(name));
+    ++m_usedInLast;
+    return node;
 }
 
 BackupManifest::BackupManifest(const QString& folder, QObject* parent)
-    : QObject(parent), dir(folder), root(nullptr, emptyItem(), QString())
+    : QObject(parent), dir(folder), root(nullptr, nullptr, _FileNode::kNoRecord, QString())
 {
 }
 

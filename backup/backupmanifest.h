@@ -16,6 +16,10 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
+#include <memory>
+#include <vector>
+
 class BackupManifest : public QObject
 {
     Q_OBJECT
@@ -35,26 +39,58 @@ public:
         QByteArray ManifestKey;
     };
 
-    // One node of the file tree; owns its children. Names come from the
-    // backup as they are: "", "." or ".." are kept here, and whoever turns
-    // names into paths on disk must refuse them. `item` is not a copy: it is
-    // the record of the index the tree was built from (`items`), which stays
-    // unchanged while the tree lives, or one shared record for the folders
-    // and the root that the tree adds.
+    // One node of the file tree. Names come from the backup as they are: "",
+    // "." or ".." are kept here, and whoever turns names into paths on disk
+    // must refuse them. A node stands for a record of the index the tree was
+    // built from (`items`, unchanged while the tree lives), by its number
+    // there; the folders and the root that the tree adds have none. The
+    // backup owns every node but the root in blocks (FileNodeBlocks); a
+    // node's children are views.
     struct _FileNode
     {
-        _FileNode(_FileNode* parent, const MBDBParser::_MBDBItem& item, QString name);
-        ~_FileNode();
+        static constexpr qsizetype kNoRecord = -1;
+
+        _FileNode(_FileNode* parent, const MBDBParser::Index* index, qsizetype record, QString name);
         _FileNode(const _FileNode&) = delete;
         _FileNode& operator=(const _FileNode&) = delete;
 
-        // The shared record of a folder the tree adds.
-        static const MBDBParser::_MBDBItem& addedFolder();
+        // The node's record, made on demand: an empty one with the folder
+        // mode for an added folder, with mode 0 for the root.
+        MBDBParser::_MBDBItem item() const;
+        bool isFolder() const;
 
         QString name;
-        const MBDBParser::_MBDBItem& item;
         _FileNode* parent;
         QList<const _FileNode*> children;
+        const MBDBParser::Index* index;
+        qsizetype record;
+    };
+
+    // The nodes of a tree, made in blocks rather than one allocation each;
+    // destroyed with the blocks.
+    class FileNodeBlocks
+    {
+    public:
+        FileNodeBlocks() = default;
+        ~FileNodeBlocks();
+        FileNodeBlocks(const FileNodeBlocks&) = delete;
+        FileNodeBlocks& operator=(const FileNodeBlocks&) = delete;
+
+        _FileNode* make(_FileNode* parent, const MBDBParser::Index* index, qsizetype record, QString name);
+        // The nodes made so far, numbered from 0 in the order they were made.
+        qsizetype count() const
+        {
+            return m_blocks.empty() ? 0 : qsizetype((m_blocks.size() - 1) * kBlockNodes + m_usedInLast);
+        }
+        _FileNode* at(qsizetype n) const
+        {
+            return reinterpret_cast<_FileNode*>(m_blocks[size_t(n) / kBlockNodes].get()) + size_t(n) % kBlockNodes;
+        }
+
+    private:
+        static constexpr size_t kBlockNodes = 4096;
+        std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+        size_t m_usedInLast = kBlockNodes;
     };
 
     explicit BackupManifest(const QString& folder, QObject* parent = nullptr);
@@ -112,6 +148,8 @@ public:
     QString decryptedManifestDbPath;
     QByteArray manifestKey;
     QDir dir;
+    // Declared before the root, so that the nodes below it go after it.
+    FileNodeBlocks nodes;
     _FileNode root;
     QString password;
     _KeybagInfo keybag;

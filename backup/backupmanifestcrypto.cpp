@@ -116,7 +116,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& target, void
                               BackupProgressCallback callback) const
 {
     if (node)
-        copyItemThrow(node->item, target, context, callback);
+        copyItemThrow(node->item(), target, context, callback);
 }
 
 void BackupManifest::copyItemThrow(const MBDBParser::_MBDBItem& item, const QString& target, void* context,

@@ -123,28 +123,31 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
     Sqlite3Cursor rows = db.queryThrow(readColumnsSql(db));
     const int domainColumn = 0, pathColumn = 1, fileColumn = 2;
     QByteArray previousDomain;
-    // The records' bytes and stored names are cut from arenas.
-    ByteSliceArena bytes(1 << 16);
-    TextSliceArena names(1 << 15);
+    QByteArray path;
     while (rows.moveNext()) {
         const QByteArrayView domain = rows.getUtf8(domainColumn);
         if (domain.isEmpty())
             continue;
+        // The record's texts are views of SQLite's copy of the row, which the
+        // index copies as it enters them.
         MBDBParser::_MBDBItem item;
-        // Domains repeat across thousands of rows: share one copy of each.
+        // Domains repeat across thousands of rows: one copy of each.
         if (domain != previousDomain)
             previousDomain = utf8Text(domain);
         item.domain.setVal(previousDomain);
-        const QByteArrayView path = rows.getUtf8(pathColumn);
-        item.path.setVal(path.isValidUtf8() && !path.isEmpty() ? bytes.copy(path) : utf8Text(path));
-        // Plain archives are read in place, from SQLite's own copy of the row.
+        const QByteArrayView pathBytes = rows.getUtf8(pathColumn);
+        if (pathBytes.isValidUtf8()) {
+            item.path.setVal(QByteArray::fromRawData(pathBytes.data(), pathBytes.size()));
+        } else {
+            path = utf8Text(pathBytes);
+            item.path.setVal(path);
+        }
         const QByteArrayView stored = rows.getBytes(fileColumn);
         const QByteArray file = key.isEmpty()
             ? QByteArray::fromRawData(stored.data(), stored.size())
             : MBDBParser::decryptFileDescThrow(QByteArray::fromBase64(stored.toByteArray()), key);
-        MBFile::readArchive(file, item, &bytes);
-        QString name = item.backupFileName(names);
-        index.emplace(std::move(name), std::move(item));
+        MBFile::readArchive(file, item, true);
+        index.add(item);
     }
     db.close();
     return index;

@@ -38,6 +38,9 @@
 
 #include <stdexcept>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace {
 [[noreturn]] void throwTruncated(const MbdbCursor& cursor)
 {
@@ -76,49 +79,19 @@ QByteArrayView readBinaryBytes(MbdbCursor& cursor, quint16& length)
     return QByteArrayView(reinterpret_cast<const char*>(take(cursor, n)), qsizetype(n));
 }
 
-MBDBParser::_MBDBBinary readBinary(MbdbCursor& cursor, ByteSliceArena& arena)
+// A string as a view of the index bytes, which outlive the record.
+void readView(MbdbCursor& cursor, MBDBParser::_MBDBBinary& out)
 {
-    MBDBParser::_MBDBBinary value;
-    const QByteArrayView bytes = readBinaryBytes(cursor, value.length);
-    if (value.isValid())
-        value.data = arena.copy(bytes);
-    return value;
+    const QByteArrayView bytes = readBinaryBytes(cursor, out.length);
+    out.data = out.isValid() ? QByteArray::fromRawData(bytes.data(), bytes.size()) : QByteArray();
 }
 
-// The records' strings are cut from one arena; domains, which repeat across
-// thousands of records, share one copy of each.
-class RecordReader
+// Reads one record into `item`, reused from record to record: its texts are
+// views of the index bytes, which the index copies as it enters them.
+void readRecord(MbdbCursor& cursor, MBDBParser::_MBDBItem& item)
 {
-public:
-    MBDBParser::_MBDBItem read(MbdbCursor& cursor)
-    {
-        MBDBParser::_MBDBItem item;
-        const QByteArrayView domain = readBinaryBytes(cursor, item.domain.length);
-        if (item.domain.isValid()) {
-            if (domain != QByteArrayView(m_domain))
-                m_domain = domain.toByteArray();
-            item.domain.data = m_domain;
-        }
-        item.path = readBinary(cursor, m_arena);
-        item.linkTarget = readBinary(cursor, m_arena);
-        item.digest = readBinary(cursor, m_arena);
-        item.encryptionKey = readBinary(cursor, m_arena);
-        readRest(cursor, item);
-        return item;
-    }
-
-    QString storedName(const MBDBParser::_MBDBItem& item) { return item.backupFileName(m_names); }
-
-private:
-    void readRest(MbdbCursor& cursor, MBDBParser::_MBDBItem& item);
-
-    ByteSliceArena m_arena{1 << 16};
-    TextSliceArena m_names{1 << 15};
-    QByteArray m_domain;
-};
-
-void RecordReader::readRest(MbdbCursor& cursor, MBDBParser::_MBDBItem& item)
-{
+    for (MBDBParser::_MBDBBinary* text : {&item.domain, &item.path, &item.linkTarget, &item.digest, &item.encryptionKey})
+        readView(cursor, *text);
     item.mode = g_readInt16(cursor);
     item.inodeHigh = g_readInt32(cursor);
     item.inode = g_readInt32(cursor);
@@ -130,12 +103,55 @@ void RecordReader::readRest(MbdbCursor& cursor, MBDBParser::_MBDBItem& item)
     item.size = qint64(readBigEndian(cursor, 8));
     item.protectionClass = g_readByte(cursor);
     const int count = g_readByte(cursor);
+    item.properties.clear();
     for (int i = 0; i < count; ++i) {
         MBDBParser::_MBDBProperty property;
-        property.name = readBinary(cursor, m_arena);
-        property.value = readBinary(cursor, m_arena);
+        readView(cursor, property.name);
+        readView(cursor, property.value);
         item.properties.append(property);
     }
+}
+
+// Pages of a mapped index that were read are handed back every few
+// megabytes, so that reading a large index does not keep all of it resident.
+class MappedPages
+{
+public:
+    explicit MappedPages(const char* data) : m_data(data) {}
+
+    void consumed(quint64 pos)
+    {
+        static const quint64 page = quint64(sysconf(_SC_PAGESIZE));
+        const quint64 end = pos / page * page;
+        if (!m_data || end < m_released + kStep)
+            return;
+        madvise(const_cast<char*>(m_data) + m_released, size_t(end - m_released), MADV_DONTNEED);
+        m_released = end;
+    }
+
+private:
+    static constexpr quint64 kStep = 8 << 20;
+    const char* m_data;
+    quint64 m_released = 0;
+};
+
+MBDBParser::Index parseBytes(const char* data, quint64 size, MappedPages* mapped)
+{
+    const quint64 headerSize = 6;
+    MbdbCursor cursor{data, size, qMin(size, headerSize)};
+    MBDBParser::Index index;
+    // Sized once for records of the usual length, rather than regrown as a
+    // million of them come in.
+    index.reserve(qsizetype(qMin<quint64>(size / 128, quint64(1) << 24)));
+    MBDBParser::_MBDBItem item;
+    while (!cursor.atEnd()) {
+        readRecord(cursor, item);
+        if (item.domain.isValid())
+            index.add(item);
+        if (mapped)
+            mapped->consumed(cursor.pos);
+    }
+    return index;
 }
 } // namespace
 
@@ -165,21 +181,7 @@ qint8 g_readByte(MbdbCursor& cursor)
 
 MBDBParser::Index g_parseMbdbBytes(const char* data, quint64 size)
 {
-    const quint64 headerSize = 6;
-    MbdbCursor cursor{data, size, qMin(size, headerSize)};
-    MBDBParser::Index index;
-    // Sized once for records of the usual length, rather than rehashed as a
-    // million of them come in.
-    index.reserve(qsizetype(qMin<quint64>(size / 128, quint64(1) << 24)));
-    RecordReader reader;
-    while (!cursor.atEnd()) {
-        MBDBParser::_MBDBItem item = reader.read(cursor);
-        if (!item.domain.isValid())
-            continue;
-        QString name = reader.storedName(item);
-        index.emplace(std::move(name), std::move(item));
-    }
-    return index;
+    return parseBytes(data, size, nullptr);
 }
 
 MBDBParser::Index g_readMbdbIndex(const QString& path)
@@ -191,10 +193,13 @@ MBDBParser::Index g_readMbdbIndex(const QString& path)
     if (size <= 0)
         return MBDBParser::Index();
     // Mapped rather than read: an index of a million records is large.
-    if (const uchar* mapped = file.map(0, size))
-        return g_parseMbdbBytes(reinterpret_cast<const char*>(mapped), quint64(size));
+    if (const uchar* mapped = file.map(0, size)) {
+        const char* bytes = reinterpret_cast<const char*>(mapped);
+        MappedPages pages(bytes);
+        return parseBytes(bytes, quint64(size), &pages);
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error(file.errorString().toStdString());
-    return g_parseMbdbBytes(bytes.constData(), quint64(bytes.size()));
+    return parseBytes(bytes.constData(), quint64(bytes.size()), nullptr);
 }

@@ -80,25 +80,26 @@ void MBDBParser::appendFile(Index& index, const QString& storedFilePath, const Q
 
     const QString name = getFileHashName(domain, relativePath);
     const qint64 plainSize = size > 0 ? size : stored.size();
-    auto it = index.find(name);
-    if (it == index.end()) {
-        it = index.insert(name, newRecord(domain, relativePath, kFileMode, ++counter));
-        it->size = plainSize;
+    _MBDBItem record;
+    if (index.contains(name)) {
+        record = index.value(name);
+        record.isModified = true;
     } else {
-        it->isModified = true;
-        // The index must describe the file that is stored now.
-        it->size = plainSize;
+        record = newRecord(domain, relativePath, kFileMode, ++counter);
     }
-    it->digest = _MBDBBinary();
+    // The index must describe the file that is stored now.
+    record.size = plainSize;
+    record.digest = _MBDBBinary();
     const QByteArray digest = readFileHash(storedFilePath);
     if (!digest.isEmpty())
-        it->digest.setVal(digest);
-    it->lastModified = it->lastStatusChange = modified;
-    it->birth = born;
+        record.digest.setVal(digest);
+    record.lastModified = record.lastStatusChange = modified;
+    record.birth = born;
     if (tmpl) {
-        it->protectionClass = tmpl->protectionClass;
-        it->encryptionKey = tmpl->encryptionKey;
+        record.protectionClass = tmpl->protectionClass;
+        record.encryptionKey = tmpl->encryptionKey;
     }
+    index.insert(name, record);
 }
 
 QByteArray MBDBParser::mbFilePlist(const _MBDBItem& item)

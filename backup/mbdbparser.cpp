@@ -35,31 +35,25 @@ bool isPlainText(const MBDBParser::_MBDBBinary& b)
     return !b.isValid() || (!b.data.contains('\0') && QByteArrayView(b.data).isValidUtf8());
 }
 
-void plainFileName(const MBDBParser::_MBDBItem& item, char16_t* out)
-{
-    BackupCrypto::sha1Hex({item.domain.isValid() ? QByteArrayView(item.domain.data) : QByteArrayView(),
-                           QByteArrayView("-", 1),
-                           item.path.isValid() ? QByteArrayView(item.path.data) : QByteArrayView()},
-                          out);
-}
 } // namespace
+
+void MBDBParser::_MBDBItem::backupFileDigest(quint8* digest) const
+{
+    if (!isPlainText(domain) || !isPlainText(path)) {
+        BackupCrypto::sha1Digest({(domain.toString() + QLatin1Char('-') + path.toString()).toUtf8()}, digest);
+        return;
+    }
+    BackupCrypto::sha1Digest({domain.isValid() ? QByteArrayView(domain.data) : QByteArrayView(),
+                              QByteArrayView("-", 1),
+                              path.isValid() ? QByteArrayView(path.data) : QByteArrayView()},
+                             digest);
+}
 
 QString MBDBParser::_MBDBItem::backupFileName() const
 {
-    if (!isPlainText(domain) || !isPlainText(path))
-        return getFileHashName(domain.toString(), path.toString());
-    QString name(40, Qt::Uninitialized);
-    plainFileName(*this, reinterpret_cast<char16_t*>(name.data()));
-    return name;
-}
-
-QString MBDBParser::_MBDBItem::backupFileName(TextSliceArena& arena) const
-{
-    if (!isPlainText(domain) || !isPlainText(path))
-        return arena.copy(getFileHashName(domain.toString(), path.toString()));
-    char16_t name[40];
-    plainFileName(*this, name);
-    return arena.copy(QStringView(name, 40));
+    quint8 digest[20];
+    backupFileDigest(digest);
+    return QString::fromLatin1(QByteArray::fromRawData(reinterpret_cast<const char*>(digest), 20).toHex());
 }
 
 bool MBDBParser::isIos10Mbdb(const QDir& folder)

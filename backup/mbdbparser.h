@@ -9,13 +9,13 @@
 #include <QList>
 #include <QString>
 
-#include "slicearena.h"
 
 #include <algorithm>
 #include <vector>
 
 class BackupManifest;
 class BackupWriteTransaction;
+class MbdbIndex;
 
 class MBDBParser
 {
@@ -64,11 +64,12 @@ public:
 
         bool isFolder() const { return (mode & 0x4000) != 0; }
         QString backupFileName() const;
-        // The same, cut from `arena`.
-        QString backupFileName(TextSliceArena& arena) const;
+        // The same as the digest's 20 bytes.
+        void backupFileDigest(quint8* digest) const;
     };
 
-    using Index = QHash<QString, _MBDBItem>;
+    // The index of a backup, by stored name (mbdbindex.h).
+    using Index = MbdbIndex;
 
     // True for the Manifest.db generation: no Manifest.mbdb but a Manifest.db.
     // A folder with both files, or neither, is of the Manifest.mbdb generation.
@@ -151,3 +152,5 @@ std::vector<MBDBSortedItem> g_sortedByDomainPath(const Container& items)
     });
     return sorted;
 }
+
+#include "mbdbindex.h"

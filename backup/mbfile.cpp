@@ -67,9 +67,9 @@ qint64 int64Value(const QHash<QString, CFType>& object, const char* key)
 
 namespace MBFile {
 
-void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena)
+void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item, bool viewBytes)
 {
-    if (!g_decodeMbFileDirect(bytes, item, arena))
+    if (!g_decodeMbFileDirect(bytes, item, viewBytes))
         readArchiveThroughObjects(bytes, item);
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "mbdbparser.h"
-#include "slicearena.h"
 
 class CFType;
 
@@ -14,8 +13,9 @@ namespace MBFile {
 // domain and path). Bytes that are no property list, or an archive without a
 // root, leave them at their defaults. Decoded straight from the bytes where
 // it can be (mbfiledecoder.h), else through property-list objects. There,
-// the byte fields are cut from `arena` when one is given.
-void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena = nullptr);
+// the byte fields are copies; with `viewBytes` the direct road leaves them as
+// views of `bytes`, valid as long as they are.
+void readArchive(const QByteArray& bytes, MBDBParser::_MBDBItem& item, bool viewBytes = false);
 // The same, always through property-list objects: the reference that the
 // direct decoder must match.
 void readArchiveThroughObjects(const QByteArray& bytes, MBDBParser::_MBDBItem& item);

@@ -31,7 +31,7 @@ struct Unhandled
 class Decoder
 {
 public:
-    Decoder(const bplist::View& view, ByteSliceArena* arena) : m_view(view), m_arena(arena) {}
+    Decoder(const bplist::View& view, bool viewBytes) : m_view(view), m_viewBytes(viewBytes) {}
 
     // The key of entry `i` of a dictionary, which must be stored as ASCII.
     std::string_view key(const bplist::Object& dict, uint64_t i) const
@@ -141,11 +141,11 @@ private:
     QByteArray bytesOf(const bplist::Object& o) const
     {
         const QByteArrayView bytes(reinterpret_cast<const char*>(m_view.content(o)), qsizetype(o.count));
-        return m_arena && !bytes.isEmpty() ? m_arena->copy(bytes) : bytes.toByteArray();
+        return m_viewBytes ? QByteArray::fromRawData(bytes.data(), bytes.size()) : bytes.toByteArray();
     }
 
     const bplist::View& m_view;
-    ByteSliceArena* m_arena;
+    bool m_viewBytes;
     bplist::Object m_objects;
 };
 
@@ -169,9 +169,9 @@ constexpr std::string_view kFieldNames[RootFields::Count] = {
     "LastStatusChange", "Birth", "Size", "ProtectionClass"};
 
 // Decodes a list that passed the tree check; throws Unhandled.
-void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, ByteSliceArena* arena)
+void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, bool viewBytes)
 {
-    Decoder d(view, arena);
+    Decoder d(view, viewBytes);
     bplist::Object top;
     d.object(view.top(), top);
     if (top.kind != Kind::Dictionary)
@@ -232,7 +232,7 @@ void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, ByteSliceAren
 
 } // namespace
 
-bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena)
+bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, bool viewBytes)
 {
     if (!bplist::View::looksBinary(bytes.constData(), size_t(bytes.size())))
         return false;
@@ -243,7 +243,7 @@ bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, 
     if (!view.open(bytes.constData(), size_t(bytes.size()), error) || !view.checkTree(state))
         return true;
     try {
-        decode(view, item, arena);
+        decode(view, item, viewBytes);
     } catch (const Unhandled&) {
         return false;
     }

@@ -6,11 +6,10 @@
 #pragma once
 
 #include "mbdbparser.h"
-#include "slicearena.h"
 
 // Fills the fields of `item` from the archive as MBFile::readArchive does and
 // returns true, or returns false without touching `item` when the bytes are
 // of a shape only the object road reads (XML, keys or a link target stored as
-// UTF-16, real numbers, a set of objects). The byte fields are cut from
-// `arena` when one is given.
-bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, ByteSliceArena* arena = nullptr);
+// UTF-16, real numbers, a set of objects). With `viewBytes` the byte fields
+// are views of `bytes`, valid as long as they are.
+bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, bool viewBytes = false);

@@ -12,12 +12,14 @@ namespace {
 void markRemoved(MBDBParser::Index& index, const QList<IOSMergeWAFiles2iTunesBKThread::_Item>& removeItems)
 {
     for (auto it = index.begin(); it != index.end(); ++it) {
-        const QString domain = it->domain.toString();
-        const QString path = it->path.toString();
+        MBDBParser::_MBDBItem item = *it;
+        const QString domain = item.domain.toString();
+        const QString path = item.path.toString();
         for (const IOSMergeWAFiles2iTunesBKThread::_Item& remove : removeItems) {
             if (domain.compare(remove.domain, Qt::CaseInsensitive) == 0
                 && path.startsWith(remove.relativePath, Qt::CaseInsensitive)) {
-                it->isRemoved = true;
+                item.isRemoved = true;
+                index.insert(it.key(), item);
                 qDebug("IOSMergeWAFiles2iTunesBKThread, remove, bk:%s, path:%s", qUtf8Printable(it.key()),
                        qUtf8Printable(path));
                 break;

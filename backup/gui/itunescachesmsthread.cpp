@@ -97,10 +97,10 @@ void ITunesCacheSMSThread::copy(const BackupManifest::_FileNode* node, QDir targ
     const QString path = safePath(target, node->name);
     if (path.isEmpty()) {
         qWarning("ITunesCacheSMSThread: skipped the backup entry \"%s\" (%s): its name is no file name",
-                 qUtf8Printable(node->name), qUtf8Printable(node->item.path.toString()));
+                 qUtf8Printable(node->name), qUtf8Printable(node->item().path.toString()));
         return;
     }
-    if (!node->item.isFolder()) {
+    if (!node->isFolder()) {
         copyFile(node, path);
         return;
     }
@@ -112,8 +112,9 @@ void ITunesCacheSMSThread::copy(const BackupManifest::_FileNode* node, QDir targ
 
 void ITunesCacheSMSThread::copyFile(const BackupManifest::_FileNode* node, const QString& targetPath)
 {
-    const QString key = node->item.backupFileName();
-    const int date = int(node->item.lastModified);
+    const MBDBParser::_MBDBItem item = node->item();
+    const QString key = item.backupFileName();
+    const int date = int(item.lastModified);
     bool recorded = false;
     // Skipped only when the copy made from this very record is still there.
     if (m_db.fileDateSecs(key, &recorded) == date && recorded && QFileInfo(targetPath).isFile())

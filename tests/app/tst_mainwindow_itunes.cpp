@@ -140,7 +140,7 @@ void readBackSmsDb(const QString& folder, const QString& target, QByteArray* sto
     QFile::remove(target);
     backup.copyFile(backup.smsDbNode, target, nullptr, nullptr);
     if (stored) {
-        QFile f(MBDBParser::getBKFilePath(backup.dir, backup.smsDbNode->item.backupFileName(), false));
+        QFile f(MBDBParser::getBKFilePath(backup.dir, backup.smsDbNode->item().backupFileName(), false));
         QVERIFY(f.open(QIODevice::ReadOnly));
         *stored = f.readAll();
     }

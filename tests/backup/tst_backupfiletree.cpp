@@ -95,15 +95,15 @@ private slots:
         const BackupManifest& m = *b->backup;
         QCOMPARE(childNames(&m.root), QStringList{"Library"});
         const Node* library = walk(&m.root, "Library");
-        QCOMPARE(library->item.domain.toString(), QStringLiteral("HomeDomain"));
-        QVERIFY(library->item.isFolder());
+        QCOMPARE(library->item().domain.toString(), QStringLiteral("HomeDomain"));
+        QVERIFY(library->item().isFolder());
         const Node* sms = walk(library, "SMS");
-        QCOMPARE(sms->item.domain.toString(), QStringLiteral("HomeDomain"));
+        QCOMPARE(sms->item().domain.toString(), QStringLiteral("HomeDomain"));
         QCOMPARE(childNames(sms), (QStringList{"sms.db", "Attachments"}));
         const Node* x = walk(sms, "Attachments/ab/x.jpg");
         QVERIFY(x);
         QCOMPARE(x->parent->name, QStringLiteral("ab"));
-        QCOMPARE(x->item.domain.toString(), QStringLiteral("MediaDomain"));
+        QCOMPARE(x->item().domain.toString(), QStringLiteral("MediaDomain"));
         QCOMPARE(m.smsDbNode, walk(sms, "sms.db"));
         QCOMPARE(m.smsAttachments.value("ab/x"), x);
         QCOMPARE(m.smsFiles.value("/var/mobile/Library/SMS/Attachments/ab/x"), x);
@@ -124,13 +124,13 @@ private slots:
                  (QStringList{"Applications", "AppDomainGroup", "FooDomain", "homedomain", "sms.db"}));
         const Node* alpha = walk(&m.root, "Applications/alpha");
         QVERIFY(alpha);
-        QCOMPARE(alpha->item.domain.toString(), QStringLiteral("AppDomain-alpha"));
-        QVERIFY(alpha->item.path.toString().isEmpty());
+        QCOMPARE(alpha->item().domain.toString(), QStringLiteral("AppDomain-alpha"));
+        QVERIFY(alpha->item().path.toString().isEmpty());
         QVERIFY(walk(alpha, "Documents/a"));
         QVERIFY(walk(&m.root, "AppDomainGroup/beta"));
         const Node* foo = walk(&m.root, "FooDomain");
-        QCOMPARE(foo->item.mode, quint16(0x4000));
-        QVERIFY(!foo->item.domain.isValid());
+        QCOMPARE(foo->item().mode, quint16(0x4000));
+        QVERIFY(!foo->item().domain.isValid());
         QCOMPARE(childNames(foo), QStringList{"x"});
         // A domain spelled in another case is a folder of its own, yet still
         // recognised as HomeDomain. Its sms.db has no Library/SMS node to hang
@@ -167,9 +167,27 @@ private slots:
         QCOMPARE(childNames(&m.root), (QStringList{"FooDomain", longFolder}));
         const Node* foo = walk(&m.root, "FooDomain");
         QCOMPARE(childNames(foo), (QStringList{longFolder, "x", "y"}));
-        QCOMPARE(walk(foo, "x")->item.domain.toString(), QStringLiteral("FooDomain"));
+        QCOMPARE(walk(foo, "x")->item().domain.toString(), QStringLiteral("FooDomain"));
         QVERIFY(walk(foo, longFolder + "/f"));
         QVERIFY(walk(&m.root, longFolder + "/g"));
+    }
+
+    // An application's folder key is kept apart from the records' paths, yet
+    // a merged domain's path that spells it finds it, and a second record
+    // under it makes no second node.
+    void applicationKeysMeetMergedPaths()
+    {
+        const auto b = build({{"AppDomain-alpha", ""},
+                              {"AppDomain-alpha", "Documents/"},
+                              {"HomeDomain", "Applications/alpha"},
+                              {"HomeDomain", "Applications/alpha/Library/"},
+                              {"HomeDomain", "Applications/alpha/Library/x"}});
+        const BackupManifest& m = *b->backup;
+        QCOMPARE(childNames(&m.root), QStringList{"Applications"});
+        const Node* alpha = walk(&m.root, "Applications/alpha");
+        QCOMPARE(alpha->item().domain.toString(), QStringLiteral("AppDomain-alpha"));
+        QCOMPARE(childNames(alpha), (QStringList{"Documents", "Library"}));
+        QCOMPARE(walk(alpha, "Library/x")->item().domain.toString(), QStringLiteral("HomeDomain"));
     }
 
     void namesDifferingInCaseAreTwoNodes()

@@ -351,7 +351,10 @@ void TestMbdbWriter::roundTrip()
     writeFile(stored, "a new attachment");
     MBDBParser::appendFile(index, stored, "MediaDomain", "Library/SMS/Attachments/ab/new.jpg", 0, nullptr);
     MBDBParser::appendFile(index, stored, "HomeDomain", "Library/SMS/sms.db", 16, nullptr);
-    index[MBDBParser::getFileHashName("HomeDomain", "Library/Notes/notes.sqlite")].isRemoved = true;
+    const QString notesName = MBDBParser::getFileHashName("HomeDomain", "Library/Notes/notes.sqlite");
+    Item notes = index.value(notesName);
+    notes.isRemoved = true;
+    index.insert(notesName, notes);
     MBDBParser::save2File(index.values(), *backup);
 
     QVERIFY(!QFileInfo::exists(BackupWriteTransaction::journalPath(QDir(dir.path()))));
@@ -438,8 +441,11 @@ void TestMbdbWriter::failedStatementLeavesIndex()
                         "begin select raise(abort, 'refused'); end");
     }
     const QByteArray before = readFile(dir.filePath("Manifest.db"));
-    for (auto it = index.begin(); it != index.end(); ++it)
-        it->isModified = true;
+    for (auto it = index.begin(); it != index.end(); ++it) {
+        Item modified = *it;
+        modified.isModified = true;
+        index.insert(it.key(), modified);
+    }
     writeFile(dir.filePath("s"), "b");
     MBDBParser::appendFile(index, dir.filePath("s"), "HomeDomain", "b", 0, nullptr);
     QCOMPARE(errorOf([&] { MBDBParser::save2File(index.values(), backup); }), QStringLiteral("refused"));
