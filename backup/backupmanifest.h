@@ -88,7 +88,7 @@ public:
         }
 
     private:
-        static constexpr size_t kBlockNodes = 4096;
+        static constexpr size_t kBlockNodes = 1024;
         std::vector<std::unique_ptr<std::byte[]>> m_blocks;
         size_t m_usedInLast = kBlockNodes;
     };

@@ -84,12 +84,16 @@ MbdbIndex::Slice MbdbIndex::Blocks::reserve(qsizetype size, char*& at)
         return Slice{};
     }
     if (size > m_free) {
-        const qsizetype capacity = std::max(size, kBlockBytes);
+        // Blocks start small and double: a backup of a few files (and every
+        // input of a fuzzing run) then takes a few kilobytes, not a megabyte.
+        const qsizetype usual = m_nextBlock;
+        m_nextBlock = std::min(kBlockBytes, 2 * m_nextBlock);
+        const qsizetype capacity = std::max(size, usual);
         const auto [header, data] = QTypedArrayData<char>::allocate(capacity);
         Q_CHECK_PTR(data);
         QArrayDataPointer<char> block(header, data, 0);
         m_blocks.push_back(std::move(block));
-        if (size > kBlockBytes && m_free > 0) {
+        if (size > usual && m_free > 0) {
             // A long run on its own; the current block keeps its free room.
             at = data;
             return Slice{quint32(m_blocks.size() - 1), 0, quint32(size)};

@@ -150,15 +150,17 @@ private:
     {
     public:
         Blocks() = default;
-        Blocks(const Blocks& other) : m_blocks(other.m_blocks) {}
+        Blocks(const Blocks& other) : m_blocks(other.m_blocks), m_nextBlock(other.m_nextBlock) {}
         Blocks& operator=(const Blocks& other)
         {
             m_blocks = other.m_blocks;
             m_free = 0;
+            m_nextBlock = other.m_nextBlock;
             return *this;
         }
         Blocks(Blocks&& other) noexcept
-            : m_blocks(std::move(other.m_blocks)), m_current(other.m_current), m_free(std::exchange(other.m_free, 0))
+            : m_blocks(std::move(other.m_blocks)), m_current(other.m_current), m_free(std::exchange(other.m_free, 0)),
+              m_nextBlock(other.m_nextBlock)
         {
         }
         Blocks& operator=(Blocks&& other) noexcept
@@ -166,6 +168,7 @@ private:
             m_blocks = std::move(other.m_blocks);
             m_current = other.m_current;
             m_free = std::exchange(other.m_free, 0);
+            m_nextBlock = other.m_nextBlock;
             return *this;
         }
 
@@ -181,6 +184,8 @@ private:
         // starts with none.
         size_t m_current = 0;
         qsizetype m_free = 0;
+        // The size of the next block unless a run needs more.
+        qsizetype m_nextBlock = 4096;
     };
 
     quint32 find(const QString& name) const;
