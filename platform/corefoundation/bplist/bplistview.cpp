@@ -264,7 +264,8 @@ inline bool checkObject(const View& view, uint64_t ref, int depth, uint8_t* stat
 }
 
 // The items of a container, which stays on the path while they are walked.
-bool checkContainer(const View& view, uint64_t ref, const Object& o, int depth, uint8_t* state, Object* objects)
+// Flattened: the reading of each object is inlined into the walk over them.
+[[gnu::flatten]] bool checkContainer(const View& view, uint64_t ref, const Object& o, int depth, uint8_t* state, Object* objects)
 {
     state[ref] = kOnPath;
     const uint64_t keys = o.kind == Kind::Dictionary ? o.count : 0;
