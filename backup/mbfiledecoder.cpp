@@ -31,14 +31,17 @@ struct Unhandled
 class Decoder
 {
 public:
-    Decoder(const bplist::View& view, bool viewBytes) : m_view(view), m_viewBytes(viewBytes) {}
+    Decoder(const bplist::View& view, const bplist::TreeScratch& checked, bool viewBytes)
+        : m_view(view), m_checked(checked), m_viewBytes(viewBytes)
+    {
+    }
 
     // The key of entry `i` of a dictionary, which must be stored as ASCII.
     std::string_view key(const bplist::Object& dict, uint64_t i) const
     {
         uint64_t ref = 0;
         bplist::Object k;
-        if (!m_view.reference(dict, i, ref) || !m_view.object(ref, k) || k.kind != Kind::Ascii)
+        if (!m_view.reference(dict, i, ref) || !object(ref, k) || k.kind != Kind::Ascii)
             throw Unhandled();
         return std::string_view(reinterpret_cast<const char*>(m_view.content(k)), size_t(k.count));
     }
@@ -50,7 +53,8 @@ public:
         return ref;
     }
 
-    bool object(uint64_t ref, bplist::Object& out) const { return m_view.object(ref, out); }
+    // Every object the decoder reaches was read by the tree check already.
+    bool object(uint64_t ref, bplist::Object& out) const { return m_view.checkedObject(m_checked, ref, out); }
 
     // The value of the last entry of `dict` under `name`, or false.
     bool find(const bplist::Object& dict, std::string_view name, uint64_t& ref) const
@@ -69,13 +73,13 @@ public:
     bool item(uint64_t index, bplist::Object& out) const
     {
         uint64_t ref = 0;
-        return index < m_objects.count && m_view.reference(m_objects, index, ref) && m_view.object(ref, out);
+        return index < m_objects.count && m_view.reference(m_objects, index, ref) && object(ref, out);
     }
 
     // A root value with its UID followed; false for nothing.
     bool resolved(uint64_t ref, bplist::Object& out) const
     {
-        if (!m_view.object(ref, out))
+        if (!object(ref, out))
             return false;
         uint64_t index = 0;
         if (out.kind == Kind::Uid && m_view.uid(out, index))
@@ -95,7 +99,7 @@ public:
             return dataBytes(o);
         uint64_t ref = 0;
         bplist::Object inner;
-        if (!find(o, "NS.data", ref) || !m_view.object(ref, inner))
+        if (!find(o, "NS.data", ref) || !object(ref, inner))
             return QByteArray();
         uint64_t index = 0;
         if (inner.kind == Kind::Uid && m_view.uid(inner, index))
@@ -145,6 +149,7 @@ private:
     }
 
     const bplist::View& m_view;
+    const bplist::TreeScratch& m_checked;
     bool m_viewBytes;
     bplist::Object m_objects;
 };
@@ -164,21 +169,59 @@ struct RootFields
     bplist::Object value[Count];
 };
 
-constexpr std::string_view kFieldNames[RootFields::Count] = {
-    "Target", "Digest", "EncryptionKey", "Mode", "InodeNumber", "UserID", "GroupID", "LastModified",
-    "LastStatusChange", "Birth", "Size", "ProtectionClass"};
+// The field a root key names, or Count; by its length first, as most keys of
+// a record differ in length from all but one or two of the names.
+int fieldOf(std::string_view name)
+{
+    using F = RootFields;
+    const auto is = [&](std::string_view text, int field) { return name == text ? field : int(F::Count); };
+    switch (name.size()) {
+    case 4:
+        return name == "Mode" ? F::Mode : is("Size", F::Size);
+    case 5:
+        return is("Birth", F::Birth);
+    case 6:
+        return name == "Target" ? F::Target : name == "Digest" ? F::Digest : is("UserID", F::UserId);
+    case 7:
+        return is("GroupID", F::GroupId);
+    case 11:
+        return is("InodeNumber", F::Inode);
+    case 12:
+        return is("LastModified", F::LastModified);
+    case 13:
+        return is("EncryptionKey", F::EncryptionKey);
+    case 15:
+        return is("ProtectionClass", F::ProtectionClass);
+    case 16:
+        return is("LastStatusChange", F::LastStatusChange);
+    default:
+        return F::Count;
+    }
+}
 
 // Decodes a list that passed the tree check; throws Unhandled.
-void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, bool viewBytes)
+void decode(const bplist::View& view, const bplist::TreeScratch& checked, MBDBParser::_MBDBItem& item, bool viewBytes)
 {
-    Decoder d(view, viewBytes);
+    Decoder d(view, checked, viewBytes);
     bplist::Object top;
     d.object(view.top(), top);
     if (top.kind != Kind::Dictionary)
         return;
-    uint64_t objectsRef = 0;
+    // "$objects" and "$top" in one pass over the top's keys.
+    uint64_t objectsRef = 0, topRef = 0;
+    bool hasObjects = false, hasTop = false;
+    for (uint64_t i = 0; i < top.count; ++i) {
+        const std::string_view name = d.key(top, i);
+        if (name == "$objects") {
+            objectsRef = d.value(top, i);
+            hasObjects = true;
+        } else if (name == "$top") {
+            topRef = d.value(top, i);
+            hasTop = true;
+        }
+    }
     bplist::Object objects;
-    if (!d.find(top, "$objects", objectsRef) || !d.object(objectsRef, objects))
+    if (!hasObjects || !d.object(objectsRef, objects))
         return;
     if (objects.kind == Kind::Set)
         throw Unhandled();
@@ -189,7 +232,7 @@ void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, bool viewByte
     uint64_t rootIndex = 0;
     uint64_t ref = 0;
     bplist::Object o;
-    if (d.find(top, "$top", ref) && d.object(ref, o) && o.kind == Kind::Dictionary && d.find(o, "root", ref)
+    if (hasTop && d.object(topRef, o) && o.kind == Kind::Dictionary && d.find(o, "root", ref)
         && d.object(ref, o) && o.kind == Kind::Uid)
         view.uid(o, rootIndex);
     bplist::Object root;
@@ -198,36 +241,50 @@ void decode(const bplist::View& view, MBDBParser::_MBDBItem& item, bool viewByte
 
     RootFields fields;
     for (uint64_t i = 0; i < root.count; ++i) {
-        const std::string_view name = d.key(root, i);
-        for (int f = 0; f < RootFields::Count; ++f) {
-            if (name == kFieldNames[f])
-                fields.present[f] = d.resolved(d.value(root, i), fields.value[f]);
-        }
+        const int f = fieldOf(d.key(root, i));
+        if (f != RootFields::Count)
+            fields.present[f] = d.resolved(d.value(root, i), fields.value[f]);
     }
     const auto number64 = [&](int f) { return fields.present[f] ? d.int64(fields.value[f]) : 0; };
     const auto number32 = [&](int f) { return fields.present[f] ? d.uint32(fields.value[f]) : 0; };
 
-    MBDBParser::_MBDBItem out = item;
+    // Everything that may hand the record to the object road is read before
+    // the record is touched.
+    QByteArray target, digest, key;
     if (fields.present[RootFields::Target])
-        setIfNotEmpty(out.linkTarget, d.utf8(fields.value[RootFields::Target]));
+        target = d.utf8(fields.value[RootFields::Target]);
     if (fields.present[RootFields::Digest])
-        setIfNotEmpty(out.digest, d.data(fields.value[RootFields::Digest]));
+        digest = d.data(fields.value[RootFields::Digest]);
     if (fields.present[RootFields::EncryptionKey])
-        setIfNotEmpty(out.encryptionKey, d.data(fields.value[RootFields::EncryptionKey]));
-    out.mode = quint16(number64(RootFields::Mode));
-    out.inode = quint64(number64(RootFields::Inode));
-    out.userId = number32(RootFields::UserId);
-    out.groupId = number32(RootFields::GroupId);
-    out.lastModified = number32(RootFields::LastModified);
-    out.lastStatusChange = number32(RootFields::LastStatusChange);
-    out.birth = number32(RootFields::Birth);
-    out.size = number64(RootFields::Size);
+        key = d.data(fields.value[RootFields::EncryptionKey]);
+    const quint16 mode = quint16(number64(RootFields::Mode));
+    const quint64 inode = quint64(number64(RootFields::Inode));
+    const quint32 userId = number32(RootFields::UserId);
+    const quint32 groupId = number32(RootFields::GroupId);
+    const quint32 lastModified = number32(RootFields::LastModified);
+    const quint32 lastStatusChange = number32(RootFields::LastStatusChange);
+    const quint32 birth = number32(RootFields::Birth);
+    const qint64 size = number64(RootFields::Size);
     const bplist::Object& protection = fields.value[RootFields::ProtectionClass];
-    if (fields.present[RootFields::ProtectionClass] && (protection.kind == Kind::Integer || protection.kind == Kind::Real))
-        out.protectionClass = qint8(d.int64(protection));
-    else if (out.encryptionKey.data.size() >= 4)
-        out.protectionClass = qint8(qFromLittleEndian<quint32>(out.encryptionKey.data.constData()));
-    item = std::move(out);
+    const bool hasProtection = fields.present[RootFields::ProtectionClass]
+        && (protection.kind == Kind::Integer || protection.kind == Kind::Real);
+    const qint8 protectionClass = hasProtection ? qint8(d.int64(protection)) : 0;
+
+    setIfNotEmpty(item.linkTarget, target);
+    setIfNotEmpty(item.digest, digest);
+    setIfNotEmpty(item.encryptionKey, key);
+    item.mode = mode;
+    item.inode = inode;
+    item.userId = userId;
+    item.groupId = groupId;
+    item.lastModified = lastModified;
+    item.lastStatusChange = lastStatusChange;
+    item.birth = birth;
+    item.size = size;
+    if (hasProtection)
+        item.protectionClass = protectionClass;
+    else if (item.encryptionKey.data.size() >= 4)
+        item.protectionClass = qint8(qFromLittleEndian<quint32>(item.encryptionKey.data.constData()));
 }
 
 } // namespace
@@ -238,12 +295,12 @@ bool g_decodeMbFileDirect(const QByteArray& bytes, MBDBParser::_MBDBItem& item, 
         return false;
     bplist::View view;
     std::string error;
-    thread_local std::vector<uint8_t> state;
+    thread_local bplist::TreeScratch checked;
     // A list the object road refuses leaves the record as it is on both roads.
-    if (!view.open(bytes.constData(), size_t(bytes.size()), error) || !view.checkTree(state))
+    if (!view.open(bytes.constData(), size_t(bytes.size()), error) || !view.checkTree(checked))
         return true;
     try {
-        decode(view, item, viewBytes);
+        decode(view, checked, item, viewBytes);
     } catch (const Unhandled&) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include "backupfixture.h"
 #include "mbfile.h"
 #include "mbfiledecoder.h"
+#include "bplistview.h"
 #include "mobiledevice_loader.h"
 
 #include <QtTest>
@@ -78,6 +79,8 @@ private slots:
     void sameRecordAfterEveryByteChange_data();
     void sameRecordAfterEveryByteChange();
     void commonShapesAreDecodedDirectly();
+    void treeCheckKeepsWhatItReads_data();
+    void treeCheckKeepsWhatItReads();
 };
 
 void TestMbFileDecoder::initTestCase()
@@ -191,6 +194,52 @@ void TestMbFileDecoder::commonShapesAreDecodedDirectly()
     QVERIFY(g_decodeMbFileDirect(BackupFixture::mbfileArchive(r), item));
     QCOMPARE(item.protectionClass, qint8(3));
     QVERIFY(g_decodeMbFileDirect(MBFile::writeArchive(item), item));
+}
+
+void TestMbFileDecoder::treeCheckKeepsWhatItReads_data()
+{
+    sameRecordAfterEveryByteChange_data();
+    // A key shared by two dictionaries: checked once as a string, it must
+    // still be refused where a container is expected.
+    B b;
+    const int top = b.add(QByteArray());
+    const int k = b.add(B::ascii("k"));
+    const int inner = b.add(B::dict({k}, {b.add(B::integer(1))}));
+    b.set(top, B::dict({k, b.add(B::ascii("a"))}, {inner, b.add(B::array({inner, k}))}));
+    QTest::newRow("key also a value") << b.bytes();
+    const int usesAsKey = b.add(B::dict({inner}, {b.add(B::integer(2))}));
+    b.set(top, B::dict({b.add(B::ascii("a"))}, {b.add(B::array({inner, usesAsKey}))}));
+    QTest::newRow("dictionary as a key after its use as a value") << b.bytes();
+}
+
+// The walk that keeps each object it reads refuses exactly what the plain
+// walk refuses, after any one-byte change, and keeps each object as the view
+// reads it.
+void TestMbFileDecoder::treeCheckKeepsWhatItReads()
+{
+    QFETCH(QByteArray, bytes);
+    std::vector<uint8_t> state;
+    bplist::TreeScratch scratch;
+    for (int at = -1; at < bytes.size(); ++at) {
+        for (int change : {0x00, 0xFF, 0x01, 0x80}) {
+            QByteArray changed = bytes;
+            if (at >= 0)
+                changed[at] = char(change == 0x01 || change == 0x80 ? bytes[at] ^ change : change);
+            bplist::View view;
+            std::string error;
+            if (!view.open(changed.constData(), size_t(changed.size()), error))
+                continue;
+            const bool plain = view.checkTree(state);
+            if (view.checkTree(scratch) != plain)
+                QFAIL(qPrintable(QString("byte %1 changed to %2: the walks disagree").arg(at).arg(quint8(changed[at]))));
+            for (uint64_t ref = 0; plain && ref < view.objectCount(); ++ref) {
+                bplist::Object kept, read;
+                const bool readable = view.object(ref, read);
+                QVERIFY(view.checkedObject(scratch, ref, kept) == readable);
+                QVERIFY(!readable || (kept.kind == read.kind && kept.count == read.count && kept.content == read.content));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestMbFileDecoder)

@@ -51,14 +51,6 @@ bool View::looksBinary(const void* bytes, size_t size)
     return size >= 6 && std::memcmp(bytes, "bplist", 6) == 0;
 }
 
-uint64_t View::readUnsigned(uint64_t offset, unsigned width) const
-{
-    uint64_t value = 0;
-    for (unsigned i = 0; i < width; ++i)
-        value = value << 8 | m_bytes[offset + i];
-    return value;
-}
-
 bool View::open(const void* bytes, size_t size, std::string& error)
 {
     m_bytes = static_cast<const uint8_t*>(bytes);
@@ -182,16 +174,6 @@ bool View::object(uint64_t ref, Object& out) const
     return true;
 }
 
-bool View::reference(const Object& container, uint64_t index, uint64_t& ref) const
-{
-    const uint64_t refs = container.kind == Kind::Dictionary ? 2 * container.count : container.count;
-    if ((container.kind != Kind::Array && container.kind != Kind::Set && container.kind != Kind::Dictionary)
-        || index >= refs)
-        return false;
-    ref = readUnsigned(container.content + index * m_refSize, m_refSize);
-    return ref < m_objectCount;
-}
-
 bool View::integer(const Object& o, int64_t& out) const
 {
     if (o.kind != Kind::Integer)
@@ -229,12 +211,21 @@ bool View::uid(const Object& o, uint64_t& out) const
 
 namespace {
 
-enum : uint8_t { kUnseen, kOnPath, kChecked };
+// A string is told apart from other checked objects so that a key met again
+// is not decoded again: only a string passes where a key is expected.
+enum : uint8_t { kUnseen, kOnPath, kChecked, kCheckedString };
+static_assert(kChecked == 2, "checkedObject takes every state from kChecked up as read");
 
-bool checkObject(const View& view, uint64_t ref, int depth, std::vector<uint8_t>& state, bool mustBeString)
+bool checkContainer(const View& view, uint64_t ref, const Object& o, int depth, uint8_t* state, Object* objects);
+
+// One object where it stands; the leaves are checked here, without a call
+// per object, and only containers go one level deeper.
+inline bool checkObject(const View& view, uint64_t ref, int depth, uint8_t* state, Object* objects, bool mustBeString)
 {
-    if (state[ref] == kChecked && !mustBeString)
+    if (state[ref] == kCheckedString && (!mustBeString || depth <= View::kMaxDepth))
         return true;
+    if (state[ref] == kChecked)
+        return !mustBeString;
     Object o;
     if (state[ref] == kOnPath || depth > View::kMaxDepth || !view.object(ref, o))
         return false;
@@ -256,25 +247,34 @@ bool checkObject(const View& view, uint64_t ref, int depth, std::vector<uint8_t>
     }
     case Kind::Array:
     case Kind::Set:
-    case Kind::Dictionary: {
-        if (mustBeString)
+    case Kind::Dictionary:
+        if (mustBeString || !checkContainer(view, ref, o, depth, state, objects))
             return false;
-        state[ref] = kOnPath;
-        const uint64_t keys = o.kind == Kind::Dictionary ? o.count : 0;
-        const uint64_t refs = o.kind == Kind::Dictionary ? 2 * o.count : o.count;
-        for (uint64_t i = 0; i < refs; ++i) {
-            uint64_t child = 0;
-            if (!view.reference(o, i, child) || !checkObject(view, child, depth + 1, state, i < keys))
-                return false;
-        }
         break;
-    }
     default:
         break;
     }
-    if (mustBeString && o.kind != Kind::Ascii && o.kind != Kind::Utf16)
+    const bool isString = o.kind == Kind::Ascii || o.kind == Kind::Utf16;
+    if (mustBeString && !isString)
         return false;
-    state[ref] = kChecked;
+    state[ref] = isString ? kCheckedString : kChecked;
+    if (objects)
+        objects[ref] = o;
+    return true;
+}
+
+// The items of a container, which stays on the path while they are walked.
+// Flattened: the reading of each object is inlined into the walk over them.
+[[gnu::flatten]] bool checkContainer(const View& view, uint64_t ref, const Object& o, int depth, uint8_t* state, Object* objects)
+{
+    state[ref] = kOnPath;
+    const uint64_t keys = o.kind == Kind::Dictionary ? o.count : 0;
+    const uint64_t refs = o.kind == Kind::Dictionary ? 2 * o.count : o.count;
+    for (uint64_t i = 0; i < refs; ++i) {
+        uint64_t child = 0;
+        if (!view.reference(o, i, child) || !checkObject(view, child, depth + 1, state, objects, i < keys))
+            return false;
+    }
     return true;
 }
 
@@ -283,7 +283,15 @@ bool checkObject(const View& view, uint64_t ref, int depth, std::vector<uint8_t>
 bool View::checkTree(std::vector<uint8_t>& state) const
 {
     state.assign(size_t(m_objectCount), kUnseen);
-    return checkObject(*this, m_top, 0, state, false);
+    return checkObject(*this, m_top, 0, state.data(), nullptr, false);
+}
+
+bool View::checkTree(TreeScratch& scratch) const
+{
+    scratch.state.assign(size_t(m_objectCount), kUnseen);
+    if (scratch.objects.size() < m_objectCount)
+        scratch.objects.resize(size_t(m_objectCount));
+    return checkObject(*this, m_top, 0, scratch.state.data(), scratch.objects.data(), false);
 }
 
 bool View::isAscii(uint64_t ref, std::string_view text) const

@@ -33,6 +33,14 @@ struct Object
     uint64_t content = 0;
 };
 
+// What View::checkTree learnt of each object, kept for reading them again
+// without decoding their markers twice; reused between calls.
+struct TreeScratch
+{
+    std::vector<uint8_t> state;
+    std::vector<Object> objects;
+};
+
 class View
 {
 public:
@@ -52,7 +60,15 @@ public:
     // The `index`-th reference of an array or set, or of a dictionary (keys
     // first, then values: a dictionary has 2 * count references); false when
     // out of range or naming no object.
-    bool reference(const Object& container, uint64_t index, uint64_t& ref) const;
+    bool reference(const Object& container, uint64_t index, uint64_t& ref) const
+    {
+        const uint64_t refs = container.kind == Kind::Dictionary ? 2 * container.count : container.count;
+        if ((container.kind != Kind::Array && container.kind != Kind::Set && container.kind != Kind::Dictionary)
+            || index >= refs)
+            return false;
+        ref = readUnsigned(container.content + index * m_refSize, m_refSize);
+        return ref < m_objectCount;
+    }
 
     // Integers: 1, 2 and 4 bytes unsigned, 8 bytes signed, 16 bytes by their
     // low 8 bytes. Reals and dates as doubles. UIDs of up to 8 bytes.
@@ -69,6 +85,18 @@ public:
     // whole. `state` is scratch space, reused between calls.
     static constexpr int kMaxDepth = 512;
     bool checkTree(std::vector<uint8_t>& state) const;
+    // The same walk, keeping each object it reads in `scratch`.
+    bool checkTree(TreeScratch& scratch) const;
+    // Object `ref` as the last checkTree(scratch) read it, or read afresh when
+    // that walk did not reach it.
+    bool checkedObject(const TreeScratch& scratch, uint64_t ref, Object& out) const
+    {
+        if (ref < scratch.state.size() && ref < scratch.objects.size() && scratch.state[ref] >= kCheckedState) {
+            out = scratch.objects[ref];
+            return true;
+        }
+        return object(ref, out);
+    }
 
     // Is object `ref` an ASCII string equal to `text`?
     bool isAscii(uint64_t ref, std::string_view text) const;
@@ -76,7 +104,26 @@ public:
     bool find(const Object& dictionary, std::string_view key, uint64_t& valueRef) const;
 
 private:
-    uint64_t readUnsigned(uint64_t offset, unsigned width) const;
+    // The state checkTree gives every object it read and found sound.
+    static constexpr uint8_t kCheckedState = 2;
+
+    // A big-endian number of 1 to 8 bytes; the caller has checked the bounds.
+    uint64_t readUnsigned(uint64_t offset, unsigned width) const
+    {
+        const uint8_t* p = m_bytes + offset;
+        switch (width) {
+        case 1:
+            return p[0];
+        case 2:
+            return uint64_t(p[0]) << 8 | p[1];
+        default: {
+            uint64_t value = 0;
+            for (unsigned i = 0; i < width; ++i)
+                value = value << 8 | p[i];
+            return value;
+        }
+        }
+    }
 
     const uint8_t* m_bytes = nullptr;
     uint64_t m_objectsEnd = 0; // objects lie in [8, m_objectsEnd): the offset table follows them
