@@ -5,11 +5,22 @@
 
 #include "backupmanifest.h"
 
-// Records the node where its record's own domain and path (passed decoded)
-// say it belongs.
-void g_classifyBackupFile(BackupManifest& backup, const BackupManifest::_FileNode* node, const QString& domain,
-                          const QString& path);
+#include <QByteArrayView>
 
-// True for the domains whose files g_classifyBackupFile may record; the files
-// of any other domain need not be passed to it.
-bool g_classifiesDomain(const QString& domain);
+// The domains whose files may be well known; domains are compared without
+// regard to case.
+enum class ClassifiedDomain { None, CameraRoll, Home, Media, Wireless };
+
+ClassifiedDomain g_classifiedDomain(const QString& domain);
+
+// Records the node where its record's own domain and path (valid UTF-8) say
+// it belongs. Most paths are told apart by their bytes; a path with
+// characters beyond ASCII is decoded and goes through
+// g_classifyBackupFileText, since such characters may match letters of the
+// patterns without regard to case.
+void g_classifyBackupFile(BackupManifest& backup, const BackupManifest::_FileNode* node, ClassifiedDomain domain,
+                          QByteArrayView path);
+
+// The same for a decoded path, by the patterns as regular expressions.
+void g_classifyBackupFileText(BackupManifest& backup, const BackupManifest::_FileNode* node,
+                              ClassifiedDomain domain, const QString& path);

@@ -108,8 +108,7 @@ public:
         if (!m_nodes.insertNew(key, [&] { return keptKey(path, record.path); }))
             return;
         Node* node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
-        if (m_classified)
-            g_classifyBackupFile(m_backup, node, record.domain, QString::fromUtf8(path));
+        g_classifyBackupFile(m_backup, node, m_classified, path);
     }
 
 private:
@@ -131,7 +130,7 @@ private:
         m_domain = &domain;
         m_isApp = false;
         m_prefix.clear();
-        m_classified = g_classifiesDomain(domain);
+        m_classified = g_classifiedDomain(domain);
         const QRegularExpressionMatch app = domain.startsWith(QLatin1String("AppDomain"))
             ? appDomain.match(domain) : QRegularExpressionMatch();
         if (app.hasMatch()) {
@@ -206,7 +205,7 @@ private:
     const QString* m_domain = nullptr;
     QByteArray m_prefix;
     bool m_isApp = false;
-    bool m_classified = false;
+    ClassifiedDomain m_classified = ClassifiedDomain::None;
     QByteArray m_scratch;
     QByteArray m_longKey;
     char m_keyBuffer[kStackKey];
