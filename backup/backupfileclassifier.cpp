@@ -156,17 +156,10 @@ class AsciiPath
 public:
     explicit AsciiPath(QByteArrayView path) : m_path(path) {}
 
-    static char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
+    // Both sides are ASCII here, where Qt's case folding is that of A-Z alone.
     static bool equalsNoCase(QByteArrayView a, QByteArrayView b)
     {
-        if (a.size() != b.size())
-            return false;
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            if (lower(a[i]) != lower(b[i]))
-                return false;
-        }
-        return true;
+        return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
     }
 
     static bool startsWithNoCase(QByteArrayView text, QByteArrayView prefix)

@@ -38,18 +38,10 @@ void generate(MsgData& data, QList<_MsgMessage*>& all, const QString& sourceDir)
     QDir().mkpath(sourceDir);
     for (int i = 1; i <= kMessages; ++i) {
         _MsgChat* chat = chats[i % kChats];
-        auto* m = new _MsgMessage;
-        m->ROWID = i;
-        m->srcRowId = i;
-        m->guid = QStringLiteral("msg-%1").arg(i);
-        m->text = QStringLiteral("Message %1 of the benchmark, a line of ordinary length").arg(i);
+        _MsgMessage* m = addChatMessage(data, chat, i, QStringLiteral("msg-%1").arg(i),
+                                        QStringLiteral("Message %1 of the benchmark, a line of ordinary length").arg(i),
+                                        1000 + i * 3);
         m->service = QStringLiteral("SMS");
-        m->date = 1000 + i * 3;
-        m->is_from_me = i % 2;
-        m->chat = chat;
-        m->handle = m->is_from_me ? nullptr : *chat->handles.cbegin();
-        chat->messages.insert(QString::number(i), m);
-        p->messages.insert(i, m);
         if (i % kAttachmentEvery == 0) {
             auto* a = new _MsgAttachment;
             a->ROWID = i;

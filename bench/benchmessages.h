@@ -37,3 +37,22 @@ inline QList<_MsgChat*> addOneToOneChats(MsgData& data, int first, int count)
     }
     return chats;
 }
+
+// A one-to-one message of `chat` with row id `rowId`, every other one sent by
+// the phone's owner; entered in its chat and in the set, which owns it.
+inline _MsgMessage* addChatMessage(MsgData& data, _MsgChat* chat, int rowId, const QString& guid,
+                                   const QString& text, int date)
+{
+    auto* m = new _MsgMessage;
+    m->ROWID = rowId;
+    m->srcRowId = rowId;
+    m->guid = guid;
+    m->text = text;
+    m->date = date;
+    m->is_from_me = rowId % 2;
+    m->chat = chat;
+    m->handle = m->is_from_me ? nullptr : *chat->handles.cbegin();
+    chat->messages.insert(QString::number(rowId), m);
+    data.p()->messages.insert(rowId, m);
+    return m;
+}

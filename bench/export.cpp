@@ -36,18 +36,10 @@ void generate(MsgData& data, QList<_MsgMessage*>& all)
     all.reserve(kMessages);
     for (int i = 1; i <= kMessages; ++i) {
         _MsgChat* chat = chats[i % kChats];
-        auto* m = new _MsgMessage;
-        m->ROWID = i;
-        m->srcRowId = i;
-        m->guid = QStringLiteral("msg-%1").arg(i);
-        m->text = QStringLiteral("Message number %1 of the benchmark, see you soon").arg(i);
-        m->date = 600000000 + i * 30;
-        m->is_from_me = i % 2;
-        m->chat = chat;
-        m->handle = m->is_from_me ? nullptr : *chat->handles.cbegin();
-        chat->messages.insert(QString::number(i), m);
+        _MsgMessage* m = addChatMessage(data, chat, i, QStringLiteral("msg-%1").arg(i),
+                                        QStringLiteral("Message number %1 of the benchmark, see you soon").arg(i),
+                                        600000000 + i * 30);
         chat->_last = qMax(chat->_last, m->date);
-        p->messages.insert(i, m);
         all << m;
     }
 }

@@ -30,22 +30,13 @@ constexpr int kChosenChats = 1000; // chats 501..1500: the first half the backup
 
 void generate(MsgData& data, QList<_MsgMessage*>& all)
 {
-    __MsgData* p = data.p();
     const QList<_MsgChat*> chats = addOneToOneChats(data, 501, kChosenChats);
     for (int i = 1; i <= kChosen; ++i) {
         _MsgChat* chat = chats[i % kChosenChats];
-        auto* m = new _MsgMessage;
-        m->ROWID = i;
+        _MsgMessage* m = addChatMessage(data, chat, i, QStringLiteral("chosen-%1").arg(i),
+                                        QStringLiteral("Chosen message %1 of the benchmark").arg(i), 1000 + i * 3);
         m->srcRowId = i * 2;
-        m->guid = QStringLiteral("chosen-%1").arg(i);
-        m->text = QStringLiteral("Chosen message %1 of the benchmark").arg(i);
         m->service = QStringLiteral("SMS");
-        m->date = 1000 + i * 3;
-        m->is_from_me = i % 2;
-        m->chat = chat;
-        m->handle = m->is_from_me ? nullptr : *chat->handles.cbegin();
-        chat->messages.insert(QString::number(i), m);
-        p->messages.insert(i, m);
         all << m;
     }
 }
