@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "data_path_util.h"
+#include "desktopopen.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
@@ -67,6 +68,10 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // Notifications may still come from the framework's thread: none may
+    // reach the window once it is going.
+    if (g_listen_ctx.receiver == this)
+        mobiledevice_unlisten(&g_listen_ctx);
     // The views go with the window's widgets; they must not outlive the
     // models' data, so detach them first.
     ui->treeViewSMS->setModel(nullptr);
@@ -121,7 +126,7 @@ void MainWindow::setUpAnnouncement()
 {
     advLabel = new QLabel(ui->statusBar);
     advLabel->setOpenExternalLinks(false);
-    connect(advLabel, &QLabel::linkActivated, this, [](const QString& link) { g_openLink(link); });
+    connect(advLabel, &QLabel::linkActivated, this, [](const QString& link) { g_openLinkOrTell(link); });
     ui->statusBar->setStyleSheet(QStringLiteral("QStatusBar::item{border: 0px}"));
     ui->statusBar->addWidget(advLabel, 0);
     advLabel->setText(VersionCheck::savedAnnouncement());
@@ -131,7 +136,8 @@ void MainWindow::startDeviceListener()
 {
     if (!mobiledevice_loader_is_loaded())
         return;
-    g_listen_ctx = _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected");
+    mobiledevice_set_listen_ctx(&g_listen_ctx,
+                                _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected"));
     try {
         if (!mobiledevice_listen(&g_listen_ctx))
             Tips::warning(tr("Failed to detect iPhone. Please launch iTunes first and then re-connect your iPhone. "

@@ -168,6 +168,9 @@ private:
     void showDevice(const IOSDevice& device);
     bool operationRunning() const;
     void runDeferredDetaches();
+    // Whether the list and the browser show the node's messages now (it, or
+    // one of its conversations, is current).
+    bool showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const;
 
     void showNode(AbsTreeItemModel::_ItemNode* node);
     const AbsTreeItemModel::_ItemNode* currentSourceNode() const;

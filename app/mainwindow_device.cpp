@@ -240,6 +240,12 @@ bool MainWindow::operationRunning() const
     return QApplication::activeModalWidget() || !attachRoads.isEmpty() || findChild<ProgressForm*>();
 }
 
+bool MainWindow::showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const
+{
+    const AbsTreeItemModel::_ItemNode* current = currentSourceNode();
+    return current && (current == node || current->parent == node);
+}
+
 void MainWindow::runDeferredDetaches()
 {
     if (deferredDetaches.isEmpty())
@@ -260,8 +266,10 @@ void MainWindow::runDeferredDetaches()
         // Still in the tree: the Disconnect Device command may have taken it.
         if (!mainModel->rootDevice->childs.contains(const_cast<AbsTreeItemModel::_ItemNode*>(node)))
             continue;
-        // The list and the browser may still show the node's messages.
-        resetMessagesShow();
+        // The list and the browser let go of the node's messages; what they
+        // show of another device or a local database stays.
+        if (showsMessagesOf(node))
+            resetMessagesShow();
         mainModel->removeNode(node);
     }
 }

@@ -160,6 +160,12 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
         if (device.device && (!source || source->type != ITEMNODE_IOS_DEVICE || device.udid != sourceUdid))
             choices.append(DataSourceSelForm::_SelItem(QStringLiteral(":res/iphone.png"), device.deviceName, device.udid));
     }
+    // An empty chooser could only be cancelled: say what is missing instead.
+    if (choices.isEmpty()) {
+        Tips::info(tr("No attached iPhone other than the source can receive these messages. Please connect the "
+                      "iPhone that should receive them and try again."));
+        return;
+    }
     DataSourceSelForm chooser(this);
     const QString udid = chooser.execSel(QCoreApplication::translate("QObject", "IDS_SEL_ONE_IOS_DEVICE"), choices);
     _IOSDeviceItemNode* target = udid.isEmpty() ? nullptr : liveDeviceNode(*mainModel, udid);

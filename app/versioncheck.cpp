@@ -10,6 +10,7 @@
 #include <QSaveFile>
 
 #include "data_path_util.h"
+#include "desktopopen.h"
 #include "makerserver.h"
 #include "productinfo.h"
 #include "stylesheet.h"
@@ -81,7 +82,7 @@ bool isOk(QNetworkReply* reply)
 
 VersionCheck::VersionCheck(QObject* parent)
     : QObject(parent)
-    , openLink([](const QString& link) { g_openLink(link); })
+    , openLink([](const QString& link) { g_openLinkOrTell(link); })
 {
 }
 
@@ -140,7 +141,9 @@ void VersionCheck::onVersionReply(QNetworkReply* reply)
     reply->deleteLater();
     if (!isOk(reply))
         return; // nothing recorded: the next start asks again
-    const QString text = QString::fromLatin1(body(reply));
+    // A server's reply often ends in a line break: the link is what is
+    // between the white space.
+    const QString text = QString::fromLatin1(body(reply)).trimmed();
     if (text.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
         const QString product = g_productTitle();
         if (QFile::exists(timeFilePath())) {

@@ -1,11 +1,13 @@
 #include "tips.h"
 
+#include "desktopopen.h"
 #include "makerserver.h"
 #include "productinfo.h"
 #include "stylesheet.h"
 #include "winmovable.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -13,7 +15,22 @@
 #include <QRegularExpression>
 #include <QThread>
 
-int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
+namespace {
+// The box's text label. Its links go through our opener, which tells the
+// user when no browser takes them, rather than vanishing silently.
+void routeLinks(QMessageBox& box, bool selectable)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    label->setOpenExternalLinks(false);
+    QObject::connect(label, &QLabel::linkActivated, &box, [](const QString& link) { g_openLinkOrTell(link); });
+    if (selectable)
+        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+}
+
+int showBox(QMessageBox::Icon icon, const QString& text, int buttons, QMessageBox::StandardButton defaultButton,
+            bool selectable = false)
 {
     Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
     QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
@@ -25,7 +42,16 @@ int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
         if (buttons & button)
             box.addButton(button);
     }
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    routeLinks(box, selectable);
     return box.exec();
+}
+} // namespace
+
+int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
+{
+    return showBox(icon, text, buttons, QMessageBox::NoButton);
 }
 
 QString prodInfoDisplay()
@@ -93,9 +119,20 @@ void Tips::warning(const QString& text)
     g_showMessageBox(QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
+void Tips::warningSelectable(const QString& text)
+{
+    showBox(QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::NoButton, true);
+}
+
 bool Tips::question(const QString& text)
 {
     return g_showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool Tips::confirmDelete(const QString& text)
+{
+    return showBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void Tips::error(const QString& message)

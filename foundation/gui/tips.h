@@ -24,8 +24,13 @@ class Tips
 public:
     static void info(const QString& text);
     static void warning(const QString& text);
+    // A warning whose text can be selected and copied (an address, a path).
+    static void warningSelectable(const QString& text);
     // True only when Yes was pressed.
     static bool question(const QString& text);
+    // A question whose Yes destroys something: No is the default button, so
+    // neither Return nor Escape answers Yes.
+    static bool confirmDelete(const QString& text);
     // The error box with the contact sentence, then the error report.
     static void error(const QString& message);
     // The error box without the sentence, then the error report.

@@ -115,7 +115,9 @@ private slots:
         qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(kScenario));
 
         User user(password);
-        std::unique_ptr<MainWindow> window = startApplication(*qApp);
+        StartedApplication started = startApplication(*qApp);
+        std::unique_ptr<MainWindow>& window = started.window;
+        QVERIFY(window);
         // The log goes to the test's output rather than the temporary home.
         qInstallMessageHandler(nullptr);
         MainWindow& w = *window;
