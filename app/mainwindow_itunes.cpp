@@ -16,6 +16,7 @@
 #include "itemmodelsms.h"
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
+#include "operationsteps.h"
 #include "passcodedlg.h"
 #include "progressform.h"
 #include "progressrunner.h"
@@ -123,19 +124,22 @@ void MainWindow::export2iTunes(const QList<_MsgMessage*>& messages)
     // a node that goes while the dialogs run.
     const _AbsDBItemNode* source = ownerDbNode(currentSourceNode());
     const MsgData keep = source ? source->data : MsgData();
+    OperationSteps steps(QStringLiteral("Export SMS to iTunes Backup"));
     try {
+        steps.step(tr("Opening the chosen iTunes backup"));
         const QSharedPointer<BackupManifest> backup = chooseBackup(this);
         if (!backup)
             return;
+        steps.step(tr("Copying the messages out of the backup %1").arg(backup->dir.absolutePath()));
         QDir cacheDir;
         if (!cacheBackup(*backup, this, cacheDir))
             return;
         int accepted = 0;
-        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, this, accepted))
+        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, this, accepted, &steps))
             return;
         Tips::info(tr("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(accepted));
     } catch (const std::exception& e) {
-        Tips::error(QString::fromUtf8(e.what()));
+        steps.fail(QString::fromUtf8(e.what()));
     }
 }
 
@@ -186,6 +190,8 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
     if (!Tips::question(findMyIPhoneNotes()))
         return;
 
+    OperationSteps steps(QStringLiteral("Transfer SMS to iPhone"));
+    steps.step(tr("Backing up the iPhone \"%1\"").arg(device.deviceName));
     QDir root;
     {
         ProgressForm form(QString(), this);
@@ -195,7 +201,9 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
             return;
     }
     try {
-        BackupManifest backup(root.absoluteFilePath(device.udid), this);
+        const QString backupFolder = root.absoluteFilePath(device.udid);
+        steps.step(tr("Reading the backup %1 of the iPhone \"%2\"").arg(backupFolder, device.deviceName));
+        BackupManifest backup(backupFolder, this);
         backup.readManifestInfo();
         if (backup.info.IsEncrypted
             && (device.backupPassword.isEmpty() || !backup.setPasscode(device.backupPassword))) {
@@ -206,13 +214,16 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
             if (_IOSDeviceItemNode* node = liveDeviceNode(*mainModel, device.udid))
                 node->device.backupPassword = passcode.password;
         }
+        steps.step(tr("Copying the messages out of the backup %1").arg(backupFolder));
         QDir cacheDir;
         if (!cacheBackup(backup, this, cacheDir))
             return;
+        steps.step(tr("Looking up the country \"%1\" of the iPhone \"%2\"").arg(device.countryCode, device.deviceName));
         const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode, nullptr);
         int accepted = 0;
-        if (!buildAndMerge(backup, cacheDir, country, messages, this, accepted))
+        if (!buildAndMerge(backup, cacheDir, country, messages, this, accepted, &steps))
             return;
+        steps.step(tr("Restoring the backup %1 to the iPhone \"%2\"").arg(backupFolder, device.deviceName));
         ProgressForm form(QString(), this);
         IOSMobileRestoreThread restore(true, device, root, form, this);
         if (!device.backupPassword.isEmpty())
@@ -222,6 +233,6 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
         Tips::info(tr("Successfully recovered %1 SMS to iPhone. Now please disconnect your iPhone from computer.")
                        .arg(accepted));
     } catch (const std::exception& e) {
-        Tips::error(QString::fromUtf8(e.what()));
+        steps.fail(QString::fromUtf8(e.what()));
     }
 }

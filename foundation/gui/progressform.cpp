@@ -1,6 +1,7 @@
 #include "progressform.h"
 
 #include "stylesheet.h"
+#include "operationsteps.h"
 #include "tips.h"
 
 #include <QLabel>
@@ -127,7 +128,9 @@ void ProgressForm::updateProgress(QString status, int curProgress, QString progr
 void ProgressForm::errorOccurred(QString err)
 {
     outcomeReported = true;
-    Tips::error(err);
+    // The box names the step the window's operation is at; the log keeps it.
+    g_logOperationError(err);
+    Tips::error(g_operationErrorText(err));
     done(0);
 }
 

@@ -5,6 +5,7 @@
 // The user answers the notes boxes and types the README's backup password
 // into the password dialog; in the end each phone has its own device node
 // with its conversations, and a selected conversation fills the message list.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,6 +16,8 @@
 #include <memory>
 
 #include "datahome.h"
+#include "datasourceselform.h"
+#include "modalwatcher.h"
 #include "demoscenario.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
@@ -159,6 +162,73 @@ private slots:
             QCOMPARE(w.form()->txtSMS->messages(), w.messageModel()->messages());
         }
         window.reset();
+    }
+
+    // The transfer from the iOS 12 phone to the iOS 7 phone, as a user does
+    // it in the demo: the iOS 7 phone is backed up, the messages are built
+    // into its backup, and the backup is restored to it.
+    void demoTransferFromIos12ToIos7()
+    {
+        const QStringList udids = scenarioDevices();
+        QCOMPARE(udids.size(), 2);
+        DataHome home;
+        qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(kScenario));
+        const QString password = readmeBackupPassword();
+
+        StartedApplication started;
+        {
+            // The notes boxes are closed; the password dialog gets the
+            // README's password.
+            ModalWatcher attach;
+            attach.onDialog([password](QWidget* modal) {
+                auto* dialog = qobject_cast<PasscodeDlg*>(modal);
+                if (!dialog || dialog->property("answered").toBool())
+                    return false;
+                dialog->setProperty("answered", true);
+                dialog->findChild<QLineEdit*>(QStringLiteral("txtPasscode"))->setText(password);
+                auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("btnOK"));
+                QTimer::singleShot(0, ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); });
+                return false;
+            });
+            started = startApplication(*qApp);
+            qInstallMessageHandler(nullptr);
+            QVERIFY(started.window);
+            MainWindow& w = *started.window;
+            QTRY_VERIFY_WITH_TIMEOUT(deviceNode(w, udids.at(0)) && deviceNode(w, udids.at(1))
+                                         && !deviceNode(w, udids.at(0))->childs.isEmpty()
+                                         && !deviceNode(w, udids.at(1))->childs.isEmpty()
+                                         && !QApplication::activeModalWidget(),
+                                     120000);
+        }
+        MainWindow& w = *started.window;
+        const _IOSDeviceItemNode* target = deviceNode(w, udids.at(0));
+        const _IOSDeviceItemNode* source = deviceNode(w, udids.at(1));
+        w.form()->treeViewDS->setCurrentIndex(w.sourceModel()->indexOfItemNode(source));
+
+        ModalWatcher transfer;
+        QStringList offered;
+        transfer.onDialog([&offered](QWidget* modal) {
+            if (!qobject_cast<DataSourceSelForm*>(modal) || modal->property("answered").toBool())
+                return false;
+            modal->setProperty("answered", true);
+            auto* combo = modal->findChild<QComboBox*>(QStringLiteral("cbDevice"));
+            for (int i = 0; i < combo->count(); ++i)
+                offered << combo->itemText(i);
+            auto* ok = modal->findChild<QPushButton*>(QStringLiteral("btnOK"));
+            QTimer::singleShot(0, ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); });
+            return false;
+        });
+        transfer.answer(QMessageBox::Yes); // the notes before the restore
+        QMetaObject::invokeMethod(&w, "miI2IAll");
+
+        QCOMPARE(offered, QStringList{target->text});
+        QStringList boxes;
+        for (const ModalWatcher::ShownBox& box : transfer.shown())
+            boxes << box.text;
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully recovered ")), qPrintable(boxes.join('\n')));
+        QVERIFY(boxes.last().contains(QStringLiteral("SMS to iPhone.")));
+        started.window.reset();
     }
 };
 

@@ -30,8 +30,10 @@ bool ModalWatcher::eventFilter(QObject* object, QEvent* event)
         }
         break;
     // Whatever a handler waits for (a progress value, a page count, a
-    // dialog becoming active again) arrives with one of these.
+    // dialog becoming active again, a mark a handler set on a dialog)
+    // arrives with one of these.
     case QEvent::Hide:
+    case QEvent::DynamicPropertyChange:
     case QEvent::MetaCall:
     case QEvent::UpdateRequest:
     case QEvent::LayoutRequest:
