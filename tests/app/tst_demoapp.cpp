@@ -5,6 +5,7 @@
 // The user answers the notes boxes and types the README's backup password
 // into the password dialog; in the end each phone has its own device node
 // with its conversations, and a selected conversation fills the message list.
+// Then the messages of the iOS 12 phone are transferred to the iOS 7 phone.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -107,104 +108,13 @@ class TestDemoApp : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void demoPhonesShowTheirConversations()
-    {
-        const QStringList udids = scenarioDevices();
-        QCOMPARE(udids.size(), 2);
-        const QString password = readmeBackupPassword();
-        QVERIFY2(!password.isEmpty(), "the README states no backup password");
-        DataHome home;
-        qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(kScenario));
-
-        User user(password);
-        StartedApplication started = startApplication(*qApp);
-        std::unique_ptr<MainWindow>& window = started.window;
-        QVERIFY(window);
-        // The log goes to the test's output rather than the temporary home.
-        qInstallMessageHandler(nullptr);
-        MainWindow& w = *window;
-
-        const int phoneConversations[] = {12, 6};
-        const auto shown = [&] {
-            for (int i = 0; i < 2; ++i) {
-                const _IOSDeviceItemNode* node = deviceNode(w, udids.at(i));
-                if (!node || node->childs.size() != phoneConversations[i])
-                    return false;
-            }
-            return true;
-        };
-        QTRY_VERIFY2_WITH_TIMEOUT(shown(), qPrintable(user.boxes.join('\n')), 120000);
-
-        QVERIFY(user.heldUntilSecondRoad);
-        QCOMPARE(user.boxes.size(), 2);
-        for (const QString& box : std::as_const(user.boxes))
-            QVERIFY2(box.startsWith(kNotes), qPrintable(box));
-        QCOMPARE(user.passwordDialogs, 1);
-        QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 2);
-
-        const _IOSDeviceItemNode* older = deviceNode(w, udids.at(0));
-        const _IOSDeviceItemNode* newer = deviceNode(w, udids.at(1));
-        QCOMPARE(older->device.device, SimDeviceScenario::deviceRecord(udids.at(0)));
-        QCOMPARE(newer->device.device, SimDeviceScenario::deviceRecord(udids.at(1)));
-        QCOMPARE(older->device.versionList().value(0), 7);
-        QCOMPARE(newer->device.versionList().value(0), 12);
-        QCOMPARE(older->device.backupPassword, QString());
-        QCOMPARE(newer->device.backupPassword, password);
-        QCOMPARE(older->text, older->device.deviceName);
-        QCOMPARE(newer->text, newer->device.deviceName);
-        QVERIFY(older->text != newer->text);
-
-        // A conversation of each phone fills the list and the browser.
-        for (const _IOSDeviceItemNode* node : {older, newer}) {
-            w.form()->treeViewDS->setCurrentIndex(w.sourceModel()->indexOfItemNode(node->childs.first()));
-            QTRY_VERIFY_WITH_TIMEOUT(w.messageModel()->rowCount() > 0, 30000);
-            QCOMPARE(w.form()->txtSMS->messages(), w.messageModel()->messages());
-        }
-        window.reset();
-    }
-
     // The transfer from the iOS 12 phone to the iOS 7 phone, as a user does
     // it in the demo: the iOS 7 phone is backed up, the messages are built
     // into its backup, and the backup is restored to it.
-    void demoTransferFromIos12ToIos7()
+    static void transferFromIos12ToIos7(MainWindow& w, const _IOSDeviceItemNode* target,
+                                        const _IOSDeviceItemNode* source)
     {
-        const QStringList udids = scenarioDevices();
-        QCOMPARE(udids.size(), 2);
-        DataHome home;
-        qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(kScenario));
-        const QString password = readmeBackupPassword();
-
-        StartedApplication started;
-        {
-            // The notes boxes are closed; the password dialog gets the
-            // README's password.
-            ModalWatcher attach;
-            attach.onDialog([password](QWidget* modal) {
-                auto* dialog = qobject_cast<PasscodeDlg*>(modal);
-                if (!dialog || dialog->property("answered").toBool())
-                    return false;
-                dialog->setProperty("answered", true);
-                dialog->findChild<QLineEdit*>(QStringLiteral("txtPasscode"))->setText(password);
-                auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("btnOK"));
-                QTimer::singleShot(0, ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); });
-                return false;
-            });
-            started = startApplication(*qApp);
-            qInstallMessageHandler(nullptr);
-            QVERIFY(started.window);
-            MainWindow& w = *started.window;
-            QTRY_VERIFY_WITH_TIMEOUT(deviceNode(w, udids.at(0)) && deviceNode(w, udids.at(1))
-                                         && !deviceNode(w, udids.at(0))->childs.isEmpty()
-                                         && !deviceNode(w, udids.at(1))->childs.isEmpty()
-                                         && !QApplication::activeModalWidget(),
-                                     120000);
-        }
-        MainWindow& w = *started.window;
-        const _IOSDeviceItemNode* target = deviceNode(w, udids.at(0));
-        const _IOSDeviceItemNode* source = deviceNode(w, udids.at(1));
         w.form()->treeViewDS->setCurrentIndex(w.sourceModel()->indexOfItemNode(source));
-
         ModalWatcher transfer;
         QStringList offered;
         transfer.onDialog([&offered](QWidget* modal) {
@@ -227,8 +137,69 @@ private slots:
             boxes << box.text;
         QCOMPARE(boxes.size(), 2);
         QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully recovered ")), qPrintable(boxes.join('\n')));
-        QVERIFY(boxes.last().contains(QStringLiteral("SMS to iPhone.")));
-        started.window.reset();
+        QVERIFY(boxes.last().endsWith(QStringLiteral("SMS to iPhone. Now please disconnect your iPhone from computer.")));
+    }
+
+private slots:
+    void demoPhonesShowTheirConversationsAndTransfer()
+    {
+        const QStringList udids = scenarioDevices();
+        QCOMPARE(udids.size(), 2);
+        const QString password = readmeBackupPassword();
+        QVERIFY2(!password.isEmpty(), "the README states no backup password");
+        DataHome home;
+        qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(kScenario));
+
+        auto user = std::make_unique<User>(password);
+        StartedApplication started = startApplication(*qApp);
+        std::unique_ptr<MainWindow>& window = started.window;
+        QVERIFY(window);
+        // The log goes to the test's output rather than the temporary home.
+        qInstallMessageHandler(nullptr);
+        MainWindow& w = *window;
+
+        const int phoneConversations[] = {12, 6};
+        const auto shown = [&] {
+            for (int i = 0; i < 2; ++i) {
+                const _IOSDeviceItemNode* node = deviceNode(w, udids.at(i));
+                if (!node || node->childs.size() != phoneConversations[i])
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(shown(), qPrintable(user->boxes.join('\n')), 120000);
+
+        QVERIFY(user->heldUntilSecondRoad);
+        QCOMPARE(user->boxes.size(), 2);
+        for (const QString& box : std::as_const(user->boxes))
+            QVERIFY2(box.startsWith(kNotes), qPrintable(box));
+        QCOMPARE(user->passwordDialogs, 1);
+        QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 2);
+
+        const _IOSDeviceItemNode* older = deviceNode(w, udids.at(0));
+        const _IOSDeviceItemNode* newer = deviceNode(w, udids.at(1));
+        QCOMPARE(older->device.device, SimDeviceScenario::deviceRecord(udids.at(0)));
+        QCOMPARE(newer->device.device, SimDeviceScenario::deviceRecord(udids.at(1)));
+        QCOMPARE(older->device.versionList().value(0), 7);
+        QCOMPARE(newer->device.versionList().value(0), 12);
+        QCOMPARE(older->device.backupPassword, QString());
+        QCOMPARE(newer->device.backupPassword, password);
+        QCOMPARE(older->text, older->device.deviceName);
+        QCOMPARE(newer->text, newer->device.deviceName);
+        QVERIFY(older->text != newer->text);
+
+        // A conversation of each phone fills the list and the browser.
+        for (const _IOSDeviceItemNode* node : {older, newer}) {
+            w.form()->treeViewDS->setCurrentIndex(w.sourceModel()->indexOfItemNode(node->childs.first()));
+            QTRY_VERIFY_WITH_TIMEOUT(w.messageModel()->rowCount() > 0, 30000);
+            QCOMPARE(w.form()->txtSMS->messages(), w.messageModel()->messages());
+        }
+
+        // The phones stay attached for the rest of the run, so the transfer
+        // runs here, with the user of the attach roads gone.
+        user.reset();
+        transferFromIos12ToIos7(w, older, newer);
+        window.reset();
     }
 };
 
