@@ -13,6 +13,7 @@
 #include "itemmodelsms.h"
 #include "itunesbackupsteps.h"
 #include "localdbselform.h"
+#include "operationsteps.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
@@ -126,21 +127,25 @@ void MainWindow::miImportToLocalDb()
 void MainWindow::importFromiTunes(const QString& name)
 {
     using namespace ITunesBackupSteps;
+    OperationSteps steps(QStringLiteral("Import SMS from iTunes Backup to Local Database"));
     try {
+        steps.step(tr("Opening the chosen iTunes backup"));
         const QSharedPointer<BackupManifest> backup = chooseBackup(this);
         if (!backup)
             return;
+        steps.step(tr("Copying the messages out of the backup %1").arg(backup->dir.absolutePath()));
         QDir cacheDir;
         if (!cacheBackup(*backup, this, cacheDir))
             return;
         // Both live until the backup below has finished with the messages.
         QSharedPointer<AbsMessageDb> db;
         MsgData data;
+        steps.step(tr("Reading the messages copied into %1").arg(cacheDir.absolutePath()));
         readCachedMessages(cacheDir, db, data);
         const QString defaultName = name.isEmpty() ? backup->info.DeviceName + QStringLiteral("_Backup") : name;
+        steps.step(tr("Backing the messages up into a local database"));
         backupMessages(defaultName, data.messages());
     } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-        Tips::error(QString::fromUtf8(e.what()));
+        steps.fail(QString::fromUtf8(e.what()));
     }
 }
