@@ -127,6 +127,7 @@ void ProgressForm::updateProgress(QString status, int curProgress, QString progr
 void ProgressForm::errorOccurred(QString err)
 {
     outcomeReported = true;
+    hideWithResult(0);
     Tips::error(err);
     done(0);
 }
@@ -134,9 +135,19 @@ void ProgressForm::errorOccurred(QString err)
 void ProgressForm::succeed(QString tipsStr)
 {
     outcomeReported = true;
+    hideWithResult(1);
     if (!tipsStr.isEmpty())
         Tips::info(tipsStr);
     done(1);
+}
+
+// The outcome's box stands alone, centred on the window below, instead of
+// over a dialog whose Cancel still answers. The result is set first: hiding
+// ends exec() with it once the box has closed.
+void ProgressForm::hideWithResult(int result)
+{
+    setResult(result);
+    hide();
 }
 
 void ProgressForm::onFinish(int result)
