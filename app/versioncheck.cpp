@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -13,8 +14,7 @@
 #include "desktopopen.h"
 #include "makerserver.h"
 #include "productinfo.h"
-#include "stylesheet.h"
-#include "winmovable.h"
+#include "tips.h"
 
 namespace {
 
@@ -51,19 +51,17 @@ void recordCheckTime()
     replaceFile(timeFilePath(), QByteArray::number(QDateTime::currentSecsSinceEpoch()));
 }
 
-// A box like the application's others: frameless, styled, draggable, no
-// parent and only the buttons given.
+// A box like the application's others, with only the buttons given.
 bool askDownload(QMessageBox::Icon icon, const QString& text, const QStringList& buttons)
 {
-    QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
-    WinMovable movable(&box);
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(getStyleSheet());
-    QPushButton* download = box.addButton(buttons.at(0), QMessageBox::AcceptRole);
+    QPointer<QMessageBox> box = g_newMessageBox(icon, text);
+    QPushButton* download = box->addButton(buttons.at(0), QMessageBox::AcceptRole);
     if (buttons.size() > 1)
-        box.addButton(buttons.at(1), QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == download;
+        box->addButton(buttons.at(1), QMessageBox::RejectRole);
+    box->exec();
+    const bool chosen = box && box->clickedButton() == download;
+    delete box;
+    return chosen;
 }
 
 // Reply bodies are small; a longer one is no answer of ours.

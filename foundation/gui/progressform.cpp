@@ -128,6 +128,7 @@ void ProgressForm::updateProgress(QString status, int curProgress, QString progr
 void ProgressForm::errorOccurred(QString err)
 {
     outcomeReported = true;
+    hideWithResult(0);
     // The box names the step the window's operation is at; the log keeps it.
     g_logOperationError(err);
     Tips::error(g_operationErrorText(err));
@@ -137,9 +138,19 @@ void ProgressForm::errorOccurred(QString err)
 void ProgressForm::succeed(QString tipsStr)
 {
     outcomeReported = true;
+    hideWithResult(1);
     if (!tipsStr.isEmpty())
         Tips::info(tipsStr);
     done(1);
+}
+
+// The outcome's box stands alone, centred on the window below, instead of
+// over a dialog whose Cancel still answers. The result is set first: hiding
+// ends exec() with it once the box has closed.
+void ProgressForm::hideWithResult(int result)
+{
+    setResult(result);
+    hide();
 }
 
 void ProgressForm::onFinish(int result)

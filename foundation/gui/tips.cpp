@@ -6,14 +6,39 @@
 #include "stylesheet.h"
 #include "winmovable.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
+
+QWidget* g_messageBoxParent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        if (window->isVisible() && qobject_cast<QMainWindow*>(window))
+            return window;
+    return nullptr;
+}
+
+QMessageBox* g_newMessageBox(QMessageBox::Icon icon, const QString& text)
+{
+    auto* box = new QMessageBox(icon, g_productTitle(), text, QMessageBox::NoButton, g_messageBoxParent());
+    (new WinMovable(box))->setParent(box);
+    box->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box->setStyleSheet(getStyleSheet());
+    return box;
+}
 
 namespace {
 // The box's text label. Its links go through our opener, which tells the
@@ -29,23 +54,24 @@ void routeLinks(QMessageBox& box, bool selectable)
         label->setTextInteractionFlags(Qt::TextBrowserInteraction);
 }
 
+// The box lives on the heap under its parent: a parent dialog that closes
+// while the box is open deletes it, and the QPointer sees that.
 int showBox(QMessageBox::Icon icon, const QString& text, int buttons, QMessageBox::StandardButton defaultButton,
             bool selectable = false)
 {
     Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
-    QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
-    WinMovable movable(&box);
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(getStyleSheet());
+    QPointer<QMessageBox> box = g_newMessageBox(icon, text);
     for (const QMessageBox::StandardButton button :
          {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (buttons & button)
-            box.addButton(button);
+            box->addButton(button);
     }
     if (defaultButton != QMessageBox::NoButton)
-        box.setDefaultButton(defaultButton);
-    routeLinks(box, selectable);
-    return box.exec();
+        box->setDefaultButton(defaultButton);
+    routeLinks(*box, selectable);
+    const int answer = box->exec();
+    delete box;
+    return answer;
 }
 } // namespace
 
