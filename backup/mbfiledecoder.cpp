@@ -35,6 +35,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string_view>
 
@@ -184,12 +186,15 @@ void setIfNotEmpty(MBDBParser::_MBDBBinary& field, const QByteArray& bytes)
 }
 
 // The root's fields once found: each the object it resolves to, or none.
+// A value is read only where its field is present.
 struct RootFields
 {
     enum Field { Target, Digest, EncryptionKey, Mode, Inode, UserId, GroupId, LastModified, LastStatusChange,
                  Birth, Size, ProtectionClass, Count };
     bool present[Count] = {};
     bplist::Object value[Count];
+
+    void clear() { std::fill(std::begin(present), std::end(present), false); }
 };
 
 // The field a root key names, or Count; by its length first, as most keys of
@@ -380,6 +385,8 @@ public:
 
 private:
     static constexpr int kMaxContainerDepth = 3;
+    // The longest data or string the tree check takes.
+    static constexpr uint64_t kMaxLength = 0x7fffffff;
 
     bool spend(uint64_t references)
     {
@@ -399,7 +406,7 @@ private:
     {
         uint64_t ref = 0;
         bplist::Object k;
-        if (!child(dict, i, ref, k) || k.kind != Kind::Ascii || !leaf(k))
+        if (!child(dict, i, ref, k) || k.kind != Kind::Ascii || k.count > kMaxLength)
             return false;
         name = std::string_view(reinterpret_cast<const char*>(m_view.content(k)), size_t(k.count));
         return true;
@@ -408,7 +415,6 @@ private:
     // What the tree check asks of an object that holds no other.
     bool leaf(const bplist::Object& o) const
     {
-        constexpr uint64_t kMaxLength = 0x7fffffff;
         switch (o.kind) {
         case Kind::Null:
             return false;
@@ -443,11 +449,15 @@ private:
         return true;
     }
 
-    // Any object at `depth`, with whatever it holds.
+    // Any object at `depth`, with whatever it holds; most are leaves, read
+    // here without a call.
     bool value(uint64_t ref, const bplist::Object& o, int depth)
     {
-        if (!isContainer(o))
-            return leaf(o);
+        return isContainer(o) ? container(ref, o, depth) : leaf(o);
+    }
+
+    [[gnu::noinline]] bool container(uint64_t ref, const bplist::Object& o, int depth)
+    {
         if (!enter(ref, o, depth))
             return false;
         const uint64_t keys = o.kind == Kind::Dictionary ? o.count : 0;
@@ -545,7 +555,10 @@ bool g_decodeMbFileSinglePass(const QByteArray& bytes, MBDBParser::_MBDBItem& it
     std::string error;
     if (!view.open(bytes.constData(), size_t(bytes.size()), error))
         return false;
-    RootFields fields;
+    // Kept for the thread: making the table afresh for every record costs
+    // more than reading a small record.
+    thread_local RootFields fields;
+    fields.clear();
     bool hasRoot = false;
     bplist::Object objects;
     if (!SinglePass(view, uint64_t(bytes.size())).read(fields, hasRoot, objects))
