@@ -385,8 +385,6 @@ public:
 
 private:
     static constexpr int kMaxContainerDepth = 3;
-    // The longest data or string the tree check takes.
-    static constexpr uint64_t kMaxLength = 0x7fffffff;
 
     bool spend(uint64_t references)
     {
@@ -406,29 +404,10 @@ private:
     {
         uint64_t ref = 0;
         bplist::Object k;
-        if (!child(dict, i, ref, k) || k.kind != Kind::Ascii || k.count > kMaxLength)
+        if (!child(dict, i, ref, k) || k.kind != Kind::Ascii || !m_view.isSoundLeaf(k))
             return false;
         name = std::string_view(reinterpret_cast<const char*>(m_view.content(k)), size_t(k.count));
         return true;
-    }
-
-    // What the tree check asks of an object that holds no other.
-    bool leaf(const bplist::Object& o) const
-    {
-        switch (o.kind) {
-        case Kind::Null:
-            return false;
-        case Kind::Data:
-        case Kind::Ascii:
-        case Kind::Utf16:
-            return o.count <= kMaxLength;
-        case Kind::Uid: {
-            uint64_t v = 0;
-            return m_view.uid(o, v) && v <= 0xffffffffu;
-        }
-        default:
-            return true;
-        }
     }
 
     static bool isContainer(const bplist::Object& o)
@@ -453,7 +432,7 @@ private:
     // here without a call.
     bool value(uint64_t ref, const bplist::Object& o, int depth)
     {
-        return isContainer(o) ? container(ref, o, depth) : leaf(o);
+        return isContainer(o) ? container(ref, o, depth) : m_view.isSoundLeaf(o);
     }
 
     [[gnu::noinline]] bool container(uint64_t ref, const bplist::Object& o, int depth)
