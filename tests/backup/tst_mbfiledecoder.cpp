@@ -1,6 +1,8 @@
 // The direct decoder of Manifest.db records against the reading through
 // property-list objects: both must give the same record for every input,
 // the archives of real shapes, odd ones and every one-byte change of them.
+// Inside the direct decoder, the single pass against the checked road: where
+// the single pass decodes a list, the checked road must decode it the same.
 #include "bplistfixture.h"
 #include "backupfixture.h"
 #include "mbfile.h"
@@ -57,6 +59,21 @@ BackupFixtureRecord record()
     return r;
 }
 
+// Where the single pass decodes the bytes, what the checked road reads
+// differently; empty when they agree or the single pass hands the bytes on.
+QString singlePassDiffers(const QByteArray& bytes, bool& decoded)
+{
+    Item single;
+    decoded = g_decodeMbFileSinglePass(bytes, single);
+    if (!decoded)
+        return QString();
+    Item checked;
+    if (!g_decodeMbFileChecked(bytes, checked))
+        return QStringLiteral("the checked road hands the list to the object road");
+    return describe(single) == describe(checked) ? QString()
+                                                 : QString("single %1\n  checked %2").arg(describe(single), describe(checked));
+}
+
 // An archive whose root is object 1 and whose `$objects` are `items`.
 QByteArray archive(B& b, const QList<int>& items)
 {
@@ -79,6 +96,8 @@ private slots:
     void sameRecordAfterEveryByteChange_data();
     void sameRecordAfterEveryByteChange();
     void commonShapesAreDecodedDirectly();
+    void singlePassHandsOn_data();
+    void singlePassHandsOn();
     void treeCheckKeepsWhatItReads_data();
     void treeCheckKeepsWhatItReads();
 };
@@ -145,6 +164,24 @@ void TestMbFileDecoder::sameRecord_data()
                                        {b.add(QByteArray("\x09", 1)), b.add(B::data(QByteArray("\x07\0\0\0", 4)))}));
         QTest::newRow("class as boolean, key prefix counts") << archive(b, {root, root});
     }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        const int objects = b.add(B::array({root, root}));
+        const int top = b.add(B::dict({b.add(B::ascii("root"))}, {b.add(B::uid(1))}));
+        b.set(0, B::dict({b.add(B::ascii("$objects")), b.add(B::ascii("$top")), b.add(B::ascii("$again"))},
+                         {objects, top, objects}));
+        QTest::newRow("a container reached twice") << b.bytes();
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        const int objects = b.add(B::array({root, root}));
+        b.set(0, B::dict({b.add(B::ascii("$objects"))}, {objects}));
+        QTest::newRow("no $top: the root is item 0") << b.bytes();
+    }
     QTest::newRow("XML") << QByteArray("<plist><dict><key>$objects</key><array/></dict></plist>");
     QTest::newRow("empty") << QByteArray();
 }
@@ -164,11 +201,21 @@ void TestMbFileDecoder::sameRecordAfterEveryByteChange_data()
     r.dataAsDictionary = r.dataByReference = true;
     r.linkTarget = "target";
     QTest::newRow("by reference, with link") << BackupFixture::mbfileArchive(r);
+    Item written;
+    written.digest.setVal(QByteArray(20, '\1'));
+    written.encryptionKey.setVal(QByteArray("\x02\0\0\0", 4) + QByteArray(40, '\2'));
+    written.mode = 0100644;
+    written.size = 1234;
+    QTest::newRow("our own writer") << MBFile::writeArchive(written);
 }
 
 void TestMbFileDecoder::sameRecordAfterEveryByteChange()
 {
     QFETCH(QByteArray, bytes);
+    bool decoded = false;
+    QVERIFY(singlePassDiffers(bytes, decoded).isEmpty());
+    QVERIFY2(decoded, "the unchanged archive is of the shape the single pass reads");
+    int singlePassDecoded = 0;
     for (int at = 0; at < bytes.size(); ++at) {
         for (int change : {0x00, 0xFF, 0x01, 0x80}) {
             QByteArray changed = bytes;
@@ -179,8 +226,15 @@ void TestMbFileDecoder::sameRecordAfterEveryByteChange()
                                      .arg(at)
                                      .arg(quint8(changed[at]))
                                      .arg(roads.first, roads.second)));
+            const QString differs = singlePassDiffers(changed, decoded);
+            if (!differs.isEmpty())
+                QFAIL(qPrintable(QString("byte %1 changed to %2:\n  %3").arg(at).arg(quint8(changed[at])).arg(differs)));
+            singlePassDecoded += decoded ? 1 : 0;
         }
     }
+    // Most changes touch a number, a text or a digest, which the single pass
+    // still reads; a pass that handed every list on would prove nothing.
+    QVERIFY2(singlePassDecoded > bytes.size(), qPrintable(QString::number(singlePassDecoded)));
 }
 
 // The fast road must not fall back for what backups hold.
@@ -194,6 +248,89 @@ void TestMbFileDecoder::commonShapesAreDecodedDirectly()
     QVERIFY(g_decodeMbFileDirect(BackupFixture::mbfileArchive(r), item));
     QCOMPARE(item.protectionClass, qint8(3));
     QVERIFY(g_decodeMbFileDirect(MBFile::writeArchive(item), item));
+
+    // ... and in one pass.
+    Item single;
+    QVERIFY(g_decodeMbFileSinglePass(MBFile::writeArchive(item), single));
+    QCOMPARE(describe(single), describe(item));
+    r.linkTarget = "t";
+    QVERIFY(g_decodeMbFileSinglePass(BackupFixture::mbfileArchive(r), single));
+    QCOMPARE(single.linkTarget.data, QByteArray("t"));
+}
+
+// Shapes the single pass leaves to the checked road, which may refuse them
+// or read them; either way every road gives the same record.
+void TestMbFileDecoder::singlePassHandsOn_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    {
+        B b;
+        b.add(QByteArray());
+        const int one = b.add(B::integer(1));
+        QList<int> ones;
+        for (int i = 0; i < 64; ++i)
+            ones << one;
+        const int shared = b.add(B::array(ones));
+        QList<int> items;
+        for (int i = 0; i < 64; ++i)
+            items << shared;
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        QTest::newRow("one array behind every item") << archive(b, QList<int>{root, root} + items);
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        // The root's value holds arrays two deep: the inner one lies deeper
+        // than any container of an MBFile archive.
+        int nested = b.add(B::integer(1));
+        for (int level = 0; level < 2; ++level)
+            nested = b.add(B::array({nested}));
+        const int root = b.add(B::dict({b.add(B::ascii("Size")), b.add(B::ascii("Deep"))}, {b.add(B::integer(9)), nested}));
+        QTest::newRow("nested deeper than the shape") << archive(b, {root, root});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        QTest::newRow("$objects holds the top") << archive(b, {root, root, 0});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        const int self = b.add(QByteArray());
+        b.set(self, B::dict({b.add(B::ascii("me"))}, {self}));
+        QTest::newRow("an item holds itself") << archive(b, {root, root, self});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        QTest::newRow("UID beyond 32 bits") << archive(b, {root, root, b.add(QByteArray("\x84\1\0\0\0\0", 6))});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        QTest::newRow("null item") << archive(b, {root, root, b.add(QByteArray(1, '\0'))});
+    }
+    {
+        B b;
+        b.add(QByteArray());
+        const int root = b.add(B::dict({b.add(B::ascii("Size"))}, {b.add(B::integer(9))}));
+        const int inner = b.add(B::dict({b.add(B::utf16("k"))}, {b.add(B::integer(1))}));
+        QTest::newRow("UTF-16 key in another item") << archive(b, {root, root, inner});
+    }
+}
+
+void TestMbFileDecoder::singlePassHandsOn()
+{
+    QFETCH(QByteArray, bytes);
+    Item single;
+    QVERIFY(!g_decodeMbFileSinglePass(bytes, single));
+    QCOMPARE(describe(single), describe(Item()));
+    const auto roads = bothRoads(bytes);
+    QCOMPARE(roads.second, roads.first);
 }
 
 void TestMbFileDecoder::treeCheckKeepsWhatItReads_data()

@@ -229,22 +229,7 @@ inline bool checkObject(const View& view, uint64_t ref, int depth, uint8_t* stat
     Object o;
     if (state[ref] == kOnPath || depth > View::kMaxDepth || !view.object(ref, o))
         return false;
-    constexpr uint64_t kMaxLength = 0x7fffffff;
     switch (o.kind) {
-    case Kind::Null:
-        return false;
-    case Kind::Data:
-    case Kind::Ascii:
-    case Kind::Utf16:
-        if (o.count > kMaxLength)
-            return false;
-        break;
-    case Kind::Uid: {
-        uint64_t v = 0;
-        if (!view.uid(o, v) || v > 0xffffffffu)
-            return false;
-        break;
-    }
     case Kind::Array:
     case Kind::Set:
     case Kind::Dictionary:
@@ -252,6 +237,8 @@ inline bool checkObject(const View& view, uint64_t ref, int depth, uint8_t* stat
             return false;
         break;
     default:
+        if (!view.isSoundLeaf(o))
+            return false;
         break;
     }
     const bool isString = o.kind == Kind::Ascii || o.kind == Kind::Utf16;

@@ -85,6 +85,25 @@ public:
     // whole. `state` is scratch space, reused between calls.
     static constexpr int kMaxDepth = 512;
     bool checkTree(std::vector<uint8_t>& state) const;
+    // What checkTree asks of an object that holds no other: not null, data
+    // and strings shorter than 2^31, UIDs of 32 bits.
+    bool isSoundLeaf(const Object& o) const
+    {
+        constexpr uint64_t kMaxLength = 0x7fffffff;
+        uint64_t v = 0;
+        switch (o.kind) {
+        case Kind::Null:
+            return false;
+        case Kind::Data:
+        case Kind::Ascii:
+        case Kind::Utf16:
+            return o.count <= kMaxLength;
+        case Kind::Uid:
+            return uid(o, v) && v <= 0xffffffffu;
+        default:
+            return true;
+        }
+    }
     // The same walk, keeping each object it reads in `scratch`.
     bool checkTree(TreeScratch& scratch) const;
     // Object `ref` as the last checkTree(scratch) read it, or read afresh when
