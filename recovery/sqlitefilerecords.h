@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QVariant>
+#include <functional>
 
 struct _SqliteBtreePage
 {
@@ -52,5 +53,6 @@ struct _SqliteFileRowData
     QList<QVariant> values;  // one per column (decoded) or per layout column (carved)
 };
 
-// Row filter of the carver: true keeps the candidate.
-using SqliteRowFilter = bool (*)(const _SqliteFileRowData&);
+// Row filter of the carver: true keeps the candidate. It may carry what it
+// needs to know of the table (where its columns lie); empty keeps every candidate.
+using SqliteRowFilter = std::function<bool(const _SqliteFileRowData&)>;
