@@ -277,8 +277,9 @@ void IOS5MessageRecovery::freeCell(const _SqliteFileRowData& row)
 
 void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const IOS5MessageColumns& shape = cols;
-    const SqliteRowFilter rowTest = [&shape](const _SqliteFileRowData& row) { return shape.passesRowTest(row); };
+    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
+        return (!checks.wholeRecord || !row.cut) && cols.passesRowTest(row);
+    };
     QList<IOS5RecycleMsgItem> items;
     for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())

@@ -56,6 +56,7 @@ struct IOS5MessageChecks
 {
     bool plainText = true; // texts and addresses hold no stray bytes
     bool notLive = true;   // the message is not still in the table
+    bool wholeRecord = true; // a carved record lies whole in its free space
 };
 
 class IOS5MessageRecovery : public RecoveryTarget

@@ -102,7 +102,8 @@ void IOS6HandleRecovery::freeCell(const _SqliteFileRowData& row)
 void IOS6HandleRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
     const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
-        return row.values.size() >= needed && isMessageService(row.values.at(serviceAt).toString());
+        return (!checks.wholeRecord || !row.cut) && row.values.size() >= needed
+            && isMessageService(row.values.at(serviceAt).toString());
     };
     QList<_MsgHandle> found;
     for (const CarveLayout& layout : shape.layouts()) {

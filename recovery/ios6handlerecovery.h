@@ -16,6 +16,7 @@ struct IOS6HandleChecks
 {
     bool notLive = true;   // the correspondent is not still in the table
     bool nonEmptyId = true; // something is left of the id after cleaning
+    bool wholeRecord = true; // a carved record lies whole in its free space
 };
 
 class IOS6HandleRecovery : public RecoveryTarget

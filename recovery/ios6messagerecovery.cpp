@@ -46,9 +46,10 @@ IOS6MessageRecovery::IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat
 }
 
 void IOS6MessageRecovery::recycleDeletedMessages(IOS6MessageDb& db, const QList<_MsgChat*>& chats,
-                                                 ProgressReporter* progress)
+                                                 ProgressReporter* progress, const Checks& checks)
 {
     IOS6MessageRecovery target(db, chats);
+    target.checks = checks;
     RecoveryRun(db, db.recycleDb(), progress).run(target);
 }
 
@@ -136,7 +137,9 @@ void IOS6MessageRecovery::freeCell(const _SqliteFileRowData& row)
 
 void IOS6MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) { return passesRowTest(row); };
+    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
+        return (!checks.wholeRecord || !row.cut) && passesRowTest(row);
+    };
     QList<_MsgMessage> found;
     for (const CarveLayout& layout : shape.layouts()) {
         if (run.cancelled())

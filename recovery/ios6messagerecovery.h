@@ -13,19 +13,31 @@
 #include "recoveryrun.h"
 #include "recoverytable.h"
 
+// A refusal beyond the row test and mapping; it may be turned off to measure
+// what it keeps out.
+struct IOS6MessageChecks
+{
+    bool wholeRecord = true; // a carved record lies whole in its free space
+};
+
 class IOS6MessageRecovery : public RecoveryTarget
 {
 public:
+    using Checks = IOS6MessageChecks;
+
     // `chats`: the conversations read from the same database, with their handles.
     IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat*>& chats);
 
     // Runs the whole procedure; `progress` may be null.
-    static void recycleDeletedMessages(IOS6MessageDb& db, const QList<_MsgChat*>& chats, ProgressReporter* progress);
+    static void recycleDeletedMessages(IOS6MessageDb& db, const QList<_MsgChat*>& chats, ProgressReporter* progress,
+                                       const Checks& checks = Checks());
 
     // Fills `msg` from a decoded or carved row; false when the row is no SMS
     // or iMessage message row. Reads the table's shape as prepare() chose it
     // (the known layouts before).
     bool recoverFetchMessage(const _SqliteFileRowData& row, _MsgMessage* msg) const;
+
+    Checks checks;
 
     QString table() const override { return QStringLiteral("message"); }
     void prepare(const QList<_SqliteCol>& declaration, bool present) override;

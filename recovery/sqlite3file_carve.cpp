@@ -164,6 +164,7 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
         for (int i = 1; i < n; ++i)
             row.values.append(sqliteDecodeValue(types[i], body.constData(), body.size(), offset));
         row.rowid = provenRowid(from, from + p0, hv, headerSize, payloadSize);
+        row.cut = body.size() < bodySize;
 
         if (filter && !filter(row)) {
             ++p0;

@@ -51,6 +51,11 @@ struct _SqliteFileRowData
 {
     qint64 rowid = 0;        // 0 when unknown
     QList<QVariant> values;  // one per column (decoded) or per layout column (carved)
+    // Carved only: the record ran past the end of its region or of its
+    // overflow chain, so its last values are missing or short. A deleted
+    // record lies whole in the space it was freed into; one that does not
+    // was partly overwritten.
+    bool cut = false;
 };
 
 // Row filter of the carver: true keeps the candidate. It may carry what it
