@@ -7,14 +7,19 @@
 
 namespace {
 
-// Same names and declared types, column for column, over the first n columns.
-bool sameShape(const QList<_SqliteCol>& a, const QList<_SqliteCol>& b, int n)
+// Same names and declared types, column for column, over the first n
+// columns; with `flags`, also the same NOT NULL, DEFAULT and primary key,
+// which decide where the carver takes a NULL.
+bool sameShape(const QList<_SqliteCol>& a, const QList<_SqliteCol>& b, int n, bool flags)
 {
     if (a.size() < n || b.size() < n)
         return false;
     for (int i = 0; i < n; ++i) {
-        if (a.at(i).name.compare(b.at(i).name, Qt::CaseInsensitive) != 0
-            || a.at(i).type.compare(b.at(i).type, Qt::CaseInsensitive) != 0)
+        const _SqliteCol& x = a.at(i);
+        const _SqliteCol& y = b.at(i);
+        if (x.name.compare(y.name, Qt::CaseInsensitive) != 0 || x.type.compare(y.type, Qt::CaseInsensitive) != 0)
+            return false;
+        if (flags && (x.notNull != y.notNull || x.hasDefault != y.hasDefault || x.primaryKey != y.primaryKey))
             return false;
     }
     return true;
@@ -48,7 +53,7 @@ RecoveryTable::RecoveryTable(const QList<_SqliteCol>& declared, const QList<QLis
     for (const QList<_SqliteCol>& k : known) {
         if (k.size() > longest->size())
             longest = &k;
-        isKnown = isKnown || (declared.size() == k.size() && sameShape(declared, k, k.size()));
+        isKnown = isKnown || (declared.size() == k.size() && sameShape(declared, k, k.size(), true));
     }
     declarationUsed = !isKnown && carvable(declared, required);
     if (!declarationUsed) {
@@ -58,10 +63,11 @@ RecoveryTable::RecoveryTable(const QList<_SqliteCol>& declared, const QList<QLis
         return;
     }
     // Rows written before the table gained its later columns keep the
-    // shorter records of the known layouts that lead the declaration.
+    // shorter records of the known layouts that lead the declaration (and a
+    // known layout of the same columns stays, as it always was carved).
     carveLayouts.append(CarveLayout::fromColumns(declared));
     for (const QList<_SqliteCol>& k : known)
-        if (k.size() < declared.size() && sameShape(declared, k, k.size()))
+        if (k.size() <= declared.size() && sameShape(declared, k, k.size(), false))
             carveLayouts.append(CarveLayout::fromColumns(k));
     useColumns(declared);
 }
@@ -77,7 +83,9 @@ QList<_SqliteCol> RecoveryTable::readDeclaration(Sqlite3DB& db, const QString& t
 {
     QList<_SqliteCol> cols;
     try {
-        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select name, type, \"notnull\", dflt_value is not null, pk "
+        // A DEFAULT NULL leaves the column free to hold NULL, as no default does.
+        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select name, type, \"notnull\", "
+                                                   "coalesce(upper(trim(dflt_value)), 'NULL') <> 'NULL', pk "
                                                    "from pragma_table_info(?) order by cid").addTextParam(table));
         while (c.moveNext())
             cols.append(_SqliteCol(c.getText(0), c.getText(1), c.getInt(2) != 0, c.getInt(3) != 0, c.getInt(4) != 0));

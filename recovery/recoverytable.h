@@ -1,8 +1,8 @@
 // The columns a recovery carves a table's rows with and reads their values
 // by. A file that declares the table is carved with its own declaration,
-// unless that declaration is one of the shapes the table is known to have had
-// (then those known layouts, as they always were); a file without the table,
-// or whose declaration cannot be read, gets the known layouts. Values are
+// unless that declaration is exactly one of the layouts the table is known to
+// have had (then those known layouts, as they always were); a file without
+// the table, or whose declaration cannot be read, gets the known layouts. Values are
 // found by column name, so a column that a phone put elsewhere is still read
 // from its place.
 #pragma once
