@@ -29,11 +29,6 @@ QString liveKey(const QString& id, const QString& service)
 
 } // namespace
 
-bool checkHandleRow(const _SqliteFileRowData& row)
-{
-    return row.values.size() >= 5 && isMessageService(row.values.at(3).toString());
-}
-
 IOS6HandleRecovery::IOS6HandleRecovery(IOS6MessageDb& db) : db(db), shape(QList<_SqliteCol>(), handleLayouts()) {}
 
 void IOS6HandleRecovery::recycleDeletedHandles(IOS6MessageDb& db, ProgressReporter* progress, const Checks& checks)
@@ -85,6 +80,12 @@ bool IOS6HandleRecovery::recoverFetchHandle(const _SqliteFileRowData& row, _MsgH
     return true;
 }
 
+bool IOS6HandleRecovery::checkHandleRow(const _SqliteFileRowData& row) const
+{
+    return (!checks.wholeRecord || !row.cut) && row.values.size() >= needed
+        && isMessageService(row.values.at(serviceAt).toString());
+}
+
 void IOS6HandleRecovery::store(const _MsgHandle& handle)
 {
     MessageRecycleDb& recycle = db.recycleDb();
@@ -101,10 +102,7 @@ void IOS6HandleRecovery::freeCell(const _SqliteFileRowData& row)
 
 void IOS6HandleRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
-        return (!checks.wholeRecord || !row.cut) && row.values.size() >= needed
-            && isMessageService(row.values.at(serviceAt).toString());
-    };
+    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) { return checkHandleRow(row); };
     QList<_MsgHandle> found;
     for (const CarveLayout& layout : shape.layouts()) {
         if (run.cancelled())

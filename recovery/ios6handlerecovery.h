@@ -42,6 +42,9 @@ public:
 
 private:
     void store(const _MsgHandle& handle);
+    // The row filter of carved rows: a whole record holding the mapped
+    // columns, its service "SMS" or "iMessage" in any letter case.
+    bool checkHandleRow(const _SqliteFileRowData& row) const;
     void useShape(const QList<_SqliteCol>& declaration);
 
     IOS6MessageDb& db;
@@ -50,7 +53,3 @@ private:
     int needed = 5; // values a row needs to hold the four
     QSet<QString> live; // id + '\n' + service of every live handle
 };
-
-// The row filter of carved handle rows: five values or more, value 3 "SMS"
-// or "iMessage" in any letter case.
-bool checkHandleRow(const _SqliteFileRowData& row);

@@ -8,8 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "countrylibdb.h"
 #include "progressreporter.h"
 #include "sqlfixture.h"
+#include "temphome.h"
 
 namespace RecoveryTestSupport {
 
@@ -26,6 +28,24 @@ public:
             cancel = true;
     }
     bool isCancelled() const override { return cancel; }
+};
+
+// The country that formats the fixtures' numbers.
+inline _CountryInfo us()
+{
+    CountryLibDb lib{QString()};
+    return lib.infoByCode("US", nullptr);
+}
+
+// A fresh database folder for each test, below one temporary home.
+class Folders
+{
+public:
+    QString next() { return home.file(QStringLiteral("db%1").arg(++count)); }
+
+private:
+    TempHome home;
+    int count = 0;
 };
 
 inline QString recyclePath(const QString& folder)

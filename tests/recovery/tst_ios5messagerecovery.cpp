@@ -9,7 +9,6 @@
 #include "recoverytestsupport.h"
 #include "smsdbfixture.h"
 #include "sqlitefilefixture.h"
-#include "temphome.h"
 
 using namespace RecoveryTestSupport;
 using DeletedSmsFixture::Ios5Shape;
@@ -44,15 +43,8 @@ class TestIOS5MessageRecovery : public QObject
 {
     Q_OBJECT
 
-    TempHome home;
-    int folders = 0;
-
-    _CountryInfo us()
-    {
-        CountryLibDb lib{QString()};
-        return lib.infoByCode("US", nullptr);
-    }
-    QString newFolder() { return home.file(QStringLiteral("db%1").arg(++folders)); }
+    Folders folders;
+    QString newFolder() { return folders.next(); }
 
 private slots:
     // Single rows go into freeblocks (four SMS, four iMessages, one of them

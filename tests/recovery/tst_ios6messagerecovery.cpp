@@ -12,7 +12,6 @@
 #include "recoverytestsupport.h"
 #include "smsdbfixture.h"
 #include "sqlitefilefixture.h"
-#include "temphome.h"
 
 using namespace RecoveryTestSupport;
 
@@ -95,15 +94,8 @@ class TestIOS6MessageRecovery : public QObject
 {
     Q_OBJECT
 
-    TempHome home;
-    int folders = 0;
-
-    _CountryInfo us()
-    {
-        CountryLibDb lib{QString()};
-        return lib.infoByCode("US", nullptr);
-    }
-    QString newFolder() { return home.file(QStringLiteral("db%1").arg(++folders)); }
+    Folders folders;
+    QString newFolder() { return folders.next(); }
 
 private slots:
     void rowMapping_data()

@@ -8,7 +8,6 @@
 #include "ios6messagerecovery.h"
 #include "recoverytestsupport.h"
 #include "smsdbfixture.h"
-#include "temphome.h"
 
 using namespace RecoveryTestSupport;
 
@@ -16,15 +15,8 @@ class TestRecoveryProcedures : public QObject
 {
     Q_OBJECT
 
-    TempHome home;
-    int folders = 0;
-
-    _CountryInfo us()
-    {
-        CountryLibDb lib{QString()};
-        return lib.infoByCode("US", nullptr);
-    }
-    QString newFolder() { return home.file(QStringLiteral("db%1").arg(++folders)); }
+    Folders folders;
+    QString newFolder() { return folders.next(); }
 
     QList<_MsgChat*> chatsOf(IOS6MessageDb& db, MsgData& data)
     {
