@@ -1,9 +1,13 @@
 // Recall and precision of the recovery of deleted iOS 6+ messages and handles
 // over scenarios made with SQLite: single rows, ranges, whole conversations,
 // long messages on overflow pages, updates that move rows, and a database in
-// WAL mode. Also counts live rows reported as deleted (goal: none). Every
-// deleted row counts, recoverable or not; the ceiling line shows how many of
-// them SQLite left in the file at all, and the recall against those.
+// WAL mode; and of deleted iOS 5 messages in a table of either column order
+// (iMessage columns appended, or declared as a phone declares them with SMS
+// rows holding zeros), a third of them iMessages. Also counts live rows
+// reported as deleted (goal: none). Every deleted row counts, recoverable or
+// not; the ceiling line shows how many of them SQLite left in the file at
+// all, and the recall against those. Last, each refusal beyond the row tests
+// is turned off in turn, to show what it keeps out and what it costs.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -43,6 +47,12 @@ QSet<QString> valuesOf(const QString& path, const QString& table, int column)
     return set;
 }
 
+struct Ios6Checks
+{
+    IOS6MessageChecks messages;
+    IOS6HandleChecks handles;
+};
+
 void score(const char* what, const QSet<QString>& deleted, const QSet<QString>& recovered, const QSet<QString>& live)
 {
     const int hits = int((deleted & recovered).size());
@@ -73,7 +83,9 @@ QSet<QString> textsInFile(const QString& path)
     return guids;
 }
 
-void run(const Scenario& s)
+// `without`: the name of the refusal turned off in `checks`; then only the
+// scores are printed, under that name.
+void run(const Scenario& s, const Ios6Checks& checks = {}, const char* without = nullptr)
 {
     QTemporaryDir dir;
     const QString folder = dir.path();
@@ -93,18 +105,23 @@ void run(const Scenario& s)
     db.chats(data);
     QElapsedTimer t;
     t.start();
-    IOS6HandleRecovery::recycleDeletedHandles(db, nullptr);
-    IOS6MessageRecovery::recycleDeletedMessages(db, data.p()->chats.values(), nullptr);
+    IOS6HandleRecovery::recycleDeletedHandles(db, nullptr, checks.handles);
+    IOS6MessageRecovery::recycleDeletedMessages(db, data.p()->chats.values(), nullptr, checks.messages);
     const double seconds = t.nsecsElapsed() / 1e9;
 
     const QString recycle = folder + QStringLiteral("/recycle.db");
-    std::printf("%s (%.2f s)\n", s.name, seconds);
+    if (without)
+        std::printf("  %s, without %s\n", s.name, without);
+    else
+        std::printf("%s (%.2f s)\n", s.name, seconds);
     const QSet<QString> deleted = guidsBefore - guidsLive;
     const QSet<QString> recovered = valuesOf(recycle, QStringLiteral("message"), 1);
     score("messages", deleted, recovered, guidsLive);
-    const QSet<QString> present = deleted & textsInFile(sms);
-    std::printf("    ceiling   %lld of the deleted texts left in the file; recall of those %.3f\n", qlonglong(present.size()),
-                present.isEmpty() ? 1.0 : double((present & recovered).size()) / present.size());
+    if (!without) {
+        const QSet<QString> present = deleted & textsInFile(sms);
+        std::printf("    ceiling   %lld of the deleted texts left in the file; recall of those %.3f\n",
+                    qlonglong(present.size()), present.isEmpty() ? 1.0 : double((present & recovered).size()) / present.size());
+    }
     score("handles", handlesBefore - handlesLive, valuesOf(recycle, QStringLiteral("handle"), 1), handlesLive);
 }
 
@@ -115,11 +132,21 @@ QSet<QString> textsOf(const QString& path)
     return valuesOf(path, QStringLiteral("message"), 3);
 }
 
-void runIos5()
+QSet<QString> startingWith(const QSet<QString>& texts, const QString& prefix)
+{
+    QSet<QString> out;
+    for (const QString& t : texts)
+        if (t.startsWith(prefix))
+            out.insert(t);
+    return out;
+}
+
+void runIos5(DeletedSmsFixture::Ios5Shape shape, const char* name, const IOS5MessageChecks& checks = {},
+             const char* without = nullptr)
 {
     QTemporaryDir dir;
     const QString folder = dir.path();
-    DeletedSmsFixture::createIos5(folder, kHandles, kMessages);
+    DeletedSmsFixture::createIos5(folder, kHandles, kMessages, shape);
     const QString sms = SmsDbFixture::smsDbPath(folder);
     const QSet<QString> before = textsOf(sms);
     SqliteFileFixture::exec(sms, QString::fromLatin1(kFreeListFirst) +
@@ -129,11 +156,20 @@ void runIos5()
     IOS5MessageDb db(QDir(folder), countries.infoByCode(QStringLiteral("US"), nullptr));
     QElapsedTimer t;
     t.start();
-    IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
-    std::printf("iOS 5: single rows and a range, SMS and iMessage (%.2f s)\n", t.nsecsElapsed() / 1e9);
+    IOS5MessageRecovery::recycleDeletedMessages(db, nullptr, checks);
+    if (without)
+        std::printf("  %s, without %s\n", name, without);
+    else
+        std::printf("%s (%.2f s)\n", name, t.nsecsElapsed() / 1e9);
     const QSet<QString> recovered = valuesOf(folder + QStringLiteral("/recycle.db"), QStringLiteral("message"), 2);
     const QSet<QString> deleted = before - live;
     score("messages", deleted, recovered, live);
+    const QString sms5 = QStringLiteral("Old message ");
+    const QString imessage = QStringLiteral("iMessage ");
+    score("SMS", startingWith(deleted, sms5), startingWith(recovered, sms5), live);
+    score("iMessage", startingWith(deleted, imessage), startingWith(recovered, imessage), live);
+    if (without)
+        return;
     QFile f(sms);
     f.open(QIODevice::ReadOnly);
     const QByteArray bytes = f.readAll();
@@ -163,8 +199,37 @@ int main(int argc, char** argv)
         {"WAL mode, checkpointed", 0, true,
          "DELETE FROM message WHERE ROWID % 101 = 7; DELETE FROM message WHERE ROWID BETWEEN 9000 AND 9300;"},
     };
+    using DeletedSmsFixture::Ios5Shape;
+    const char* const appended = "iOS 5, iMessage columns appended: single rows and a range";
+    const char* const phone = "iOS 5, a phone's column order, SMS rows holding zeros: single rows and a range";
     for (const Scenario& s : scenarios)
         run(s);
-    runIos5();
+    runIos5(Ios5Shape::Appended, appended);
+    runIos5(Ios5Shape::Phone, phone);
+
+    std::printf("\nEach refusal beyond the row tests turned off in turn:\n");
+    for (const Scenario& s : scenarios) {
+        Ios6Checks c;
+        c.messages.wholeRecord = c.handles.wholeRecord = false;
+        run(s, c, "whole records (messages and handles)");
+        c = Ios6Checks();
+        c.handles.notLive = false;
+        run(s, c, "the live-handle test");
+        c = Ios6Checks();
+        c.handles.nonEmptyId = false;
+        run(s, c, "the empty-id test of handles");
+    }
+    for (Ios5Shape shape : {Ios5Shape::Appended, Ios5Shape::Phone}) {
+        const char* name = shape == Ios5Shape::Phone ? phone : appended;
+        IOS5MessageChecks c;
+        c.plainText = false;
+        runIos5(shape, name, c, "the plain-text test");
+        c = IOS5MessageChecks();
+        c.notLive = false;
+        runIos5(shape, name, c, "the live-message test");
+        c = IOS5MessageChecks();
+        c.wholeRecord = false;
+        runIos5(shape, name, c, "whole records");
+    }
     return 0;
 }

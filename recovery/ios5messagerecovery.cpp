@@ -6,60 +6,53 @@
 
 namespace {
 
-// Value positions of the iOS 5 message table, in its column order.
-enum Col {
-    Address = 1, Date = 2, Text = 3, Flags = 4, Replace = 5, SvcCenter = 6, UIFlags = 10, Version = 11,
-    Subject = 12, Country = 13, Read = 16, MadridHandle = 18, MadridGuid = 20, MadridRoomname = 22,
-    MadridService = 23, MadridAccount = 24, MadridError = 28, IsMadrid = 29, MadridDateRead = 30,
-    MadridDateDelivered = 31, MadridAccountGuid = 32,
-};
-constexpr int kSmsColumns = 17;
-constexpr int kMadridColumns = 33;
 constexpr qint64 kUnixTo2001 = 978307200;
 
-const QList<CarveLayout>& layouts()
+// The columns every message row has had, up to read; a declaration must hold
+// them all to be carved with.
+const char* const kCoreColumns[] = {"address", "date", "text", "flags", "replace", "svc_center", "UIFlags",
+                                    "version", "subject", "country", "read"};
+// The iMessage columns an SMS row leaves empty (madrid_account_guid may hold
+// anything).
+const char* const kSmsEmptyColumns[] = {
+    "madrid_attributedBody", "madrid_handle", "madrid_version", "madrid_guid", "madrid_type",
+    "madrid_roomname", "madrid_service", "madrid_account", "madrid_flags", "madrid_attachmentInfo",
+    "madrid_url", "madrid_error", "madrid_date_read", "madrid_date_delivered"};
+
+QStringList coreColumns()
 {
-    static const QList<CarveLayout> list = [] {
-        static const char* const kColumns[][2] = {
-            {"ROWID", "INTEGER"}, {"address", "TEXT"}, {"date", "INTEGER"}, {"text", "TEXT"},
-            {"flags", "INTEGER"}, {"replace", "INTEGER"}, {"svc_center", "TEXT"}, {"group_id", "INTEGER"},
-            {"association_id", "INTEGER"}, {"height", "INTEGER"}, {"UIFlags", "INTEGER"}, {"version", "INTEGER"},
-            {"subject", "TEXT"}, {"country", "TEXT"}, {"headers", "BLOB"}, {"recipients", "BLOB"},
-            {"read", "INTEGER"}, {"madrid_attributedBody", "BLOB"}, {"madrid_handle", "TEXT"},
-            {"madrid_version", "INTEGER"}, {"madrid_guid", "TEXT"}, {"madrid_type", "INTEGER"},
-            {"madrid_roomname", "TEXT"}, {"madrid_service", "TEXT"}, {"madrid_account", "TEXT"},
-            {"madrid_flags", "INTEGER"}, {"madrid_attachmentInfo", "BLOB"}, {"madrid_url", "TEXT"},
-            {"madrid_error", "INTEGER"}, {"is_madrid", "INTEGER"}, {"madrid_date_read", "INTEGER"},
-            {"madrid_date_delivered", "INTEGER"}, {"madrid_account_guid", "TEXT"}};
-        QList<_SqliteCol> cols;
-        for (const auto& c : kColumns)
-            cols.append(_SqliteCol(QLatin1String(c[0]), QLatin1String(c[1]), false, false, cols.isEmpty()));
-        return QList<CarveLayout>{CarveLayout::fromColumns(cols), CarveLayout::fromColumns(cols.mid(0, 32)),
-                                  CarveLayout::fromColumns(cols.mid(0, kSmsColumns))};
-    }();
-    return list;
+    QStringList names;
+    for (const char* name : kCoreColumns)
+        names.append(QLatin1String(name));
+    return names;
 }
 
-quint32 unsignedAt(const _SqliteFileRowData& row, int i)
+const IOS5MessageColumns& knownColumns()
 {
-    return quint32(row.values.at(i).toInt());
+    static const RecoveryTable table(QList<_SqliteCol>(), ios5MessageLayouts());
+    static const IOS5MessageColumns cols(table);
+    return cols;
 }
 
-QString textAt(const _SqliteFileRowData& row, int i)
+quint32 unsignedOf(const QVariant& v)
 {
-    return row.values.at(i).toString();
+    return quint32(v.toInt());
 }
 
-// NULL, or a blob without bytes.
-bool isNullAt(const _SqliteFileRowData& row, int i)
+bool isNumber(const QVariant& v)
 {
-    return row.values.at(i).isNull();
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double: return true;
+    default: return false;
+    }
 }
 
-bool passesFlags(const _SqliteFileRowData& row)
+// NULL, or a blob of no bytes (Qt holds one as a non-null QByteArray).
+bool isNullValue(const QVariant& v)
 {
-    const quint32 ui = unsignedAt(row, UIFlags);
-    return unsignedAt(row, Read) <= 1 && (ui == 0 || ui == 4 || ui == 5 || ui == 6);
+    return v.isNull() || (v.typeId() == QMetaType::QByteArray && v.toByteArray().isEmpty());
 }
 
 // Text the phone wrote: no bytes that were not UTF-8 (they decode to U+FFFD)
@@ -74,70 +67,149 @@ bool isPlainText(const QString& text)
     return true;
 }
 
-QString smsKey(const QVariant& date, const QString& address, const QString& text)
+QString smsKey(qint64 date, const QString& address, const QString& text)
 {
-    return QString::number(date.toLongLong()) + QLatin1Char('\n') + address + QLatin1Char('\n') + text;
+    return QString::number(date) + QLatin1Char('\n') + address + QLatin1Char('\n') + text;
 }
 
 } // namespace
 
-bool checkMessageRow(const _SqliteFileRowData& row)
+QList<QList<_SqliteCol>> ios5MessageLayouts()
 {
-    if (row.values.size() < kSmsColumns || !passesFlags(row))
-        return false;
-    return row.values.size() < kMadridColumns || unsignedAt(row, IsMadrid) <= 1;
+    static const char* const kColumns[][2] = {
+        {"ROWID", "INTEGER"}, {"address", "TEXT"}, {"date", "INTEGER"}, {"text", "TEXT"},
+        {"flags", "INTEGER"}, {"replace", "INTEGER"}, {"svc_center", "TEXT"}, {"group_id", "INTEGER"},
+        {"association_id", "INTEGER"}, {"height", "INTEGER"}, {"UIFlags", "INTEGER"}, {"version", "INTEGER"},
+        {"subject", "TEXT"}, {"country", "TEXT"}, {"headers", "BLOB"}, {"recipients", "BLOB"},
+        {"read", "INTEGER"}, {"madrid_attributedBody", "BLOB"}, {"madrid_handle", "TEXT"},
+        {"madrid_version", "INTEGER"}, {"madrid_guid", "TEXT"}, {"madrid_type", "INTEGER"},
+        {"madrid_roomname", "TEXT"}, {"madrid_service", "TEXT"}, {"madrid_account", "TEXT"},
+        {"madrid_flags", "INTEGER"}, {"madrid_attachmentInfo", "BLOB"}, {"madrid_url", "TEXT"},
+        {"madrid_error", "INTEGER"}, {"is_madrid", "INTEGER"}, {"madrid_date_read", "INTEGER"},
+        {"madrid_date_delivered", "INTEGER"}, {"madrid_account_guid", "TEXT"}};
+    QList<_SqliteCol> cols;
+    for (const auto& c : kColumns)
+        cols.append(_SqliteCol(QLatin1String(c[0]), QLatin1String(c[1]), false, false, cols.isEmpty()));
+    return {cols, cols.mid(0, 32), cols.mid(0, 17)};
 }
 
-IOS5MessageRecovery::IOS5MessageRecovery(IOS5MessageDb& db) : db(db) {}
+IOS5MessageColumns::IOS5MessageColumns(const RecoveryTable& table)
+{
+    auto at = [&](const char* name) { return table.indexOf(QLatin1String(name)); };
+    address = at("address"), date = at("date"), text = at("text"), flags = at("flags"), replace = at("replace");
+    svcCenter = at("svc_center"), uiFlags = at("UIFlags"), version = at("version"), subject = at("subject");
+    country = at("country"), read = at("read"), madridHandle = at("madrid_handle"), madridGuid = at("madrid_guid");
+    madridRoomname = at("madrid_roomname"), madridService = at("madrid_service");
+    madridAccount = at("madrid_account"), madridError = at("madrid_error"), isMadrid = at("is_madrid");
+    madridDateRead = at("madrid_date_read"), madridDateDelivered = at("madrid_date_delivered");
+    madridAccountGuid = at("madrid_account_guid");
+    for (const char* name : kCoreColumns)
+        core = qMax(core, at(name) + 1);
+    all = table.columns().size();
+    for (const char* name : kSmsEmptyColumns) {
+        const int i = at(name);
+        if (i >= 0)
+            smsEmpty.append({i, table.columns().at(i).isInteger()});
+    }
+}
 
-void IOS5MessageRecovery::recycleDeletedMessages(IOS5MessageDb& db, ProgressReporter* progress)
+bool IOS5MessageColumns::passesRowTest(const _SqliteFileRowData& row) const
+{
+    if (row.values.size() < core)
+        return false;
+    const quint32 ui = unsignedOf(RecoveryTable::at(row, uiFlags));
+    if (unsignedOf(RecoveryTable::at(row, read)) > 1 || !(ui == 0 || ui == 4 || ui == 5 || ui == 6))
+        return false;
+    return !holdsKind(row) || unsignedOf(RecoveryTable::at(row, isMadrid)) <= 1;
+}
+
+bool IOS5MessageColumns::madridColumnsEmpty(const _SqliteFileRowData& row) const
+{
+    for (const Emptied& e : smsEmpty) {
+        const QVariant v = RecoveryTable::at(row, e.index);
+        if (isNullValue(v))
+            continue;
+        const bool empty = e.integer ? isNumber(v) && v.toDouble() == 0
+                                     : v.typeId() == QMetaType::QString && v.toString().isEmpty();
+        if (!empty)
+            return false;
+    }
+    return true;
+}
+
+bool checkMessageRow(const _SqliteFileRowData& row)
+{
+    return knownColumns().passesRowTest(row);
+}
+
+IOS5MessageRecovery::IOS5MessageRecovery(IOS5MessageDb& db)
+    : db(db), tableShape(QList<_SqliteCol>(), ios5MessageLayouts()), cols(tableShape)
+{
+}
+
+void IOS5MessageRecovery::recycleDeletedMessages(IOS5MessageDb& db, ProgressReporter* progress, const Checks& checks)
 {
     IOS5MessageRecovery target(db);
+    target.checks = checks;
     RecoveryRun(db, *db.recycleDb(), progress).run(target);
 }
 
-void IOS5MessageRecovery::prepare()
+void IOS5MessageRecovery::prepare(const QList<_SqliteCol>& declaration, bool present)
 {
+    tableShape = RecoveryTable(declaration, ios5MessageLayouts(), coreColumns());
+    cols = IOS5MessageColumns(tableShape);
+    if (!present)
+        return;
     Sqlite3Cursor c = db.queryThrow("select * from message");
     const int guid = c.column(QStringLiteral("madrid_guid"));
     const int madrid = c.column(QStringLiteral("is_madrid"));
+    const int date = c.column(QStringLiteral("date"));
+    const int address = c.column(QStringLiteral("address"));
+    const int text = c.column(QStringLiteral("text"));
+    if (date < 0 || address < 0 || text < 0)
+        return; // no message rows of a shape recovery takes, so none live
     while (c.moveNext()) {
-        if (madrid >= 0 && c.getInt(madrid) == 1)
+        if (madrid >= 0 && guid >= 0 && c.getInt(madrid) == 1)
             liveKeys.insert(c.getText(guid));
         else
-            liveKeys.insert(smsKey(c.getInt64(QStringLiteral("date")), c.getText(QStringLiteral("address")),
-                                   c.getText(QStringLiteral("text"))));
+            liveKeys.insert(smsKey(c.getInt64(date), c.getText(address), c.getText(text)));
     }
 }
 
 bool IOS5MessageRecovery::isLive(const _SqliteFileRowData& row) const
 {
-    if (row.values.size() >= kMadridColumns && unsignedAt(row, IsMadrid) == 1)
-        return liveKeys.contains(textAt(row, MadridGuid));
-    return liveKeys.contains(smsKey(row.values.at(Date), textAt(row, Address), textAt(row, Text)));
+    if (!checks.notLive)
+        return false;
+    if (cols.holdsKind(row) && unsignedOf(RecoveryTable::at(row, cols.isMadrid)) == 1)
+        return liveKeys.contains(RecoveryTable::at(row, cols.madridGuid).toString());
+    return liveKeys.contains(smsKey(RecoveryTable::at(row, cols.date).toLongLong(),
+                                    RecoveryTable::at(row, cols.address).toString(),
+                                    RecoveryTable::at(row, cols.text).toString()));
 }
 
 bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS5RecycleMsgItem& item)
 {
-    const int n = row.values.size();
-    if (n < kSmsColumns)
+    if (row.values.size() < cols.core)
         return false;
+    auto value = [&](int index) { return RecoveryTable::at(row, index); };
+    auto text = [&](int index) { return RecoveryTable::at(row, index).toString(); };
+    auto plain = [&](const QString& s) { return !checks.plainText || isPlainText(s); };
     _MsgMessage& m = item.msg;
     m.ROWID = row.rowid;
-    m.replace = row.values.at(Replace).toInt();
-    if (!passesFlags(row))
+    m.replace = value(cols.replace).toInt();
+    if (!cols.passesRowTest(row))
         return false;
-    m.text = textAt(row, Text);
-    if (!isPlainText(m.text))
+    m.text = text(cols.text);
+    if (!plain(m.text))
         return false;
-    m.service_center = textAt(row, SvcCenter);
-    m.subject = textAt(row, Subject);
-    m.country = textAt(row, Country);
+    m.service_center = text(cols.svcCenter);
+    m.subject = text(cols.subject);
+    m.country = text(cols.country);
     bool found = false;
     const _CountryInfo info = db.countryLib().infoByCode(m.country, &found);
     if (!m.country.isEmpty() && !found)
         return false;
-    m.version = row.values.at(Version).toInt();
+    m.version = value(cols.version).toInt();
     m.type = 0;
     m.handle_id = 0;
     m.is_delivered = m.is_emote = m.is_empty = m.is_delayed = m.is_auto_reply = m.is_system_message = 0;
@@ -146,43 +218,40 @@ bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS
     m.is_finished = m.is_prepared = m.is_read = m.is_sent = m.was_data_detected = 1;
 
     bool imessage = false;
-    if (n >= kMadridColumns) {
-        const quint32 madrid = unsignedAt(row, IsMadrid);
+    if (cols.holdsKind(row)) {
+        const quint32 madrid = unsignedOf(value(cols.isMadrid));
         if (madrid > 1)
             return false;
         imessage = madrid == 1;
-        if (!imessage) {
-            for (int i = 17; i <= MadridDateDelivered; ++i)
-                if (i != IsMadrid && !isNullAt(row, i))
-                    return false;
-        }
+        if (!imessage && !cols.madridColumnsEmpty(row))
+            return false;
     }
     if (imessage) {
-        if (textAt(row, MadridService) != QLatin1String("Madrid"))
+        if (text(cols.madridService) != QLatin1String("Madrid"))
             return false;
-        m.guid = textAt(row, MadridGuid);
+        m.guid = text(cols.madridGuid);
         m.service = QStringLiteral("iMessage");
-        m.account = textAt(row, MadridAccount);
-        m.account_guid = textAt(row, MadridAccountGuid);
-        m.error = row.values.at(MadridError).toInt();
-        m.date = row.values.at(Date).toInt();
-        m.date_read = row.values.at(MadridDateRead).toInt();
-        m.date_delivered = row.values.at(MadridDateDelivered).toInt();
+        m.account = text(cols.madridAccount);
+        m.account_guid = text(cols.madridAccountGuid);
+        m.error = value(cols.madridError).toInt();
+        m.date = value(cols.date).toInt();
+        m.date_read = value(cols.madridDateRead).toInt();
+        m.date_delivered = value(cols.madridDateDelivered).toInt();
         m.is_from_me = m.date_delivered > 0 ? 1 : 0;
-        if (!isPlainText(textAt(row, MadridHandle)))
+        if (!plain(text(cols.madridHandle)))
             return false;
-        item.handle = db.ownCountry().formatNumber(textAt(row, MadridHandle));
-        const QString room = textAt(row, MadridRoomname);
+        item.handle = db.ownCountry().formatNumber(text(cols.madridHandle));
+        const QString room = text(cols.madridRoomname);
         item.chatIdentifier = room.isEmpty() ? item.handle : room;
     } else {
         m.guid = genUUID();
         m.service = QStringLiteral("SMS");
         m.account = QStringLiteral("e:");
         m.error = 0;
-        m.date = m.date_read = m.date_delivered = int(quint32(row.values.at(Date).toInt()) - quint32(kUnixTo2001));
-        m.is_from_me = row.values.at(Flags).toInt() == 3 ? 1 : 0;
-        const QString address = textAt(row, Address);
-        if (address.isEmpty() || !isPlainText(address))
+        m.date = m.date_read = m.date_delivered = int(quint32(value(cols.date).toInt()) - quint32(kUnixTo2001));
+        m.is_from_me = value(cols.flags).toInt() == 3 ? 1 : 0;
+        const QString address = text(cols.address);
+        if (address.isEmpty() || !plain(address))
             return false;
         item.chatIdentifier = item.handle = info.formatNumber(address);
     }
@@ -208,11 +277,14 @@ void IOS5MessageRecovery::freeCell(const _SqliteFileRowData& row)
 
 void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
+    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
+        return (!checks.wholeRecord || !row.cut) && cols.passesRowTest(row);
+    };
     QList<IOS5RecycleMsgItem> items;
-    for (const CarveLayout& layout : layouts()) {
+    for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())
             return;
-        const QList<_SqliteFileRowData> rows = RecoveryRun::carve(file, page, layout, checkMessageRow);
+        const QList<_SqliteFileRowData> rows = RecoveryRun::carve(file, page, layout, rowTest);
         int accepted = 0;
         for (const _SqliteFileRowData& row : rows) {
             IOS5RecycleMsgItem item;

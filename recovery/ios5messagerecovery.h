@@ -1,14 +1,18 @@
 // Deleted messages of an iOS 5 sms.db: rows of its single message table (SMS
 // and, with is_madrid set, iMessage) read from freed pages and carved from
-// free space with the table's three layouts, stored in the recovery database
-// with the conversation and correspondent the row names. Rows still live
-// (iMessage: same madrid_guid; SMS: same date, address and text) are never stored.
+// free space, stored in the recovery database with the conversation and
+// correspondent the row names. The table is carved with the columns the file
+// declares (phones do not all order them alike), the known layouts serving
+// files that declare none, and every value is read by its column's name. Rows
+// still live (iMessage: same madrid_guid; SMS: same date, address and text)
+// are never stored.
 #pragma once
 
 #include <QSet>
 
 #include "ios5messagedb.h"
 #include "recoveryrun.h"
+#include "recoverytable.h"
 
 // One candidate message with what the recovery database stores beside it.
 struct IOS5RecycleMsgItem
@@ -18,20 +22,64 @@ struct IOS5RecycleMsgItem
     QString handle;
 };
 
+// Where the columns the recovery reads lie in a row of one table shape.
+struct IOS5MessageColumns
+{
+    explicit IOS5MessageColumns(const RecoveryTable& table);
+
+    // The row test: every column up to read present, read 0 or 1, UIFlags 0,
+    // 4, 5 or 6, and in a row of every column, is_madrid 0 or 1.
+    bool passesRowTest(const _SqliteFileRowData& row) const;
+    // A row holding every column of the table, is_madrid included: its kind
+    // is tested and an SMS row must leave the madrid_ columns empty.
+    bool holdsKind(const _SqliteFileRowData& row) const { return isMadrid >= 0 && row.values.size() >= all; }
+    // An SMS row's madrid_ columns: NULL or 0 where the column is an
+    // integer, NULL or no bytes where it is text or a blob.
+    bool madridColumnsEmpty(const _SqliteFileRowData& row) const;
+
+    int address, date, text, flags, replace, svcCenter, uiFlags, version, subject, country, read;
+    int madridHandle, madridGuid, madridRoomname, madridService, madridAccount, madridError, isMadrid;
+    int madridDateRead, madridDateDelivered, madridAccountGuid;
+    int core = 0; // values a row needs: every column up to read
+    int all = 0;  // values of a whole row
+    struct Emptied
+    {
+        int index;
+        bool integer;
+    };
+    QList<Emptied> smsEmpty;
+};
+
+// Refusals beyond the row test and mapping that keep carved noise and
+// live rows out; each may be turned off to measure what it keeps out.
+struct IOS5MessageChecks
+{
+    bool plainText = true; // texts and addresses hold no stray bytes
+    bool notLive = true;   // the message is not still in the table
+    bool wholeRecord = true; // a carved record lies whole in its free space
+};
+
 class IOS5MessageRecovery : public RecoveryTarget
 {
 public:
+    using Checks = IOS5MessageChecks;
+
     explicit IOS5MessageRecovery(IOS5MessageDb& db);
 
     // Runs the whole procedure; `progress` may be null.
-    static void recycleDeletedMessages(IOS5MessageDb& db, ProgressReporter* progress);
+    static void recycleDeletedMessages(IOS5MessageDb& db, ProgressReporter* progress,
+                                       const Checks& checks = Checks());
 
-    // Tests a row further than the row filter and fills the item; false when
-    // the row is no message that may be stored.
+    // Tests a row further than the row test and fills the item; false when
+    // the row is no message that may be stored. Reads the table's shape as
+    // prepare() chose it (the known layouts before).
     bool recoverFetchMessage(const _SqliteFileRowData& row, IOS5RecycleMsgItem& item);
 
+    const RecoveryTable& shape() const { return tableShape; }
+    Checks checks;
+
     QString table() const override { return QStringLiteral("message"); }
-    void prepare() override;
+    void prepare(const QList<_SqliteCol>& declaration, bool present) override;
     void freeCell(const _SqliteFileRowData& row) override;
     void carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run) override;
 
@@ -40,9 +88,14 @@ private:
     void store(const IOS5RecycleMsgItem& item, qint64 srcRowId);
 
     IOS5MessageDb& db;
+    RecoveryTable tableShape;
+    IOS5MessageColumns cols;
     QSet<QString> liveKeys;
 };
 
-// The row filter of the three layouts: read 0 or 1, UIFlags 0, 4, 5 or 6,
-// and (33 values) is_madrid 0 or 1.
+// The known layouts of the iOS 5 message table, tried longest first: 33
+// columns (ROWID .. madrid_account_guid), 32 and 17 (ROWID .. read).
+QList<QList<_SqliteCol>> ios5MessageLayouts();
+
+// The row test with the known layouts' column positions.
 bool checkMessageRow(const _SqliteFileRowData& row);

@@ -7,21 +7,20 @@ namespace {
 // The handle table: ROWID, id, country, service, uncanonicalized_id, and on
 // newer phones person_centric_id. The longer layout is tried as well, since a
 // row of either shape may lie in the same file.
-const QList<CarveLayout>& handleLayouts()
+QList<QList<_SqliteCol>> handleLayouts()
 {
-    static const QList<CarveLayout> layouts = [] {
-        QList<_SqliteCol> cols{{"ROWID", "INTEGER", false, false, true},
-                               {"id", "TEXT", true, false, false},
-                               {"country", "TEXT", false, false, false},
-                               {"service", "TEXT", true, false, false},
-                               {"uncanonicalized_id", "TEXT", false, false, false}};
-        QList<CarveLayout> both{CarveLayout::fromColumns(cols)};
-        cols.append(_SqliteCol("person_centric_id", "TEXT", false, false, false));
-        both.append(CarveLayout::fromColumns(cols));
-        return both;
-    }();
-    return layouts;
+    QList<_SqliteCol> cols{{"ROWID", "INTEGER", false, false, true},
+                           {"id", "TEXT", true, false, false},
+                           {"country", "TEXT", false, false, false},
+                           {"service", "TEXT", true, false, false},
+                           {"uncanonicalized_id", "TEXT", false, false, false}};
+    QList<QList<_SqliteCol>> both{cols};
+    cols.append(_SqliteCol("person_centric_id", "TEXT", false, false, false));
+    both.append(cols);
+    return both;
 }
+
+const QStringList kMappedColumns{"id", "country", "service", "uncanonicalized_id"};
 
 QString liveKey(const QString& id, const QString& service)
 {
@@ -30,21 +29,30 @@ QString liveKey(const QString& id, const QString& service)
 
 } // namespace
 
-bool checkHandleRow(const _SqliteFileRowData& row)
-{
-    return row.values.size() >= 5 && isMessageService(row.values.at(3).toString());
-}
+IOS6HandleRecovery::IOS6HandleRecovery(IOS6MessageDb& db) : db(db), shape(QList<_SqliteCol>(), handleLayouts()) {}
 
-IOS6HandleRecovery::IOS6HandleRecovery(IOS6MessageDb& db) : db(db) {}
-
-void IOS6HandleRecovery::recycleDeletedHandles(IOS6MessageDb& db, ProgressReporter* progress)
+void IOS6HandleRecovery::recycleDeletedHandles(IOS6MessageDb& db, ProgressReporter* progress, const Checks& checks)
 {
     IOS6HandleRecovery target(db);
+    target.checks = checks;
     RecoveryRun(db, db.recycleDb(), progress).run(target);
 }
 
-void IOS6HandleRecovery::prepare()
+void IOS6HandleRecovery::useShape(const QList<_SqliteCol>& declaration)
 {
+    shape = RecoveryTable(declaration, handleLayouts(), kMappedColumns);
+    idAt = shape.indexOf(QStringLiteral("id"));
+    countryAt = shape.indexOf(QStringLiteral("country"));
+    serviceAt = shape.indexOf(QStringLiteral("service"));
+    uncanonicalizedAt = shape.indexOf(QStringLiteral("uncanonicalized_id"));
+    needed = 1 + qMax(qMax(idAt, countryAt), qMax(serviceAt, uncanonicalizedAt));
+}
+
+void IOS6HandleRecovery::prepare(const QList<_SqliteCol>& declaration, bool present)
+{
+    useShape(declaration);
+    if (!present)
+        return;
     Sqlite3Cursor c = db.queryThrow("select id, service from handle");
     while (c.moveNext())
         live.insert(liveKey(c.getText(QStringLiteral("id")), c.getText(QStringLiteral("service"))));
@@ -52,24 +60,30 @@ void IOS6HandleRecovery::prepare()
 
 bool IOS6HandleRecovery::recoverFetchHandle(const _SqliteFileRowData& row, _MsgHandle* handle)
 {
-    if (row.values.size() < 5)
+    if (row.values.size() < needed)
         return false;
     handle->ROWID = row.rowid;
-    const QString rawId = row.values.at(1).toString();
-    handle->country = row.values.at(2).toString();
+    const QString rawId = row.values.at(idAt).toString();
+    handle->country = row.values.at(countryAt).toString();
     bool found = false;
     const _CountryInfo info = db.countryLib().infoByCode(handle->country, &found);
     if (!handle->country.isEmpty() && !found)
         return false;
     handle->id = info.formatNumber(rawId);
-    handle->service = row.values.at(3).toString();
-    if (!isMessageService(handle->service) || handle->id.isEmpty())
+    handle->service = row.values.at(serviceAt).toString();
+    if (!isMessageService(handle->service) || (checks.nonEmptyId && handle->id.isEmpty()))
         return false;
     // A correspondent still in the table is not a deleted one.
-    if (live.contains(liveKey(rawId, handle->service)))
+    if (checks.notLive && live.contains(liveKey(rawId, handle->service)))
         return false;
-    handle->uncanonicalized_id = row.values.at(4).toString();
+    handle->uncanonicalized_id = row.values.at(uncanonicalizedAt).toString();
     return true;
+}
+
+bool IOS6HandleRecovery::checkHandleRow(const _SqliteFileRowData& row) const
+{
+    return (!checks.wholeRecord || !row.cut) && row.values.size() >= needed
+        && isMessageService(row.values.at(serviceAt).toString());
 }
 
 void IOS6HandleRecovery::store(const _MsgHandle& handle)
@@ -88,11 +102,12 @@ void IOS6HandleRecovery::freeCell(const _SqliteFileRowData& row)
 
 void IOS6HandleRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
+    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) { return checkHandleRow(row); };
     QList<_MsgHandle> found;
-    for (const CarveLayout& layout : handleLayouts()) {
+    for (const CarveLayout& layout : shape.layouts()) {
         if (run.cancelled())
             return;
-        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, checkHandleRow)) {
+        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, rowTest)) {
             _MsgHandle handle;
             if (recoverFetchHandle(row, &handle))
                 found.append(handle);

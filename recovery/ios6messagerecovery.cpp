@@ -6,19 +6,35 @@
 
 namespace {
 
-constexpr int kBaseValues = 38;   // ROWID .. was_deduplicated
-constexpr int kLaterValues = 50;  // .. message_action_type
-constexpr int kServiceValue = 11;
-
 int dateOf(const QVariant& v, bool nanoseconds)
 {
     return nanoseconds ? int(v.toLongLong() / 1000000000) : v.toInt();
 }
 
+QList<QList<_SqliteCol>> knownLayouts()
+{
+    const QList<_SqliteCol> all = ios6MessageColumns();
+    QList<QList<_SqliteCol>> list;
+    for (const CarveLayout& layout : ios6MessageLayouts())
+        list.append(all.mid(0, layout.columns));
+    return list;
+}
+
+QStringList baseColumns()
+{
+    QStringList names;
+    for (const MessageColumn& col : messageColumns())
+        if (!col.has(MessageColumn::Later))
+            names.append(QLatin1String(col.name));
+    return names;
+}
+
 } // namespace
 
-IOS6MessageRecovery::IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat*>& chats) : db(db)
+IOS6MessageRecovery::IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat*>& chats)
+    : db(db), shape(QList<_SqliteCol>(), knownLayouts())
 {
+    useShape(QList<_SqliteCol>());
     // A handle belongs to the last one-to-one conversation that holds it, or
     // else to the first group that does.
     for (_MsgChat* chat : chats) {
@@ -30,30 +46,57 @@ IOS6MessageRecovery::IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat
 }
 
 void IOS6MessageRecovery::recycleDeletedMessages(IOS6MessageDb& db, const QList<_MsgChat*>& chats,
-                                                 ProgressReporter* progress)
+                                                 ProgressReporter* progress, const Checks& checks)
 {
     IOS6MessageRecovery target(db, chats);
+    target.checks = checks;
     RecoveryRun(db, db.recycleDb(), progress).run(target);
 }
 
-void IOS6MessageRecovery::prepare()
+void IOS6MessageRecovery::useShape(const QList<_SqliteCol>& declaration)
 {
+    shape = RecoveryTable(declaration, knownLayouts(), baseColumns());
+    valueAt.clear();
+    baseValues = laterValues = 0;
+    for (const MessageColumn& col : messageColumns()) {
+        const int at = shape.indexOf(QLatin1String(col.name));
+        valueAt.append(at);
+        int& needed = col.has(MessageColumn::Later) ? laterValues : baseValues;
+        needed = qMax(needed, at + 1);
+    }
+    // The later columns are read only from a row that holds them all.
+    laterValues = qMax(laterValues, baseValues);
+    serviceAt = shape.indexOf(QStringLiteral("service"));
+}
+
+void IOS6MessageRecovery::prepare(const QList<_SqliteCol>& declaration, bool present)
+{
+    useShape(declaration);
+    if (!present)
+        return;
     Sqlite3Cursor sql = db.queryThrow("select sql from sqlite_master where type='table' and name='message'");
     nanoseconds = sql.moveNext() && sql.getText(QStringLiteral("sql")).contains(QLatin1String("ck_record_id"), Qt::CaseInsensitive);
     liveGuids = db.messageGuids();
 }
 
+bool IOS6MessageRecovery::passesRowTest(const _SqliteFileRowData& row) const
+{
+    return row.values.size() >= baseValues && isMessageService(RecoveryTable::at(row, serviceAt).toString());
+}
+
 bool IOS6MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, _MsgMessage* msg) const
 {
     const int n = row.values.size();
-    if (n < kBaseValues)
+    if (n < baseValues)
         return false;
     msg->ROWID = row.rowid;
-    int k = 1;
+    const bool withLater = n >= laterValues;
+    int k = 0;
     for (const MessageColumn& col : messageColumns()) {
-        if (k >= (n < kLaterValues ? kBaseValues : kLaterValues))
-            break;
-        const QVariant& v = row.values.at(k);
+        const int at = valueAt.at(k++);
+        if (at < 0 || (!withLater && col.has(MessageColumn::Later)))
+            continue;
+        const QVariant& v = row.values.at(at);
         switch (col.kind) {
         case MessageColumn::Int: msg->*col.intField = v.toInt(); break;
         case MessageColumn::Date: msg->*col.intField = dateOf(v, nanoseconds); break;
@@ -62,9 +105,8 @@ bool IOS6MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, _Ms
         case MessageColumn::Int64: msg->*col.int64Field = v.toLongLong(); break;
         case MessageColumn::Blob: msg->*col.blobField = v.toByteArray(); break;
         }
-        if (k == kServiceValue && !isMessageService(msg->service))
+        if (at == serviceAt && !isMessageService(msg->service))
             return false;
-        ++k;
     }
     return true;
 }
@@ -95,11 +137,14 @@ void IOS6MessageRecovery::freeCell(const _SqliteFileRowData& row)
 
 void IOS6MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
+    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
+        return (!checks.wholeRecord || !row.cut) && passesRowTest(row);
+    };
     QList<_MsgMessage> found;
-    for (const CarveLayout& layout : ios6MessageLayouts()) {
+    for (const CarveLayout& layout : shape.layouts()) {
         if (run.cancelled())
             return;
-        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, checkMessageRowValid)) {
+        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, rowTest)) {
             _MsgMessage msg;
             if (recoverFetchMessage(row, &msg) && msg.item_type == 0)
                 found.append(msg);

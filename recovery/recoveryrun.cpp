@@ -7,6 +7,7 @@
 #include "absiosmessagedb.h"
 #include "messagerecycledb.h"
 #include "progressreporter.h"
+#include "recoverytable.h"
 
 namespace {
 
@@ -44,17 +45,18 @@ bool RecoveryRun::cancelled() const
 }
 
 QList<_SqliteFileRowData> RecoveryRun::carve(const Sqlite3File& file, const _SqliteBtreePage& page,
-                                             const CarveLayout& layout, SqliteRowFilter filter)
+                                             const CarveLayout& layout, const SqliteRowFilter& filter)
 {
     return page.isBtreePage() ? file.recoverFreeBlockRows(layout, 0, page, filter)
                               : file.recoverFreeBlockRowsRaw(layout, 0, page.pageNo, 0, filter);
 }
 
-int RecoveryRun::rootPage(const QString& table)
+int RecoveryRun::rootPage(const QString& table, bool& present)
 {
     Sqlite3Cursor c = db.queryThrow(
         Sqlite3Sql("select rootpage from sqlite_master where type='table' and name=?").addTextParam(table));
-    return c.moveNext() ? c.getInt(QStringLiteral("rootpage")) : 0;
+    present = c.moveNext();
+    return present ? c.getInt(QStringLiteral("rootpage")) : 0;
 }
 
 void RecoveryRun::run(RecoveryTarget& target)
@@ -67,8 +69,11 @@ void RecoveryRun::run(RecoveryTarget& target)
     db.openCheck();
     QString ignored;
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE);"), ignored);
-    target.prepare();
-    const int root = rootPage(target.table());
+    // Without the table (a whole dropped table may lie on the free list) the
+    // free-list phase still runs and its finds are kept.
+    bool present = false;
+    const int root = rootPage(target.table(), present);
+    target.prepare(present ? RecoveryTable::readDeclaration(db, target.table()) : QList<_SqliteCol>(), present);
 
     Sqlite3File file(path);
     file.open();

@@ -26,8 +26,10 @@ public:
     // The table whose pages are carved besides the free pages.
     virtual QString table() const = 0;
     // Called once the message database is open, before the file is read:
-    // the place to load what the live table holds.
-    virtual void prepare() {}
+    // the place to load what the live table holds and to choose the layouts.
+    // `declaration`: the table's declared columns (empty when it has none or
+    // they cannot be read); `present`: the file has the table.
+    virtual void prepare(const QList<_SqliteCol>& declaration, bool present) = 0;
     // A cell of a table leaf page found on the free list, decoded whole.
     virtual void freeCell(const _SqliteFileRowData& row) = 0;
     // Carves one page and stores what it finds, probing run.cancelled()
@@ -49,10 +51,11 @@ public:
 
     // A b-tree page carved over its free space, any other page whole.
     static QList<_SqliteFileRowData> carve(const Sqlite3File& file, const _SqliteBtreePage& page,
-                                           const CarveLayout& layout, SqliteRowFilter filter);
+                                           const CarveLayout& layout, const SqliteRowFilter& filter);
 
 private:
-    int rootPage(const QString& table);
+    // The table's root page; 0 when the file has no such table.
+    int rootPage(const QString& table, bool& present);
 
     AbsIOSMessageDb& db;
     MessageRecycleDb& recycle;

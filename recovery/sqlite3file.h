@@ -72,17 +72,17 @@ public:
     // The column lists are turned into a CarveLayout on each call; callers
     // that carve many pages build the layout once and pass it instead.
     QList<_SqliteFileRowData> recoverRows(const QList<_SqliteCol>& tbCols, short firstColSize, int usableSize,
-                                          const char* from, const char* to, SqliteRowFilter filter) const;
+                                          const char* from, const char* to, const SqliteRowFilter& filter) const;
     QList<_SqliteFileRowData> recoverFreeBlockRows(const QList<_SqliteCol>& tbCols, short firstColSize,
-                                                   const _SqliteBtreePage& page, SqliteRowFilter filter) const;
+                                                   const _SqliteBtreePage& page, const SqliteRowFilter& filter) const;
     QList<_SqliteFileRowData> recoverFreeBlockRowsRaw(const QList<_SqliteCol>& tbCols, short firstColSize, int pgno,
-                                                      int offset, SqliteRowFilter filter) const;
+                                                      int offset, const SqliteRowFilter& filter) const;
     QList<_SqliteFileRowData> recoverRows(const CarveLayout& layout, short firstColSize, int usableSize,
-                                          const char* from, const char* to, SqliteRowFilter filter) const;
+                                          const char* from, const char* to, const SqliteRowFilter& filter) const;
     QList<_SqliteFileRowData> recoverFreeBlockRows(const CarveLayout& layout, short firstColSize,
-                                                   const _SqliteBtreePage& page, SqliteRowFilter filter) const;
+                                                   const _SqliteBtreePage& page, const SqliteRowFilter& filter) const;
     QList<_SqliteFileRowData> recoverFreeBlockRowsRaw(const CarveLayout& layout, short firstColSize, int pgno,
-                                                      int offset, SqliteRowFilter filter) const;
+                                                      int offset, const SqliteRowFilter& filter) const;
 
 private:
     // Appends up to `remaining` bytes of the overflow chain from `firstPage`;

@@ -79,7 +79,7 @@ qint64 Sqlite3File::provenRowid(const char* from, const char* typesAt, int heade
 }
 
 QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, short firstColSize, int usableSize,
-                                                   const char* from, const char* to, SqliteRowFilter filter) const
+                                                   const char* from, const char* to, const SqliteRowFilter& filter) const
 {
     QList<_SqliteFileRowData> rows;
     if (!begin || !from || !to)
@@ -164,6 +164,7 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
         for (int i = 1; i < n; ++i)
             row.values.append(sqliteDecodeValue(types[i], body.constData(), body.size(), offset));
         row.rowid = provenRowid(from, from + p0, hv, headerSize, payloadSize);
+        row.cut = body.size() < bodySize;
 
         if (filter && !filter(row)) {
             ++p0;
@@ -176,7 +177,7 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
 }
 
 QList<_SqliteFileRowData> Sqlite3File::recoverFreeBlockRows(const CarveLayout& layout, short firstColSize,
-                                                            const _SqliteBtreePage& page, SqliteRowFilter filter) const
+                                                            const _SqliteBtreePage& page, const SqliteRowFilter& filter) const
 {
     QList<_SqliteFileRowData> rows;
     if (!page.pageStart || !page.header || !page.pageEnd)
@@ -201,7 +202,7 @@ QList<_SqliteFileRowData> Sqlite3File::recoverFreeBlockRows(const CarveLayout& l
 }
 
 QList<_SqliteFileRowData> Sqlite3File::recoverFreeBlockRowsRaw(const CarveLayout& layout, short firstColSize, int pgno,
-                                                               int offset, SqliteRowFilter filter) const
+                                                               int offset, const SqliteRowFilter& filter) const
 {
     const char* start = pageAt(pgno);
     if (!start || offset < 0)
@@ -213,19 +214,19 @@ QList<_SqliteFileRowData> Sqlite3File::recoverFreeBlockRowsRaw(const CarveLayout
 }
 
 QList<_SqliteFileRowData> Sqlite3File::recoverRows(const QList<_SqliteCol>& tbCols, short firstColSize, int usableSize,
-                                                   const char* from, const char* to, SqliteRowFilter filter) const
+                                                   const char* from, const char* to, const SqliteRowFilter& filter) const
 {
     return recoverRows(CarveLayout::fromColumns(tbCols), firstColSize, usableSize, from, to, filter);
 }
 
 QList<_SqliteFileRowData> Sqlite3File::recoverFreeBlockRows(const QList<_SqliteCol>& tbCols, short firstColSize,
-                                                            const _SqliteBtreePage& page, SqliteRowFilter filter) const
+                                                            const _SqliteBtreePage& page, const SqliteRowFilter& filter) const
 {
     return recoverFreeBlockRows(CarveLayout::fromColumns(tbCols), firstColSize, page, filter);
 }
 
 QList<_SqliteFileRowData> Sqlite3File::recoverFreeBlockRowsRaw(const QList<_SqliteCol>& tbCols, short firstColSize,
-                                                               int pgno, int offset, SqliteRowFilter filter) const
+                                                               int pgno, int offset, const SqliteRowFilter& filter) const
 {
     return recoverFreeBlockRowsRaw(CarveLayout::fromColumns(tbCols), firstColSize, pgno, offset, filter);
 }

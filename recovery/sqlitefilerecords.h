@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QVariant>
+#include <functional>
 
 struct _SqliteBtreePage
 {
@@ -50,7 +51,13 @@ struct _SqliteFileRowData
 {
     qint64 rowid = 0;        // 0 when unknown
     QList<QVariant> values;  // one per column (decoded) or per layout column (carved)
+    // Carved only: the record ran past the end of its region or of its
+    // overflow chain, so its last values are missing or short. A deleted
+    // record lies whole in the space it was freed into; one that does not
+    // was partly overwritten.
+    bool cut = false;
 };
 
-// Row filter of the carver: true keeps the candidate.
-using SqliteRowFilter = bool (*)(const _SqliteFileRowData&);
+// Row filter of the carver: true keeps the candidate. It may carry what it
+// needs to know of the table (where its columns lie); empty keeps every candidate.
+using SqliteRowFilter = std::function<bool(const _SqliteFileRowData&)>;

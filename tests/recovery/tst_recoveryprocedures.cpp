@@ -6,50 +6,17 @@
 #include "ios5messagerecovery.h"
 #include "ios6handlerecovery.h"
 #include "ios6messagerecovery.h"
-#include "progressreporter.h"
+#include "recoverytestsupport.h"
 #include "smsdbfixture.h"
-#include "sqlfixture.h"
-#include "temphome.h"
 
-namespace {
-
-class Reporter : public ProgressReporter
-{
-public:
-    bool cancel = false;
-    QList<int> percents;
-    void reportProgress(const QString&, int percent, const QString&) override { percents.append(percent); }
-    bool isCancelled() const override { return cancel; }
-};
-
-QString recyclePath(const QString& folder)
-{
-    return folder + QStringLiteral("/recycle.db");
-}
-
-QSet<QString> column(const QString& path, const QString& sql)
-{
-    const QStringList values = SqlFixture::scalar(path, "select group_concat(v, char(10)) from (" + sql + ")")
-                                   .toString()
-                                   .split('\n', Qt::SkipEmptyParts);
-    return QSet<QString>(values.begin(), values.end());
-}
-
-} // namespace
+using namespace RecoveryTestSupport;
 
 class TestRecoveryProcedures : public QObject
 {
     Q_OBJECT
 
-    TempHome home;
-    int folders = 0;
-
-    _CountryInfo us()
-    {
-        CountryLibDb lib{QString()};
-        return lib.infoByCode("US", nullptr);
-    }
-    QString newFolder() { return home.file(QStringLiteral("db%1").arg(++folders)); }
+    Folders folders;
+    QString newFolder() { return folders.next(); }
 
     QList<_MsgChat*> chatsOf(IOS6MessageDb& db, MsgData& data)
     {
@@ -218,6 +185,43 @@ private slots:
         for (int i = 0; i < values; ++i)
             row.values.append(i == 16 ? read : i == 10 ? uiFlags : i == 29 ? isMadrid : QVariant());
         QCOMPARE(checkMessageRow(row), accepted);
+    }
+
+    // A whole table dropped lies on the free list: without the table the
+    // free-list phase still reads its cells, and what it finds is committed.
+    void withoutTheTableTheFreeListFindsAreKept_data()
+    {
+        QTest::addColumn<QString>("procedure");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("count");
+        QTest::newRow("iOS 6 handles") << "handles" << "select count(*) from handle" << 12;
+        QTest::newRow("iOS 6 messages") << "messages" << "select count(*) from message" << 40;
+        QTest::newRow("iOS 5 messages") << "ios5" << "select count(*) from message" << 60;
+    }
+    void withoutTheTableTheFreeListFindsAreKept()
+    {
+        QFETCH(QString, procedure);
+        QFETCH(QString, stored);
+        QFETCH(int, count);
+        const QString folder = newFolder();
+        const QString freeListFirst = "CREATE TABLE filler(x); INSERT INTO filler VALUES(zeroblob(20000)); DROP TABLE filler;";
+        if (procedure == "ios5") {
+            DeletedSmsFixture::createIos5(folder, 5, count);
+            DeletedSmsFixture::exec(folder, freeListFirst + "DROP TABLE message;");
+            IOS5MessageDb db(QDir(folder), us());
+            IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+            QVERIFY(!db.recycleDb()->inTransaction);
+        } else {
+            DeletedSmsFixture::create(folder, 12, 40);
+            DeletedSmsFixture::exec(folder, freeListFirst + (procedure == "handles" ? "DROP TABLE handle;" : "DROP TABLE message;"));
+            IOS6MessageDb db(QDir(folder), us(), false);
+            if (procedure == "handles")
+                IOS6HandleRecovery::recycleDeletedHandles(db, nullptr);
+            else
+                IOS6MessageRecovery::recycleDeletedMessages(db, {}, nullptr);
+            QVERIFY(!db.recycleDb().inTransaction);
+        }
+        QCOMPARE(SqlFixture::scalar(recyclePath(folder), stored).toInt(), count);
     }
 
     void missingFileIsAnErrorAndCreatesNothing()

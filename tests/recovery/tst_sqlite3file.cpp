@@ -382,21 +382,27 @@ private slots:
         }
     }
 
-    // The worked example of a carved region, with and without its cell prefix.
+    // The worked example of a carved region, with and without its cell
+    // prefix, and cut short by the region's end.
     void carvesHandMadeRegion_data()
     {
         QTest::addColumn<QByteArray>("region");
         QTest::addColumn<qlonglong>("rowid");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<bool>("cut");
         const QByteArray record = QByteArray::fromHex("1B01616263646566670500000000");
-        QTest::newRow("types first") << record << 0LL;
-        QTest::newRow("whole cell") << QByteArray::fromHex("0C070400") + record << 7LL;
-        QTest::newRow("header size wrong") << QByteArray::fromHex("0C070500") + record << 0LL;
-        QTest::newRow("column 0 not NULL") << QByteArray::fromHex("0C070401") + record << 0LL;
+        QTest::newRow("types first") << record << 0LL << 5 << false;
+        QTest::newRow("whole cell") << QByteArray::fromHex("0C070400") + record << 7LL << 5 << false;
+        QTest::newRow("header size wrong") << QByteArray::fromHex("0C070500") + record << 0LL << 5 << false;
+        QTest::newRow("column 0 not NULL") << QByteArray::fromHex("0C070401") + record << 0LL << 5 << false;
+        QTest::newRow("region ends before the last value") << record.left(9) << 0LL << 0 << true;
     }
     void carvesHandMadeRegion()
     {
         QFETCH(QByteArray, region);
         QFETCH(qlonglong, rowid);
+        QFETCH(int, n);
+        QFETCH(bool, cut);
         QByteArray image(8192, 0);
         image[16] = 0x10;
         image.replace(4096, region.size(), region);
@@ -412,8 +418,9 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QVERIFY(rows[0].values[0].isNull());
         QCOMPARE(rows[0].values[1].toString(), QStringLiteral("abcdefg"));
-        QCOMPARE(rows[0].values[2].toInt(), 5);
+        QCOMPARE(rows[0].values[2].toInt(), n);
         QCOMPARE(rows[0].rowid, rowid);
+        QCOMPARE(rows[0].cut, cut);
     }
 
     void columnTypeClasses_data()

@@ -32,31 +32,44 @@ void create(const QString& folder, int handles, int messages, int longEvery)
         .replace(QLatin1String("{L}"), QString::number(longEvery)));
 }
 
-void createIos5(const QString& folder, int handles, int messages)
+void createIos5(const QString& folder, int handles, int messages, Ios5Shape shape)
 {
     const QString path = SmsDbFixture::smsDbPath(folder);
-    IOS5SmsFixture::create(path, false);
+    const bool phone = shape == Ios5Shape::Phone;
+    IOS5SmsFixture::create(path, phone);
+    if (!phone)
+        SqliteFileFixture::exec(path, QStringLiteral(
+            "ALTER TABLE message ADD COLUMN madrid_attributedBody BLOB; ALTER TABLE message ADD COLUMN madrid_handle TEXT;"
+            "ALTER TABLE message ADD COLUMN madrid_version INTEGER; ALTER TABLE message ADD COLUMN madrid_guid TEXT;"
+            "ALTER TABLE message ADD COLUMN madrid_type INTEGER; ALTER TABLE message ADD COLUMN madrid_roomname TEXT;"
+            "ALTER TABLE message ADD COLUMN madrid_service TEXT; ALTER TABLE message ADD COLUMN madrid_account TEXT;"
+            "ALTER TABLE message ADD COLUMN madrid_flags INTEGER; ALTER TABLE message ADD COLUMN madrid_attachmentInfo BLOB;"
+            "ALTER TABLE message ADD COLUMN madrid_url TEXT; ALTER TABLE message ADD COLUMN madrid_error INTEGER;"
+            "ALTER TABLE message ADD COLUMN is_madrid INTEGER; ALTER TABLE message ADD COLUMN madrid_date_read INTEGER;"
+            "ALTER TABLE message ADD COLUMN madrid_date_delivered INTEGER; ALTER TABLE message ADD COLUMN madrid_account_guid TEXT;"));
+    // What a phone writes into the iMessage columns of an SMS row.
+    const QString smsMadrid = phone ? QStringLiteral(
+        ", madrid_version, madrid_type, madrid_flags, madrid_error, madrid_date_read, madrid_date_delivered, "
+        "madrid_attributedBody) SELECT {SMS}, 0, 0, 0, 0, 0, 0, CASE WHEN i % 5 = 0 THEN X'' END")
+                                    : QStringLiteral(") SELECT {SMS}");
     SqliteFileFixture::exec(path, QStringLiteral(
-        "ALTER TABLE message ADD COLUMN madrid_attributedBody BLOB; ALTER TABLE message ADD COLUMN madrid_handle TEXT;"
-        "ALTER TABLE message ADD COLUMN madrid_version INTEGER; ALTER TABLE message ADD COLUMN madrid_guid TEXT;"
-        "ALTER TABLE message ADD COLUMN madrid_type INTEGER; ALTER TABLE message ADD COLUMN madrid_roomname TEXT;"
-        "ALTER TABLE message ADD COLUMN madrid_service TEXT; ALTER TABLE message ADD COLUMN madrid_account TEXT;"
-        "ALTER TABLE message ADD COLUMN madrid_flags INTEGER; ALTER TABLE message ADD COLUMN madrid_attachmentInfo BLOB;"
-        "ALTER TABLE message ADD COLUMN madrid_url TEXT; ALTER TABLE message ADD COLUMN madrid_error INTEGER;"
-        "ALTER TABLE message ADD COLUMN is_madrid INTEGER; ALTER TABLE message ADD COLUMN madrid_date_read INTEGER;"
-        "ALTER TABLE message ADD COLUMN madrid_date_delivered INTEGER; ALTER TABLE message ADD COLUMN madrid_account_guid TEXT;"
         "BEGIN;"
         "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < {M}) "
-        "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, country, read, is_madrid) "
-        "SELECT i, '+1212555' || printf('%04d', 1 + i % {H}), 1300000000 + i * 60, 'Old message ' || i || ' of the phone', "
-        "2 + i % 2, 0, 1 + i % {H}, CASE WHEN i % 2 THEN 4 ELSE 0 END, 0, 'us', 1, 0 FROM c WHERE i % 3 <> 0;"
+        "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, country, read, is_madrid"
+        "{SMSMADRID} FROM c WHERE i % 3 <> 0;"
         "WITH RECURSIVE c(i) AS (SELECT 3 UNION ALL SELECT i + 3 FROM c WHERE i + 3 <= {M}) "
         "INSERT INTO message (ROWID, date, text, flags, replace, UIFlags, version, read, is_madrid, madrid_handle, "
-        "madrid_guid, madrid_service, madrid_account, madrid_error, madrid_date_read, madrid_date_delivered, madrid_flags) "
+        "madrid_guid, madrid_service, madrid_account, madrid_error, madrid_date_read, madrid_date_delivered, madrid_flags, "
+        "madrid_account_guid) "
         "SELECT i, 322000000 + i * 60, 'iMessage ' || i || ' of the phone', 0, 0, 0, 0, 1, 1, "
         "'+1212555' || printf('%04d', 1 + i % {H}), printf('%08X-0000-4000-8000-%012X', i, i), 'Madrid', 'e:me@example.com', "
-        "0, 322000100 + i * 60, CASE WHEN i % 2 THEN 322000050 + i * 60 ELSE 0 END, 12345 FROM c;"
+        "CASE WHEN i % 9 = 0 THEN 4 ELSE 0 END, 322000100 + i * 60, CASE WHEN i % 2 THEN 322000050 + i * 60 ELSE 0 END, "
+        "12345, 'D1A0C0DE-0000-4000-8000-00000000ACC7' FROM c;"
         "COMMIT;")
+        .replace(QLatin1String("{SMSMADRID}"), smsMadrid)
+        .replace(QLatin1String("{SMS}"), QStringLiteral(
+            "i, '+1212555' || printf('%04d', 1 + i % {H}), 1300000000 + i * 60, 'Old message ' || i || ' of the phone', "
+            "2 + i % 2, 0, 1 + i % {H}, CASE WHEN i % 2 THEN 4 ELSE 0 END, 0, 'us', 1, 0"))
         .replace(QLatin1String("{H}"), QString::number(handles))
         .replace(QLatin1String("{M}"), QString::number(messages)));
 }

@@ -14,10 +14,21 @@ namespace DeletedSmsFixture {
 // columns) holding `handles` handles and chats and `messages` messages; every
 // `longEvery`-th message (0: none) has a text long enough for overflow pages.
 void create(const QString& folder, int handles, int messages, int longEvery = 0);
-// Creates an iOS 5 sms.db with its iMessage columns in the phone's order and
-// `messages` messages: every third an iMessage (madrid_guid guidOf(rowid)),
-// the others SMS from `handles` addresses, dated from 2011 on.
-void createIos5(const QString& folder, int handles, int messages);
+// How an iOS 5 message table holds its iMessage columns.
+enum class Ios5Shape {
+    // Added after the SMS columns, madrid_account_guid last; SMS rows leave
+    // them NULL.
+    Appended,
+    // Declared whole in the order a real phone declares them
+    // (madrid_account_guid after madrid_account); SMS rows hold 0 in the
+    // number columns and, every fifth, a blob of no bytes in
+    // madrid_attributedBody.
+    Phone,
+};
+// Creates an iOS 5 sms.db with `messages` messages: every third an iMessage
+// (madrid_guid guidOf(rowid), madrid_error 4 on every ninth), the others SMS
+// from `handles` addresses, dated from 2011 on.
+void createIos5(const QString& folder, int handles, int messages, Ios5Shape shape = Ios5Shape::Appended);
 // The guid of message row `rowid`.
 QString guidOf(qint64 rowid);
 // Guids of the message table, and ids of the handle table, as SQLite reads them.
