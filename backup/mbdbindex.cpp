@@ -4,14 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <tuple>
 #include <stdexcept>
 
 namespace {
-// Blocks of this size hold the bytes of thousands of records; a longer run
-// gets a block of its own.
-constexpr qsizetype kBlockBytes = qsizetype(1) << 20;
 constexpr int kDigestBytes = 20;
 
 int hexValue(char16_t c)
@@ -75,47 +71,13 @@ qsizetype stretch(qsizetype size)
 }
 } // namespace
 
-MbdbIndex::Slice MbdbIndex::Blocks::reserve(qsizetype size, char*& at)
+MbdbIndex::Slice MbdbIndex::reserveBytes(qsizetype size, char*& at)
 {
-    if (size > std::numeric_limits<quint32>::max() || m_blocks.size() >= std::numeric_limits<quint32>::max())
+    try {
+        return m_blocks.reserve(size, at);
+    } catch (const std::length_error&) {
         throw std::runtime_error("The backup's file index is too large.");
-    if (size == 0) {
-        at = nullptr;
-        return Slice{};
     }
-    if (size > m_free) {
-        // Blocks start small and double: a backup of a few files (and every
-        // input of a fuzzing run) then takes a few kilobytes, not a megabyte.
-        const qsizetype usual = m_nextBlock;
-        m_nextBlock = std::min(kBlockBytes, 2 * m_nextBlock);
-        const qsizetype capacity = std::max(size, usual);
-        const auto [header, data] = QTypedArrayData<char>::allocate(capacity);
-        Q_CHECK_PTR(data);
-        QArrayDataPointer<char> block(header, data, 0);
-        m_blocks.push_back(std::move(block));
-        if (size > usual && m_free > 0) {
-            // A long run on its own; the current block keeps its free room.
-            at = data;
-            return Slice{quint32(m_blocks.size() - 1), 0, quint32(size)};
-        }
-        m_current = m_blocks.size() - 1;
-        m_free = capacity;
-    }
-    QArrayDataPointer<char>& current = m_blocks[m_current];
-    const qsizetype offset = current.freeSpaceAtEnd() - m_free;
-    at = current.data() + offset;
-    m_free -= size;
-    return Slice{quint32(m_current), quint32(offset), quint32(size)};
-}
-
-QByteArray MbdbIndex::Blocks::bytes(const Slice& slice) const
-{
-    if (slice.size == 0)
-        return QByteArray();
-    // The result holds a reference to the block, which never moves.
-    auto& block = const_cast<QArrayDataPointer<char>&>(m_blocks[slice.block]);
-    block.d_ptr()->ref();
-    return QByteArray(QByteArrayData(block.d_ptr(), block.data() + slice.offset, qsizetype(slice.size)));
 }
 
 MbdbIndex::MbdbIndex() : m_seed(QHashSeed::globalSeed())
@@ -289,7 +251,7 @@ void MbdbIndex::fill(Record& record, const Item& item)
     else
         m_lengthsAside.remove(number);
     char* at = nullptr;
-    const Slice all = m_blocks.reserve(total, at);
+    const Slice all = reserveBytes(total, at);
     record.block = all.block;
     record.offset = all.offset;
     for (const Binary* text : texts) {
@@ -314,7 +276,7 @@ void MbdbIndex::fill(Record& record, const Item& item)
         for (auto [from, to, length] : {std::tuple{&property.name, &stored.name, &stored.nameLength},
                                         std::tuple{&property.value, &stored.value, &stored.valueLength}}) {
             char* bytes = nullptr;
-            *to = m_blocks.reserve(from->data.size() + 1, bytes);
+            *to = reserveBytes(from->data.size() + 1, bytes);
             to->size = quint32(from->data.size());
             if (!from->data.isEmpty())
                 std::memcpy(bytes, from->data.constData(), size_t(from->data.size()));
@@ -382,7 +344,7 @@ MbdbIndex::Binary MbdbIndex::binary(const Slice& slice, quint16 length) const
 {
     Binary b;
     b.length = length;
-    b.data = m_blocks.bytes(slice);
+    b.data = m_blocks.share(slice);
     return b;
 }
 

@@ -14,12 +14,12 @@
 #include <array>
 #include <cstddef>
 #include <iterator>
-#include <utility>
 #include <vector>
 
 // MBDBParser's record types; mbdbparser.h names this class as its index
 // and includes this header after them.
 #include "mbdbparser.h"
+#include "slicearena.h"
 
 class MbdbIndex
 {
@@ -104,13 +104,7 @@ private:
     enum { kPath, kLinkTarget, kDigest, kEncryptionKey, kTexts };
     enum Flag : quint8 { kNew = 1, kModified = 2, kRemoved = 4, kOddName = 8, kProperties = 16 };
 
-    // Where a run of bytes lies: a block, an offset in it and a byte count.
-    struct Slice
-    {
-        quint32 block = 0;
-        quint32 offset = 0;
-        quint32 size = 0;
-    };
+    using Slice = ByteSliceArena::Slice;
     struct StoredProperty
     {
         Slice name, value;
@@ -143,51 +137,6 @@ private:
     {
         quint32 first, count;
     };
-    // The blocks the bytes lie in. A copy of the index shares the blocks it
-    // holds and appends to new ones only, so neither writes where the other
-    // reads.
-    class Blocks
-    {
-    public:
-        Blocks() = default;
-        Blocks(const Blocks& other) : m_blocks(other.m_blocks), m_nextBlock(other.m_nextBlock) {}
-        Blocks& operator=(const Blocks& other)
-        {
-            m_blocks = other.m_blocks;
-            m_free = 0;
-            m_nextBlock = other.m_nextBlock;
-            return *this;
-        }
-        Blocks(Blocks&& other) noexcept
-            : m_blocks(std::move(other.m_blocks)), m_current(other.m_current), m_free(std::exchange(other.m_free, 0)),
-              m_nextBlock(other.m_nextBlock)
-        {
-        }
-        Blocks& operator=(Blocks&& other) noexcept
-        {
-            m_blocks = std::move(other.m_blocks);
-            m_current = other.m_current;
-            m_free = std::exchange(other.m_free, 0);
-            m_nextBlock = other.m_nextBlock;
-            return *this;
-        }
-
-        // Room for `size` bytes, each run followed by a NUL as Qt expects;
-        // gives where it starts and sets `at` to it.
-        Slice reserve(qsizetype size, char*& at);
-        QByteArray bytes(const Slice& slice) const;
-        const char* data(const Slice& slice) const { return m_blocks[slice.block].data() + slice.offset; }
-
-    private:
-        std::vector<QArrayDataPointer<char>> m_blocks;
-        // The block that is filled, and the free bytes at its end; a copy
-        // starts with none.
-        size_t m_current = 0;
-        qsizetype m_free = 0;
-        // The size of the next block unless a run needs more.
-        qsizetype m_nextBlock = 4096;
-    };
-
     quint32 find(const QString& name) const;
     quint32 findDigest(const quint8* digest) const;
     // The record under the name (a digest, or `odd`), entered when new.
@@ -203,6 +152,8 @@ private:
     quint32 slotFor(const quint8* digest, quint32 record) const;
     Binary binary(const Slice& slice, quint16 length) const;
     Slice textSlice(const Record& record, int text) const;
+    // Room for `size` bytes in the blocks; throws for an index too large.
+    Slice reserveBytes(qsizetype size, char*& at);
     quint16 length(quint32 record, int text) const;
 
     std::vector<Record> m_records;
@@ -223,5 +174,10 @@ private:
     // Names that are not a lower-case hex digest.
     std::vector<QString> m_oddNames;
     QHash<QString, quint32> m_oddRecords;
-    Blocks m_blocks;
+    // The texts and bytes of the records. Blocks start small, so that a
+    // backup of a few files (and every input of a fuzzing run) takes a few
+    // kilobytes, and double to a megabyte, which holds the bytes of
+    // thousands of records. A copy of the index shares the blocks it holds
+    // and appends to new ones only, so neither writes where the other reads.
+    ByteSliceArena m_blocks{qsizetype(1) << 20, 4096};
 };

@@ -9,8 +9,9 @@
 #include <QList>
 #include <QString>
 
-
 #include <algorithm>
+#include <iterator>
+#include <type_traits>
 #include <vector>
 
 class BackupManifest;
@@ -130,11 +131,17 @@ struct MBDBSortedItem
     const MBDBParser::_MBDBItem* item;
 };
 
-// The records of any container of _MBDBItem in the order of
+// The records of a container of _MBDBItem in the order of
 // compareMBDBItemLess; each text is decoded once, not at every comparison.
+// The result points at the container's records, so the container must hold
+// them: one whose iterator makes each record on demand (MbdbIndex) would
+// leave every pointer dangling, and is refused.
 template <class Container>
 std::vector<MBDBSortedItem> g_sortedByDomainPath(const Container& items)
 {
+    static_assert(std::is_lvalue_reference_v<decltype(*std::cbegin(items))>,
+                  "g_sortedByDomainPath keeps pointers to the records: give it a container that holds them "
+                  "(e.g. MbdbIndex::values())");
     std::vector<MBDBSortedItem> sorted;
     sorted.reserve(size_t(items.size()));
     // Domains repeat across thousands of records: one decoded copy of each.

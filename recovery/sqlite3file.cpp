@@ -76,7 +76,7 @@ const char* Sqlite3File::pageAt(int pgno) const
 const char* Sqlite3File::usableEnd(const char* pageStart) const
 {
     const qint64 offset = pageStart - begin;
-    return g_fitsIn(quint64(offset), quint64(usable), quint64(size)) ? pageStart + usable : end;
+    return g_fitsIn(offset, usable, size) ? pageStart + usable : end;
 }
 
 Sqlite3File::FreeList Sqlite3File::freeList() const

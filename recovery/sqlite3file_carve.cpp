@@ -144,7 +144,7 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
         const bool overflows = payloadSize > usableSize - 35;
         if (overflows) {
             localBody = qMax<qint64>(0, sqliteLocalPayloadSize(usableSize, payloadSize, true) - headerSize);
-            if (localBody <= length - typesEnd)
+            if (g_fitsIn(typesEnd, localBody, length))
                 firstOverflow = sqlitefile_int32(from + typesEnd + localBody, to);
             if (firstOverflow < 2 || firstOverflow > total) {
                 ++p0;

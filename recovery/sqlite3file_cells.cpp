@@ -134,8 +134,8 @@ _SqliteFileRowData Sqlite3File::cellRowData(const _SqlitePageCellRow& row) const
     // A payload that lies whole in its page is decoded in place; one with
     // overflow pages is gathered first.
     const char* e = row.pageEnd ? row.pageEnd : end;
-    const bool inPlace = row.payload && row.payloadSize >= 1 && row.firstOverflowPage == 0
-        && row.localSize == row.payloadSize && row.payloadSize <= e - row.payload;
+    const bool inPlace = row.payloadSize >= 1 && row.firstOverflowPage == 0 && row.localSize == row.payloadSize
+        && g_fitsIn(row.payload, row.payloadSize, e);
     QByteArray gathered;
     if (!inPlace)
         gathered = cellRowPayload(row);

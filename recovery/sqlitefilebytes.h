@@ -13,22 +13,16 @@
 #include <QtGlobal>
 #include <cstring>
 
-namespace sqlitefile_detail {
-// Do `n` bytes from `p` lie before `end`? Never forms p + n.
-inline bool fits(const char* p, const char* end, qint64 n)
-{
-    return end && p && p <= end && n >= 0 && n <= end - p;
-}
-} // namespace sqlitefile_detail
+#include "byterange.h"
 
 inline char sqlitefile_byte(const char* p, const char* end)
 {
-    return sqlitefile_detail::fits(p, end, 1) ? *p : 0;
+    return g_fitsIn(p, 1, end) ? *p : 0;
 }
 
 inline short sqlitefile_int16(const char* p, const char* end)
 {
-    if (!sqlitefile_detail::fits(p, end, 2))
+    if (!g_fitsIn(p, 2, end))
         return 0;
     const auto* u = reinterpret_cast<const uchar*>(p);
     return short(quint16((u[0] << 8) | u[1]));
@@ -36,7 +30,7 @@ inline short sqlitefile_int16(const char* p, const char* end)
 
 inline int sqlitefile_int32(const char* p, const char* end)
 {
-    if (!sqlitefile_detail::fits(p, end, 4))
+    if (!g_fitsIn(p, 4, end))
         return 0;
     const auto* u = reinterpret_cast<const uchar*>(p);
     return int((quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | quint32(u[3]));
@@ -44,7 +38,7 @@ inline int sqlitefile_int32(const char* p, const char* end)
 
 inline long long sqlitefile_int64(const char* p, const char* end)
 {
-    if (!sqlitefile_detail::fits(p, end, 8))
+    if (!g_fitsIn(p, 8, end))
         return 0;
     const auto* u = reinterpret_cast<const uchar*>(p);
     quint64 v = 0;
@@ -57,7 +51,7 @@ inline long long sqlitefile_int64(const char* p, const char* end)
 // it does not end before `end` (then *out is left as it was).
 inline int sqlitefile_varint(long long* out, const char* p, const char* end)
 {
-    if (!sqlitefile_detail::fits(p, end, 1))
+    if (!g_fitsIn(p, 1, end))
         return 0;
     const auto* u = reinterpret_cast<const uchar*>(p);
     const qint64 avail = end - p;

@@ -1,12 +1,6 @@
 #include "msgdata.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdlib>
-#include <iterator>
-#include <new>
-
-#include <sys/mman.h>
 
 #include "mergesort.h"
 
@@ -26,7 +20,7 @@ __MsgData::~__MsgData()
 {
     qDeleteAll(attachments);
     for (_MsgMessage* m : std::as_const(messages))
-        destroyMessage(m);
+        m_messagePool.destroy(m);
     qDeleteAll(handles);
     qDeleteAll(chats);
 }
@@ -54,57 +48,12 @@ void __MsgData::removeMessages(const QSet<_MsgMessage*>& gone)
     for (_MsgChat* chat : std::as_const(chats))
         chat->messages.removeValues(gone);
     for (_MsgMessage* m : gone)
-        destroyMessage(m);
-}
-
-void __MsgData::FreeBlock::operator()(char* block) const
-{
-    std::free(block);
+        m_messagePool.destroy(m);
 }
 
 _MsgMessage* __MsgData::newMessage()
 {
-    if (!m_freeMessages.empty()) {
-        _MsgMessage* place = m_freeMessages.back();
-        m_freeMessages.pop_back();
-        return new (place) _MsgMessage;
-    }
-    if (size_t(m_messageBlockEnd - m_nextMessage) < sizeof(_MsgMessage)) {
-        // Blocks double from a few records up to huge pages: a small set
-        // holds little, and a large one takes one page fault and one TLB
-        // entry per two megabytes instead of one per four kilobytes.
-        constexpr size_t kFirstBlockBytes = 64 * 1024;
-        constexpr size_t kHugePage = 2 * 1024 * 1024;
-        const size_t bytes = std::max(m_nextBlockBytes, kFirstBlockBytes);
-        m_nextBlockBytes = std::min(bytes * 2, kHugePage);
-        char* storage = static_cast<char*>(std::aligned_alloc(bytes == kHugePage ? kHugePage : alignof(std::max_align_t), bytes));
-        if (!storage)
-            throw std::bad_alloc();
-        if (bytes == kHugePage)
-            ::madvise(storage, bytes, MADV_HUGEPAGE); // advice only: without it the block works the same
-        m_nextMessage = storage;
-        m_messageBlockEnd = storage + bytes;
-        m_messageBlocks.emplace(storage, Block{std::unique_ptr<char[], FreeBlock>(storage), bytes});
-    }
-    auto* m = new (m_nextMessage) _MsgMessage;
-    m_nextMessage += sizeof(_MsgMessage);
-    return m;
-}
-
-void __MsgData::destroyMessage(_MsgMessage* m)
-{
-    // The block at or before the record's address by the map's total order;
-    // the record is its own when its address lies within the block.
-    const char* at = reinterpret_cast<const char*>(m);
-    auto block = m_messageBlocks.upper_bound(at);
-    const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
-    if (block != m_messageBlocks.begin()
-        && address(at) - address(std::prev(block)->first) < std::prev(block)->second.bytes) {
-        m->~_MsgMessage();
-        m_freeMessages.push_back(m);
-    } else {
-        delete m;
-    }
+    return m_messagePool.create();
 }
 
 void __MsgData::removeChats(const QSet<_MsgChat*>& gone)

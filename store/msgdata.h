@@ -10,11 +10,8 @@
 #include <QSet>
 #include <QSharedPointer>
 
-#include <map>
-#include <memory>
-#include <vector>
-
 #include "msgrecords.h"
+#include "recordpool.h"
 
 struct __MsgData
 {
@@ -37,30 +34,13 @@ struct __MsgData
     void removeAttachments(const QSet<_MsgAttachment*>& gone);
 
     // A new message record that the set owns once it is in `messages`: taken
-    // from blocks of records, so a million messages cost a few hundred
+    // from a pool of records, so a million messages cost a few hundred
     // allocations. Only removeMessages and the set's end give it back; a
     // record made with `new` may be entered too.
     _MsgMessage* newMessage();
 
 private:
-    // Ends a record of either kind, from a block or from `new`.
-    void destroyMessage(_MsgMessage* m);
-
-    struct FreeBlock
-    {
-        void operator()(char* block) const;
-    };
-    struct Block
-    {
-        std::unique_ptr<char[], FreeBlock> storage;
-        size_t bytes = 0;
-    };
-    // Each block's storage by its first byte, to tell block records from others.
-    std::map<const char*, Block> m_messageBlocks;
-    size_t m_nextBlockBytes = 0;
-    char* m_nextMessage = nullptr;
-    char* m_messageBlockEnd = nullptr;
-    std::vector<_MsgMessage*> m_freeMessages; // block places given back
+    RecordPool<_MsgMessage> m_messagePool;
 };
 
 struct _MsgChatMerge

@@ -1,6 +1,7 @@
 // Data blocks and keyed-archiver UIDs.
 #include "cfobject.h"
 #include "cfstandin.h"
+#include "byterange.h"
 
 #include <cstring>
 #include <limits>
@@ -35,7 +36,7 @@ void CFDataGetBytes(CFDataRef data, CFRange range, uint8_t* buffer)
     if (!d || !buffer)
         return;
     const CFIndex size = d->bytes.size();
-    if (range.location >= 0 && range.length >= 0 && range.location <= size && range.length <= size - range.location)
+    if (g_fitsIn(range.location, range.length, size))
         std::memcpy(buffer, d->bytes.constData() + range.location, size_t(range.length));
 }
 

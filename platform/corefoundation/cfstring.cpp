@@ -1,6 +1,7 @@
 // Strings: UTF-16 text, converted to and from UTF-8 bytes.
 #include "cfobject.h"
 #include "cfstandin.h"
+#include "byterange.h"
 
 #include <QStringDecoder>
 
@@ -59,8 +60,7 @@ CFIndex CFStringGetBytes(CFStringRef string, CFRange range, CFStringEncoding enc
     CFIndex used = 0;
     CFIndex i = range.location;
     const CFIndex size = s ? CFIndex(s->text.size()) : 0;
-    if (s && encoding == kCFStringEncodingUTF8 && range.location >= 0 && range.length >= 0
-        && range.location <= size && range.length <= size - range.location) {
+    if (s && encoding == kCFStringEncodingUTF8 && g_fitsIn(range.location, range.length, size)) {
         const QChar* units = s->text.constData();
         const CFIndex end = range.location + range.length;
         while (i < end) {

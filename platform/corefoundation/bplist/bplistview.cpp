@@ -37,6 +37,8 @@
 
 #include <cstring>
 
+#include "byterange.h"
+
 namespace bplist {
 
 namespace {
@@ -74,7 +76,7 @@ bool View::open(const void* bytes, size_t size, std::string& error)
         return false;
     }
     // The table lies between the objects and the trailer.
-    if (table < kHeaderSize || count > trailer / offsetSize || !fitsIn(table, count * offsetSize, trailer)) {
+    if (table < kHeaderSize || count > trailer / offsetSize || !g_fitsIn(table, count * offsetSize, trailer)) {
         error = "offset table outside the file (offset " + std::to_string(table) + ")";
         return false;
     }
@@ -105,7 +107,7 @@ bool View::object(uint64_t ref, Object& out) const
             return false;
         const unsigned width = 1u << (m_bytes[at] & 0x0f);
         ++at;
-        if (!fitsIn(at, width, m_objectsEnd))
+        if (!g_fitsIn(at, width, m_objectsEnd))
             return false;
         count = readUnsigned(at, width);
         at += width;
@@ -167,7 +169,7 @@ bool View::object(uint64_t ref, Object& out) const
     default:
         return false;
     }
-    if (!fitsIn(at, size, m_objectsEnd))
+    if (!g_fitsIn(at, size, m_objectsEnd))
         return false;
     out.count = count;
     out.content = at;

@@ -13,13 +13,6 @@
 
 namespace bplist {
 
-// The one bounds test: does [offset, offset + size) lie inside [0, limit)?
-// It never computes offset + size, which could wrap around.
-inline bool fitsIn(uint64_t offset, uint64_t size, uint64_t limit)
-{
-    return offset <= limit && size <= limit - offset;
-}
-
 enum class Kind : uint8_t { Null, False, True, Integer, Real, Date, Data, Ascii, Utf16, Uid, Array, Set, Dictionary };
 
 // One object as its marker describes it. `count` is the number of content
