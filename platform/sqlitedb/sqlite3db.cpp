@@ -8,6 +8,8 @@
 namespace {
 // Waits this long for another connection's lock before reporting "database is locked".
 constexpr int kBusyTimeoutMs = 1000;
+// Statements executeThrow keeps at most; far more than any writer uses.
+constexpr qsizetype kMaxKeptStatements = 100;
 
 QVariant argumentOf(sqlite3_value* value)
 {
@@ -103,6 +105,8 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 0);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        // Tells the statement cache when the schema changes, whichever call compiled the change.
+        sqlite3_set_authorizer(db, &Sqlite3DB::watchSchema, this);
         // Opening is lazy in SQLite; reading the schema now makes a file that is
         // not a database, or a locked one, fail here rather than at first use.
         rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
@@ -116,20 +120,24 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     m_path = path;
 }
 
-std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::compileThrow(const QString& sql)
 {
     if (!handle)
         throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
     sqlite3_stmt* raw = nullptr;
-    const QByteArray text = sql.sql().toUtf8();
-    int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
     if (rc != SQLITE_OK)
         throwLast(rc);
     if (!raw) // only white space or comments
         throw Sqlite3Error(SQLITE_MISUSE, "empty SQL statement");
-    auto stmt = std::make_shared<Sqlite3Stmt>(handle, raw);
+    return std::make_shared<Sqlite3Stmt>(handle, raw);
+}
 
+void Sqlite3DB::bindThrow(sqlite3_stmt* raw, const Sqlite3Sql& sql)
+{
     int index = 1;
+    int rc = SQLITE_OK;
     for (const Sqlite3Sql::Param& p : sql.params()) {
         switch (p.kind) {
         case Sqlite3Sql::Kind::Text: {
@@ -157,6 +165,12 @@ std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
             throwLast(rc);
         ++index;
     }
+}
+
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
+{
+    auto stmt = compileThrow(sql.sql());
+    bindThrow(stmt->raw(), sql);
 
     // Forget statements that are gone, so the list stays as long as the live ones.
     if (m_statements.size() >= 64) {
@@ -172,6 +186,64 @@ std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
     return stmt;
 }
 
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::keptStatementThrow(const Sqlite3Sql& sql)
+{
+    if (m_schemaChanged) // a schema change compiled by another call
+        forgetKeptStatements();
+    const auto kept = m_kept.constFind(sql.sql());
+    if (kept != m_kept.constEnd())
+        return *kept;
+    auto stmt = compileThrow(sql.sql());
+    if (m_schemaChanged)
+        return stmt; // run once; it lets the others go
+    // Texts that carry their values (one per row) would otherwise pile up;
+    // letting all go costs the few statements in steady use one compile each.
+    if (m_kept.size() >= kMaxKeptStatements)
+        forgetKeptStatements();
+    m_kept.insert(sql.sql(), stmt);
+    return stmt;
+}
+
+void Sqlite3DB::forgetKeptStatements()
+{
+    for (const auto& stmt : std::as_const(m_kept))
+        stmt->finalize();
+    m_kept.clear();
+    m_schemaChanged = false;
+}
+
+int Sqlite3DB::watchSchema(void* self, int action, const char*, const char*, const char*, const char*)
+{
+    switch (action) {
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TEMP_INDEX:
+    case SQLITE_CREATE_TEMP_TABLE:
+    case SQLITE_CREATE_TEMP_TRIGGER:
+    case SQLITE_CREATE_TEMP_VIEW:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TEMP_INDEX:
+    case SQLITE_DROP_TEMP_TABLE:
+    case SQLITE_DROP_TEMP_TRIGGER:
+    case SQLITE_DROP_TEMP_VIEW:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_CREATE_VTABLE:
+    case SQLITE_DROP_VTABLE:
+        static_cast<Sqlite3DB*>(self)->m_schemaChanged = true;
+        break;
+    default:
+        break;
+    }
+    return SQLITE_OK;
+}
+
 Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 {
     return Sqlite3Cursor(prepareThrow(sql));
@@ -179,10 +251,18 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
-    auto stmt = prepareThrow(sql);
-    while (stmt->step()) {
+    const std::shared_ptr<Sqlite3Stmt> stmt = keptStatementThrow(sql);
+    try {
+        bindThrow(stmt->raw(), sql);
+        while (stmt->step()) {
+        }
+    } catch (...) {
+        stmt->rewind();
+        throw;
     }
-    stmt->finalize();
+    stmt->rewind();
+    if (m_schemaChanged)
+        forgetKeptStatements();
 }
 
 int Sqlite3DB::exec(const QString& sql, QString& error)
@@ -193,6 +273,8 @@ int Sqlite3DB::exec(const QString& sql, QString& error)
     }
     char* message = nullptr;
     const int rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (m_schemaChanged)
+        forgetKeptStatements();
     if (rc != SQLITE_OK)
         error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
@@ -206,6 +288,8 @@ void Sqlite3DB::runScriptThrow(const QByteArray& script)
     // The C API reads the script as a C string: it ends at the first NUL byte.
     char* message = nullptr;
     const int rc = sqlite3_exec(handle, script.constData(), nullptr, nullptr, &message);
+    if (m_schemaChanged)
+        forgetKeptStatements();
     if (rc == SQLITE_OK)
         return;
     const std::string text = message ? message : sqlite3_errstr(rc);
@@ -285,6 +369,9 @@ void Sqlite3DB::close()
 {
     if (!handle)
         return;
+    // Every statement goes before the connection: one left over would keep
+    // the file open as a zombie connection.
+    forgetKeptStatements();
     for (auto& w : m_statements)
         if (auto stmt = w.lock())
             stmt->finalize();
