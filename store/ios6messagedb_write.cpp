@@ -7,6 +7,7 @@
 #include "messagecolumns.h"
 #include "msgidentifiers.h"
 
+#include <initializer_list>
 #include <stdexcept>
 
 namespace {
@@ -16,6 +17,21 @@ QString fileNameOf(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+struct PlannedColumn
+{
+    int* position;
+    const char* name;
+    bool inTable = true;
+};
+
+// Adds the columns the table has to the insert in this order; each position
+// is -1 for a column the table lacks, which its rows then leave out.
+void addColumns(Sqlite3Insert& insert, std::initializer_list<PlannedColumn> columns)
+{
+    for (const PlannedColumn& c : columns)
+        *c.position = c.inTable ? insert.addColumn(QLatin1String(c.name)) : -1;
+}
+
 } // namespace
 
 IOS6MessageDb::WritePlan& IOS6MessageDb::writePlan()
@@ -23,39 +39,37 @@ IOS6MessageDb::WritePlan& IOS6MessageDb::writePlan()
     WritePlan& p = m_writePlan;
     if (p.ready)
         return p;
-    auto columnIf = [](Sqlite3Insert& insert, bool present, const char* name) {
-        return present ? insert.addColumn(QLatin1String(name)) : -1;
-    };
+    const QString chat = QStringLiteral("chat");
+    const QString handle = QStringLiteral("handle");
+    const QString message = QStringLiteral("message");
+    const QString attachment = QStringLiteral("attachment");
 
-    const QString chatTable = QStringLiteral("chat");
-    p.chat = Sqlite3Insert(chatTable);
-    p.chatGuid = p.chat.addColumn(QStringLiteral("guid"));
-    p.chatStyle = p.chat.addColumn(QStringLiteral("style"));
-    p.chatState = p.chat.addColumn(QStringLiteral("state"));
-    p.chatAccountId = p.chat.addColumn(QStringLiteral("account_id"));
-    p.chatIdentifier = p.chat.addColumn(QStringLiteral("chat_identifier"));
-    p.chatServiceName = p.chat.addColumn(QStringLiteral("service_name"));
-    p.chatRoomName = p.chat.addColumn(QStringLiteral("room_name"));
-    p.chatAccountLogin = p.chat.addColumn(QStringLiteral("account_login"));
-    p.chatIsArchived = p.chat.addColumn(QStringLiteral("is_archived"));
-    p.chatDisplayName = columnIf(p.chat, tableSqlHas(chatTable, "display_name"), "display_name");
-    p.chatGroupId = columnIf(p.chat, tableSqlHas(chatTable, "group_id"), "group_id");
+    p.chat = Sqlite3Insert(chat);
+    addColumns(p.chat, {{&p.chatGuid, "guid"},
+                        {&p.chatStyle, "style"},
+                        {&p.chatState, "state"},
+                        {&p.chatAccountId, "account_id"},
+                        {&p.chatIdentifier, "chat_identifier"},
+                        {&p.chatServiceName, "service_name"},
+                        {&p.chatRoomName, "room_name"},
+                        {&p.chatAccountLogin, "account_login"},
+                        {&p.chatIsArchived, "is_archived"},
+                        {&p.chatDisplayName, "display_name", tableSqlHas(chat, "display_name")},
+                        {&p.chatGroupId, "group_id", tableSqlHas(chat, "group_id")}});
 
-    const QString handleTable = QStringLiteral("handle");
-    p.handle = Sqlite3Insert(handleTable);
-    p.handleId = p.handle.addColumn(QStringLiteral("id"));
-    p.handleCountry = p.handle.addColumn(QStringLiteral("country"));
-    p.handleService = p.handle.addColumn(QStringLiteral("service"));
-    p.handleUncanonicalizedId = p.handle.addColumn(QStringLiteral("uncanonicalized_id"));
-    p.handleCtName = columnIf(p.handle, tableSqlHas(handleTable, "_ct_name TEXT", Qt::CaseInsensitive), "_ct_name");
-    p.handlePhoto = columnIf(p.handle, tableSqlHas(handleTable, "_photo BLOB", Qt::CaseInsensitive), "_photo");
+    p.handle = Sqlite3Insert(handle);
+    addColumns(p.handle, {{&p.handleId, "id"},
+                          {&p.handleCountry, "country"},
+                          {&p.handleService, "service"},
+                          {&p.handleUncanonicalizedId, "uncanonicalized_id"},
+                          {&p.handleCtName, "_ct_name", tableSqlHas(handle, "_ct_name TEXT", Qt::CaseInsensitive)},
+                          {&p.handlePhoto, "_photo", tableSqlHas(handle, "_photo BLOB", Qt::CaseInsensitive)}});
 
-    const QString messageTable = QStringLiteral("message");
-    p.message = Sqlite3Insert(messageTable);
+    p.message = Sqlite3Insert(message);
     p.messageColumns.clear();
     using Slot = WritePlan::MessageSlot;
     for (const MessageColumn& col : messageColumns()) {
-        if (col.has(MessageColumn::Later) && !tableSqlHas(messageTable, col.name))
+        if (col.has(MessageColumn::Later) && !tableSqlHas(message, col.name))
             continue;
         // The links point at rows of this file, not of the one the record came from.
         const Slot::Link link = qstrcmp(col.name, "handle_id") == 0      ? Slot::Sender
@@ -63,24 +77,23 @@ IOS6MessageDb::WritePlan& IOS6MessageDb::writePlan()
                                                                          : Slot::None;
         p.messageColumns.push_back({&col, p.message.addColumn(QLatin1String(col.name)), link});
     }
-    p.messageRowId = p.message.addColumn(QStringLiteral("ROWID"));
-    p.messageLogicHash = columnIf(p.message, tableSqlHas(messageTable, "logic_hash"), "logic_hash");
+    addColumns(p.message,
+               {{&p.messageRowId, "ROWID"}, {&p.messageLogicHash, "logic_hash", tableSqlHas(message, "logic_hash")}});
     p.nanosecondDates = isNanosecondTable();
 
-    const QString attachmentTable = QStringLiteral("attachment");
-    p.attachment = Sqlite3Insert(attachmentTable);
-    p.attGuid = p.attachment.addColumn(QStringLiteral("guid"));
-    p.attCreatedDate = p.attachment.addColumn(QStringLiteral("created_date"));
-    p.attStartDate = p.attachment.addColumn(QStringLiteral("start_date"));
-    p.attFilename = p.attachment.addColumn(QStringLiteral("filename"));
-    p.attUti = p.attachment.addColumn(QStringLiteral("uti"));
-    p.attMimeType = p.attachment.addColumn(QStringLiteral("mime_type"));
-    p.attTransferState = p.attachment.addColumn(QStringLiteral("transfer_state"));
-    p.attIsOutgoing = p.attachment.addColumn(QStringLiteral("is_outgoing"));
-    p.attUserInfo = columnIf(p.attachment, tableSqlHas(attachmentTable, "user_info"), "user_info");
-    p.attTransferName = columnIf(p.attachment, tableSqlHas(attachmentTable, "transfer_name"), "transfer_name");
-    p.attTotalBytes = columnIf(p.attachment, tableSqlHas(attachmentTable, "total_bytes"), "total_bytes");
-    p.attOriginalGuid = columnIf(p.attachment, tableSqlHas(attachmentTable, "original_guid"), "original_guid");
+    p.attachment = Sqlite3Insert(attachment);
+    addColumns(p.attachment, {{&p.attGuid, "guid"},
+                              {&p.attCreatedDate, "created_date"},
+                              {&p.attStartDate, "start_date"},
+                              {&p.attFilename, "filename"},
+                              {&p.attUti, "uti"},
+                              {&p.attMimeType, "mime_type"},
+                              {&p.attTransferState, "transfer_state"},
+                              {&p.attIsOutgoing, "is_outgoing"},
+                              {&p.attUserInfo, "user_info", tableSqlHas(attachment, "user_info")},
+                              {&p.attTransferName, "transfer_name", tableSqlHas(attachment, "transfer_name")},
+                              {&p.attTotalBytes, "total_bytes", tableSqlHas(attachment, "total_bytes")},
+                              {&p.attOriginalGuid, "original_guid", tableSqlHas(attachment, "original_guid")}});
 
     p.ready = true;
     return p;

@@ -139,7 +139,7 @@ void IOS6RestoreMessagesBuilder::build(IOS6MessageDb& db, const QString& targetP
         progress.step();
         writeChosen(db, *m_messages.at(entry.index), m_chosenWrites.value(entry.index));
     }
-    flushChatUpdates(db);
+    m_chatUpdates.flush(db);
     db.endEdit(true);
     db.close();
 }
@@ -238,8 +238,7 @@ void IOS6RestoreMessagesBuilder::loadKnownRows(IOS6MessageDb& db)
     m_attachmentIds.clear();
     m_handleIds.clear();
     m_chatHandles.clear();
-    m_chatLastDates.clear();
-    m_chatLastHandles.clear();
+    m_chatUpdates.clear();
     Sqlite3Cursor chats = db.queryThrow("select rowid, guid from main.chat order by rowid");
     while (chats.moveNext())
         m_chatIds.insert(chats.getText(1), chats.getInt64(0)); // guids are unique
@@ -308,14 +307,10 @@ void IOS6RestoreMessagesBuilder::writeChosen(IOS6MessageDb& db, const _MsgMessag
         const qint64 otherId = msg.otherHandle ? handleIdIn(db, *msg.otherHandle, chatId) : 0;
         db.insertMessage(msg, senderId, otherId, QString(), messageId);
         db.joinChatMessage(chatId, messageId);
-        auto last = m_chatLastDates.find(chatId);
-        if (last == m_chatLastDates.end())
-            m_chatLastDates.insert(chatId, msg.date);
-        else if (*last < msg.date)
-            *last = msg.date;
+        m_chatUpdates.noteDate(chatId, msg.date);
     }
     if (msg.chat->isGroup() && msg.handle)
-        m_chatLastHandles.insert(chatId, msg.handle->id);
+        m_chatUpdates.noteSender(chatId, msg.handle->id);
     for (const _MsgAttachment* atta : msg.attachments()) {
         qint64 attachmentId = m_attachmentIds.value(atta->guid);
         if (attachmentId == 0) {
@@ -324,16 +319,6 @@ void IOS6RestoreMessagesBuilder::writeChosen(IOS6MessageDb& db, const _MsgMessag
         }
         db.joinMessageAtta(messageId, attachmentId);
     }
-}
-
-void IOS6RestoreMessagesBuilder::flushChatUpdates(IOS6MessageDb& db)
-{
-    for (auto it = m_chatLastDates.cbegin(); it != m_chatLastDates.cend(); ++it)
-        db.updateChatLastDate21(it.key(), it.value());
-    for (auto it = m_chatLastHandles.cbegin(); it != m_chatLastHandles.cend(); ++it)
-        db.updateChatLastHandle(it.key(), it.value());
-    m_chatLastDates.clear();
-    m_chatLastHandles.clear();
 }
 
 qint64 IOS6RestoreMessagesBuilder::chatIdOf(IOS6MessageDb& db, const _MsgChat& chat)

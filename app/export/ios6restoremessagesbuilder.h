@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QString>
 
+#include "chatlastupdates.h"
 #include "countryinfo.h"
 
 #include <vector>
@@ -105,9 +106,6 @@ private:
     void writeTargetRows(IOS6MessageDb& db, Progress& progress);
     // `writes`: the message is the first of its guid, else it only adds its joins.
     void writeChosen(IOS6MessageDb& db, const _MsgMessage& msg, bool writes);
-    // Puts the newest date and the last group sender of each chat written to
-    // into its row, once per chat.
-    void flushChatUpdates(IOS6MessageDb& db);
     qint64 chatIdOf(IOS6MessageDb& db, const _MsgChat& chat);
     // The handle's row id, found or inserted, joined to the chat.
     qint64 handleIdIn(IOS6MessageDb& db, const _MsgHandle& handle, qint64 chatId);
@@ -135,10 +133,8 @@ private:
     QHash<QString, qint64> m_handleIds;
     QSet<QPair<qint64, qint64>> m_chatHandles;
     QHash<QString, qint64> m_messageIds;
-    // The newest date and the last group sender of each chat the chosen
-    // messages went to, written by flushChatUpdates.
-    QHash<qint64, int> m_chatLastDates;
-    QHash<qint64, QString> m_chatLastHandles;
+    // What the chat rows get once the chosen messages are in.
+    ChatLastUpdates m_chatUpdates;
     // The accepted messages that have attachments, in the order chosen.
     QList<const _MsgMessage*> m_withAttachments;
 };
