@@ -69,6 +69,35 @@ void callScalarFunction(sqlite3_context* context, int argc, sqlite3_value** argv
     }
 }
 
+// Whether the statement's first word is one that changes the schema (white
+// space and comments before it skipped).
+bool changesSchema(const QByteArray& sql)
+{
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        if (QChar::isSpace(uchar(sql.at(i)))) {
+            ++i;
+        } else if (sql.mid(i, 2) == "--") {
+            const qsizetype end = sql.indexOf('\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (sql.mid(i, 2) == "/*") {
+            const qsizetype end = sql.indexOf("*/", i + 2);
+            i = end < 0 ? n : end + 2;
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < n && QChar::isLetter(uchar(sql.at(end))))
+        ++end;
+    const QByteArray word = sql.mid(i, end - i).toLower();
+    for (const char* schemaWord : {"create", "drop", "alter", "attach", "detach"})
+        if (word == schemaWord)
+            return true;
+    return false;
+}
+
 void destroyScalarFunction(void* function)
 {
     delete static_cast<Sqlite3DB::ScalarFunction*>(function);
@@ -105,8 +134,6 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 0);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        // Tells the statement cache when the schema changes, whichever call compiled the change.
-        sqlite3_set_authorizer(db, &Sqlite3DB::watchSchema, this);
         // Opening is lazy in SQLite; reading the schema now makes a file that is
         // not a database, or a locked one, fail here rather than at first use.
         rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
@@ -131,6 +158,8 @@ std::shared_ptr<Sqlite3Stmt> Sqlite3DB::compileThrow(const QString& sql)
         throwLast(rc);
     if (!raw) // only white space or comments
         throw Sqlite3Error(SQLITE_MISUSE, "empty SQL statement");
+    if (changesSchema(text))
+        m_schemaChanged = true;
     return std::make_shared<Sqlite3Stmt>(handle, raw);
 }
 
@@ -212,38 +241,6 @@ void Sqlite3DB::forgetKeptStatements()
     m_schemaChanged = false;
 }
 
-int Sqlite3DB::watchSchema(void* self, int action, const char*, const char*, const char*, const char*)
-{
-    switch (action) {
-    case SQLITE_CREATE_INDEX:
-    case SQLITE_CREATE_TABLE:
-    case SQLITE_CREATE_TEMP_INDEX:
-    case SQLITE_CREATE_TEMP_TABLE:
-    case SQLITE_CREATE_TEMP_TRIGGER:
-    case SQLITE_CREATE_TEMP_VIEW:
-    case SQLITE_CREATE_TRIGGER:
-    case SQLITE_CREATE_VIEW:
-    case SQLITE_DROP_INDEX:
-    case SQLITE_DROP_TABLE:
-    case SQLITE_DROP_TEMP_INDEX:
-    case SQLITE_DROP_TEMP_TABLE:
-    case SQLITE_DROP_TEMP_TRIGGER:
-    case SQLITE_DROP_TEMP_VIEW:
-    case SQLITE_DROP_TRIGGER:
-    case SQLITE_DROP_VIEW:
-    case SQLITE_ATTACH:
-    case SQLITE_DETACH:
-    case SQLITE_ALTER_TABLE:
-    case SQLITE_CREATE_VTABLE:
-    case SQLITE_DROP_VTABLE:
-        static_cast<Sqlite3DB*>(self)->m_schemaChanged = true;
-        break;
-    default:
-        break;
-    }
-    return SQLITE_OK;
-}
-
 Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 {
     return Sqlite3Cursor(prepareThrow(sql));
@@ -272,9 +269,9 @@ int Sqlite3DB::exec(const QString& sql, QString& error)
         return SQLITE_MISUSE;
     }
     char* message = nullptr;
+    // A script may change the schema anywhere in it.
+    forgetKeptStatements();
     const int rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &message);
-    if (m_schemaChanged)
-        forgetKeptStatements();
     if (rc != SQLITE_OK)
         error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
@@ -287,9 +284,8 @@ void Sqlite3DB::runScriptThrow(const QByteArray& script)
         throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
     // The C API reads the script as a C string: it ends at the first NUL byte.
     char* message = nullptr;
+    forgetKeptStatements();
     const int rc = sqlite3_exec(handle, script.constData(), nullptr, nullptr, &message);
-    if (m_schemaChanged)
-        forgetKeptStatements();
     if (rc == SQLITE_OK)
         return;
     const std::string text = message ? message : sqlite3_errstr(rc);

@@ -79,7 +79,6 @@ private:
     void bindThrow(sqlite3_stmt* stmt, const Sqlite3Sql& sql);
     std::shared_ptr<Sqlite3Stmt> keptStatementThrow(const Sqlite3Sql& sql);
     void forgetKeptStatements();
-    static int watchSchema(void* self, int action, const char*, const char*, const char*, const char*);
     [[noreturn]] void throwLast(int rc);
 
     sqlite3* handle = nullptr; // null while closed
@@ -88,7 +87,7 @@ private:
     // The statements of executeThrow by their text, reset and unbound
     // between runs, so that they hold no lock and no value.
     QHash<QString, std::shared_ptr<Sqlite3Stmt>> m_kept;
-    // Set while compiling a statement that changes the schema; the kept
+    // Set by compiling a statement that changes the schema; the kept
     // statements are then let go once it has run.
     bool m_schemaChanged = false;
 };
