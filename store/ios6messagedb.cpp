@@ -126,6 +126,7 @@ void IOS6MessageDb::registerFunctions()
 
 void IOS6MessageDb::cacheTableSql()
 {
+    m_writePlan.ready = false; // worked out again from these statements
     Sqlite3Cursor c = queryThrow("select * from sqlite_master where type='table'");
     while (c.moveNext())
         tableSql.insert(c.getText(QStringLiteral("name")), c.getText(QStringLiteral("sql")));
@@ -153,7 +154,7 @@ bool IOS6MessageDb::isItemTypeEnabled() const
     return tableSqlHas(QStringLiteral("message"), "item_type");
 }
 
-void IOS6MessageDb::execute(const QString& sql)
+void IOS6MessageDb::execute(const Sqlite3Sql& sql)
 {
     openCheck();
     executeThrow(sql);

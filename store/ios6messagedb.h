@@ -12,7 +12,10 @@
 
 #include "absiosmessagedb.h"
 
+#include <vector>
+
 class PathGuard;
+struct MessageColumn;
 
 class IOS6MessageDb : public AbsIOSMessageDb
 {
@@ -102,10 +105,38 @@ private:
     // The attachment's file inside file-relay; empty for a path that would leave it.
     QString localPathOf(PathGuard& fileRelayGuard, const QString& filename) const;
     qint64 findRowId(const Sqlite3Sql& sql);
-    void execute(const QString& sql);
+    void execute(const Sqlite3Sql& sql);
     // Sqlite3Error texts from reading name this database's file.
     [[noreturn]] void rethrowNamingFile(const Sqlite3Error& e) const;
 
+    // The insert of each table over the columns its CREATE statement has,
+    // worked out at the first write after each open.
+    struct WritePlan
+    {
+        bool ready = false;
+        Sqlite3Insert chat, handle, message, attachment;
+        int chatGuid, chatStyle, chatState, chatAccountId, chatIdentifier, chatServiceName, chatRoomName,
+            chatAccountLogin, chatIsArchived, chatDisplayName, chatGroupId;
+        int handleId, handleCountry, handleService, handleUncanonicalizedId, handleCtName, handlePhoto;
+        // Each column of the message list this table takes, with its
+        // position; the links to handles carry this file's row ids.
+        struct MessageSlot
+        {
+            enum Link { None, Sender, Other };
+            const MessageColumn* column;
+            int position;
+            Link link;
+        };
+        std::vector<MessageSlot> messageColumns;
+        int messageRowId, messageLogicHash;
+        bool nanosecondDates;
+        int attGuid, attCreatedDate, attStartDate, attFilename, attUti, attMimeType, attTransferState, attIsOutgoing,
+            attUserInfo, attTransferName, attTotalBytes, attOriginalGuid;
+    };
+    WritePlan& writePlan();
+    qint64 insertRow(Sqlite3Insert& insert);
+
     QHash<QString, QString> tableSql;
     bool upgrade;
+    WritePlan m_writePlan;
 };

@@ -307,8 +307,8 @@ qint64 IOS6MessageDb::findHandle(const _MsgHandle& handle)
 bool IOS6MessageDb::isHandleBelong2Chat(long long chatId, long long handleId)
 {
     openCheck();
-    Sqlite3Cursor c =
-        queryThrow(QStringLiteral("select 1 from chat_handle_join where chat_id=%1 and handle_id=%2").arg(chatId).arg(handleId));
+    Sqlite3Cursor c = queryThrow(
+        Sqlite3Sql("select 1 from chat_handle_join where chat_id=? and handle_id=?").addInt64Param(chatId).addInt64Param(handleId));
     return c.moveNext();
 }
 

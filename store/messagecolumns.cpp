@@ -166,33 +166,74 @@ void MessageRowReader::read(_MsgMessage& msg)
         msg.*a.field = c.getBlob(a.position);
 }
 
+bool messageSetsColumn(const MessageColumn& col, const _MsgMessage& msg)
+{
+    switch (col.kind) {
+    case MessageColumn::Text:
+    case MessageColumn::SharedText:
+        return !col.has(MessageColumn::SkipEmptyText) || !col.text(msg).isEmpty();
+    case MessageColumn::Blob:
+        return !(msg.*col.blobField).isEmpty();
+    default:
+        return true;
+    }
+}
+
+namespace {
+qint64 storedDate(int seconds, bool nanoseconds)
+{
+    return nanoseconds ? qint64(seconds) * 1000000000 : seconds;
+}
+} // namespace
+
+void setMessageColumn(Sqlite3Insert& insert, int position, const MessageColumn& col, const _MsgMessage& msg,
+                      bool nanosecondDates)
+{
+    if (!messageSetsColumn(col, msg))
+        return;
+    switch (col.kind) {
+    case MessageColumn::Int:
+        insert.setInt64(position, msg.*col.intField);
+        break;
+    case MessageColumn::Date:
+        insert.setInt64(position, storedDate(msg.*col.intField, nanosecondDates));
+        break;
+    case MessageColumn::Text:
+    case MessageColumn::SharedText:
+        insert.setText(position, col.text(msg));
+        break;
+    case MessageColumn::Int64:
+        insert.setInt64(position, msg.*col.int64Field);
+        break;
+    case MessageColumn::Blob:
+        insert.setBlob(position, msg.*col.blobField);
+        break;
+    }
+}
+
 Sqlite3Row messageRow(const _MsgMessage& msg, bool nanosecondDates, const std::function<bool(const char*)>& tableHas)
 {
     Sqlite3Row row;
     for (const MessageColumn& col : messageColumns()) {
-        if (col.has(MessageColumn::Later) && !tableHas(col.name))
+        if ((col.has(MessageColumn::Later) && !tableHas(col.name)) || !messageSetsColumn(col, msg))
             continue;
         const QLatin1String name(col.name);
         switch (col.kind) {
         case MessageColumn::Int:
             row[name] = msg.*col.intField;
             break;
-        case MessageColumn::Date: {
-            const int seconds = msg.*col.intField;
-            row[name] = nanosecondDates ? QVariant(qint64(seconds) * 1000000000) : QVariant(seconds);
+        case MessageColumn::Date:
+            row[name] = nanosecondDates ? QVariant(storedDate(msg.*col.intField, true)) : QVariant(msg.*col.intField);
             break;
-        }
         case MessageColumn::Text:
         case MessageColumn::SharedText:
-            if (!col.has(MessageColumn::SkipEmptyText) || !col.text(msg).isEmpty())
-                row[name] = col.text(msg);
+            row[name] = col.text(msg);
             break;
         case MessageColumn::Int64:
             row[name] = msg.*col.int64Field;
             break;
         case MessageColumn::Blob:
-            if (!(msg.*col.blobField).isEmpty())
-                row[name] = msg.*col.blobField;
+            row[name] = msg.*col.blobField;
             break;
         }
     }

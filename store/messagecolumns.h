@@ -106,6 +106,15 @@ private:
     TextSliceArena arena{4 * 1024 * 1024};
 };
 
+// Whether a row of the message sets the column: texts marked SkipEmptyText
+// and empty blobs are left out, so that the column default stands.
+bool messageSetsColumn(const MessageColumn& col, const _MsgMessage& msg);
+// The column's value of the message into the row of `insert` at `position`,
+// where the message sets it; dates in nanoseconds when asked. RowLink
+// columns carry the record's own values.
+void setMessageColumn(Sqlite3Insert& insert, int position, const MessageColumn& col, const _MsgMessage& msg,
+                      bool nanosecondDates);
+
 // The message as a row to insert: texts marked SkipEmptyText and empty blobs
 // are left out (the column default stands), a Later column goes in only where
 // `tableHas` says the table has it, dates in nanoseconds when asked. RowLink

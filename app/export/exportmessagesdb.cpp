@@ -97,8 +97,7 @@ void ExportMessagesDb::loadKnownRows()
     m_messageIds.clear();
     m_messageHashes.clear();
     m_attachmentIds.clear();
-    m_chatLastDates.clear();
-    m_chatLastHandles.clear();
+    m_chatUpdates.clear();
 
     Sqlite3Cursor chats = db.queryThrow("select rowid, guid from chat");
     while (chats.moveNext())
@@ -150,14 +149,10 @@ void ExportMessagesDb::write(_MsgMessage& msg)
         m_messageIds.insert(msg.guid, messageId);
         if (m_hasLogicHash && !m_messageHashes.contains(hash))
             m_messageHashes.insert(hash, messageId);
-        auto last = m_chatLastDates.find(chatId);
-        if (last == m_chatLastDates.end())
-            m_chatLastDates.insert(chatId, msg.date);
-        else if (*last < msg.date)
-            *last = msg.date;
+        m_chatUpdates.noteDate(chatId, msg.date);
     }
     if (chat.isGroup() && msg.handle)
-        m_chatLastHandles.insert(chatId, msg.handle->id);
+        m_chatUpdates.noteSender(chatId, msg.handle->id);
 
     for (const _MsgAttachment* att : msg.attachments())
         writeAttachment(*att, messageId);
@@ -230,19 +225,9 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& att)
                                       .arg(att.localPath, target, error)));
 }
 
-void ExportMessagesDb::flushChatUpdates()
-{
-    for (auto it = m_chatLastDates.cbegin(); it != m_chatLastDates.cend(); ++it)
-        db.updateChatLastDate21(it.key(), it.value());
-    for (auto it = m_chatLastHandles.cbegin(); it != m_chatLastHandles.cend(); ++it)
-        db.updateChatLastHandle(it.key(), it.value());
-    m_chatLastDates.clear();
-    m_chatLastHandles.clear();
-}
-
 void ExportMessagesDb::uninit()
 {
-    flushChatUpdates();
+    m_chatUpdates.flush(db);
     db.endEdit(true);
     db.close();
 }

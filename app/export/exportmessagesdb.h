@@ -12,6 +12,7 @@
 #pragma once
 
 #include "absformatexport.h"
+#include "chatlastupdates.h"
 #include "countryinfo.h"
 #include "ios6messagedb.h"
 
@@ -56,7 +57,6 @@ private:
     qint64 handleIdIn(const _MsgHandle& handle, qint64 chatId);
     void writeAttachment(const _MsgAttachment& att, qint64 messageId);
     void copyAttachmentFile(const _MsgAttachment& att);
-    void flushChatUpdates();
 
     std::unique_ptr<PathGuard> m_fileRelayGuard;
     bool m_hasLogicHash = false;
@@ -72,6 +72,5 @@ private:
     QHash<QString, qint64> m_attachmentIds; // by guid
     // The newest date and the last group sender of each chat this run
     // wrote to, put into the chat rows once before the commit.
-    QHash<qint64, int> m_chatLastDates;
-    QHash<qint64, QString> m_chatLastHandles;
+    ChatLastUpdates m_chatUpdates;
 };

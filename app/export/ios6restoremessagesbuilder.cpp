@@ -139,6 +139,7 @@ void IOS6RestoreMessagesBuilder::build(IOS6MessageDb& db, const QString& targetP
         progress.step();
         writeChosen(db, *m_messages.at(entry.index), m_chosenWrites.value(entry.index));
     }
+    m_chatUpdates.flush(db);
     db.endEdit(true);
     db.close();
 }
@@ -180,21 +181,13 @@ void IOS6RestoreMessagesBuilder::writeTargetRows(IOS6MessageDb& db, Progress& pr
     // one that writes that row (a chosen message of the same guid may have
     // come first).
     db.executeThrow("create temp table restore_rows (old_id INTEGER PRIMARY KEY, new_id INTEGER, writes INTEGER)");
-    const int chunk = 500;
-    QStringList values;
-    auto flush = [&] {
-        if (values.isEmpty())
-            return;
-        db.executeThrow(QStringLiteral("insert into temp.restore_rows values %1").arg(values.join(QLatin1Char(','))));
-        values.clear();
-    };
     for (const TargetRow& row : m_targetRows) {
         progress.step();
-        values << QStringLiteral("(%1,%2,%3)").arg(row.rowid).arg(m_messageIds.value(row.guid)).arg(row.writes ? 1 : 0);
-        if (values.size() == chunk)
-            flush();
+        db.executeThrow(Sqlite3Sql("insert into temp.restore_rows values (?,?,?)")
+                            .addInt64Param(row.rowid)
+                            .addInt64Param(m_messageIds.value(row.guid))
+                            .addIntParam(row.writes ? 1 : 0));
     }
-    flush();
     // Every column but the row id comes along; the joins follow the backup's
     // rows to their new ids.
     const QStringList columns = quotedColumns(db, QStringLiteral("message"), false);
@@ -245,6 +238,7 @@ void IOS6RestoreMessagesBuilder::loadKnownRows(IOS6MessageDb& db)
     m_attachmentIds.clear();
     m_handleIds.clear();
     m_chatHandles.clear();
+    m_chatUpdates.clear();
     Sqlite3Cursor chats = db.queryThrow("select rowid, guid from main.chat order by rowid");
     while (chats.moveNext())
         m_chatIds.insert(chats.getText(1), chats.getInt64(0)); // guids are unique
@@ -313,10 +307,10 @@ void IOS6RestoreMessagesBuilder::writeChosen(IOS6MessageDb& db, const _MsgMessag
         const qint64 otherId = msg.otherHandle ? handleIdIn(db, *msg.otherHandle, chatId) : 0;
         db.insertMessage(msg, senderId, otherId, QString(), messageId);
         db.joinChatMessage(chatId, messageId);
-        db.updateChatLastDate21(chatId, msg.date);
+        m_chatUpdates.noteDate(chatId, msg.date);
     }
     if (msg.chat->isGroup() && msg.handle)
-        db.updateChatLastHandle(chatId, msg.handle->id);
+        m_chatUpdates.noteSender(chatId, msg.handle->id);
     for (const _MsgAttachment* atta : msg.attachments()) {
         qint64 attachmentId = m_attachmentIds.value(atta->guid);
         if (attachmentId == 0) {

@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QString>
 
+#include "chatlastupdates.h"
 #include "countryinfo.h"
 
 #include <vector>
@@ -132,6 +133,8 @@ private:
     QHash<QString, qint64> m_handleIds;
     QSet<QPair<qint64, qint64>> m_chatHandles;
     QHash<QString, qint64> m_messageIds;
+    // What the chat rows get once the chosen messages are in.
+    ChatLastUpdates m_chatUpdates;
     // The accepted messages that have attachments, in the order chosen.
     QList<const _MsgMessage*> m_withAttachments;
 };

@@ -30,6 +30,18 @@ void Sqlite3Stmt::finalize()
     }
 }
 
+void Sqlite3Stmt::rewind()
+{
+    if (!m_stmt)
+        return;
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    m_position = 0;
+    m_count = -1;
+    m_onRow = false;
+    m_done = false;
+}
+
 bool Sqlite3Stmt::step()
 {
     if (!m_stmt || m_done) {

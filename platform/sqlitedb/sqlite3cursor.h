@@ -24,6 +24,9 @@ public:
 
     void finalize();
     bool step();          // throws Sqlite3Error on a failed step
+    // Back before the first row with every parameter unbound (NULL), so a
+    // kept statement runs again with none of its earlier values.
+    void rewind();
     int count();          // number of result rows; keeps the current position
     int column(const QString& name) const; // -1 when absent
     sqlite3_stmt* raw() const { return m_stmt; }

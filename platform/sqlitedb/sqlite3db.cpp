@@ -8,6 +8,8 @@
 namespace {
 // Waits this long for another connection's lock before reporting "database is locked".
 constexpr int kBusyTimeoutMs = 1000;
+// Statements executeThrow keeps at most; far more than any writer uses.
+constexpr qsizetype kMaxKeptStatements = 100;
 
 QVariant argumentOf(sqlite3_value* value)
 {
@@ -67,6 +69,35 @@ void callScalarFunction(sqlite3_context* context, int argc, sqlite3_value** argv
     }
 }
 
+// Whether the statement's first word is one that changes the schema (white
+// space and comments before it skipped).
+bool changesSchema(const QByteArray& sql)
+{
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        if (QChar::isSpace(uchar(sql.at(i)))) {
+            ++i;
+        } else if (sql.mid(i, 2) == "--") {
+            const qsizetype end = sql.indexOf('\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (sql.mid(i, 2) == "/*") {
+            const qsizetype end = sql.indexOf("*/", i + 2);
+            i = end < 0 ? n : end + 2;
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < n && QChar::isLetter(uchar(sql.at(end))))
+        ++end;
+    const QByteArray word = sql.mid(i, end - i).toLower();
+    for (const char* schemaWord : {"create", "drop", "alter", "attach", "detach"})
+        if (word == schemaWord)
+            return true;
+    return false;
+}
+
 void destroyScalarFunction(void* function)
 {
     delete static_cast<Sqlite3DB::ScalarFunction*>(function);
@@ -116,20 +147,26 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     m_path = path;
 }
 
-std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::compileThrow(const QString& sql)
 {
     if (!handle)
         throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
     sqlite3_stmt* raw = nullptr;
-    const QByteArray text = sql.sql().toUtf8();
-    int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &raw, nullptr);
     if (rc != SQLITE_OK)
         throwLast(rc);
     if (!raw) // only white space or comments
         throw Sqlite3Error(SQLITE_MISUSE, "empty SQL statement");
-    auto stmt = std::make_shared<Sqlite3Stmt>(handle, raw);
+    if (changesSchema(text))
+        m_schemaChanged = true;
+    return std::make_shared<Sqlite3Stmt>(handle, raw);
+}
 
+void Sqlite3DB::bindThrow(sqlite3_stmt* raw, const Sqlite3Sql& sql)
+{
     int index = 1;
+    int rc = SQLITE_OK;
     for (const Sqlite3Sql::Param& p : sql.params()) {
         switch (p.kind) {
         case Sqlite3Sql::Kind::Text: {
@@ -157,6 +194,12 @@ std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
             throwLast(rc);
         ++index;
     }
+}
+
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
+{
+    auto stmt = compileThrow(sql.sql());
+    bindThrow(stmt->raw(), sql);
 
     // Forget statements that are gone, so the list stays as long as the live ones.
     if (m_statements.size() >= 64) {
@@ -172,6 +215,32 @@ std::shared_ptr<Sqlite3Stmt> Sqlite3DB::prepareThrow(const Sqlite3Sql& sql)
     return stmt;
 }
 
+std::shared_ptr<Sqlite3Stmt> Sqlite3DB::keptStatementThrow(const Sqlite3Sql& sql)
+{
+    if (m_schemaChanged) // a schema change compiled by another call
+        forgetKeptStatements();
+    const auto kept = m_kept.constFind(sql.sql());
+    if (kept != m_kept.constEnd())
+        return *kept;
+    auto stmt = compileThrow(sql.sql());
+    if (m_schemaChanged)
+        return stmt; // run once; it lets the others go
+    // Texts that carry their values (one per row) would otherwise pile up;
+    // letting all go costs the few statements in steady use one compile each.
+    if (m_kept.size() >= kMaxKeptStatements)
+        forgetKeptStatements();
+    m_kept.insert(sql.sql(), stmt);
+    return stmt;
+}
+
+void Sqlite3DB::forgetKeptStatements()
+{
+    for (const auto& stmt : std::as_const(m_kept))
+        stmt->finalize();
+    m_kept.clear();
+    m_schemaChanged = false;
+}
+
 Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 {
     return Sqlite3Cursor(prepareThrow(sql));
@@ -179,10 +248,18 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
-    auto stmt = prepareThrow(sql);
-    while (stmt->step()) {
+    const std::shared_ptr<Sqlite3Stmt> stmt = keptStatementThrow(sql);
+    try {
+        bindThrow(stmt->raw(), sql);
+        while (stmt->step()) {
+        }
+    } catch (...) {
+        stmt->rewind();
+        throw;
     }
-    stmt->finalize();
+    stmt->rewind();
+    if (m_schemaChanged)
+        forgetKeptStatements();
 }
 
 int Sqlite3DB::exec(const QString& sql, QString& error)
@@ -192,6 +269,8 @@ int Sqlite3DB::exec(const QString& sql, QString& error)
         return SQLITE_MISUSE;
     }
     char* message = nullptr;
+    // A script may change the schema anywhere in it.
+    forgetKeptStatements();
     const int rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK)
         error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
@@ -205,6 +284,7 @@ void Sqlite3DB::runScriptThrow(const QByteArray& script)
         throw Sqlite3Error(SQLITE_MISUSE, "database is not open");
     // The C API reads the script as a C string: it ends at the first NUL byte.
     char* message = nullptr;
+    forgetKeptStatements();
     const int rc = sqlite3_exec(handle, script.constData(), nullptr, nullptr, &message);
     if (rc == SQLITE_OK)
         return;
@@ -285,6 +365,9 @@ void Sqlite3DB::close()
 {
     if (!handle)
         return;
+    // Every statement goes before the connection: one left over would keep
+    // the file open as a zombie connection.
+    forgetKeptStatements();
     for (auto& w : m_statements)
         if (auto stmt = w.lock())
             stmt->finalize();

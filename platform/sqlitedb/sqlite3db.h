@@ -39,6 +39,9 @@ public:
     // schema, so a file that is not a database or is locked fails here.
     void openThrow(const QString& path, int flags);
     Sqlite3Cursor queryThrow(const Sqlite3Sql& sql);
+    // Runs the statement to its end. The compiled statement is kept, keyed by
+    // its text, and run again with the next call's values: callers that write
+    // many rows pass one text with "?" parameters, never values in the text.
     void executeThrow(const Sqlite3Sql& sql);
     // Runs one or more statements; 0 on success, else SQLite's code and its text in `error`.
     int exec(const QString& sql, QString& error);
@@ -67,12 +70,24 @@ public:
     virtual void close();
 
     const QString& path() const { return m_path; }
+    // How many statements executeThrow keeps for reuse now.
+    int keptStatementCount() const { return int(m_kept.size()); }
 
 private:
     std::shared_ptr<Sqlite3Stmt> prepareThrow(const Sqlite3Sql& sql);
+    std::shared_ptr<Sqlite3Stmt> compileThrow(const QString& sql);
+    void bindThrow(sqlite3_stmt* stmt, const Sqlite3Sql& sql);
+    std::shared_ptr<Sqlite3Stmt> keptStatementThrow(const Sqlite3Sql& sql);
+    void forgetKeptStatements();
     [[noreturn]] void throwLast(int rc);
 
     sqlite3* handle = nullptr; // null while closed
     QString m_path;
     std::vector<std::weak_ptr<Sqlite3Stmt>> m_statements;
+    // The statements of executeThrow by their text, reset and unbound
+    // between runs, so that they hold no lock and no value.
+    QHash<QString, std::shared_ptr<Sqlite3Stmt>> m_kept;
+    // Set by compiling a statement that changes the schema; the kept
+    // statements are then let go once it has run.
+    bool m_schemaChanged = false;
 };

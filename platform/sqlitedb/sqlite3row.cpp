@@ -1,5 +1,7 @@
 #include "sqlite3row.h"
 
+#include "sqlite3insert.h"
+
 QString sqlQuoteIdentifier(const QString& name)
 {
     QString quoted = name;
@@ -50,21 +52,14 @@ Sqlite3Sql Sqlite3Row::insertSql(const QString& table, const QSet<QString>& leav
         skip.insert(s.toLower());
 
     QStringList cols;
-    QStringList marks;
     QList<QVariant> values;
     for (int i = 0; i < m_names.size(); ++i) {
         if (skip.contains(m_names.at(i).toLower()))
             continue;
         cols.append(sqlQuoteIdentifier(m_names.at(i)));
-        marks.append(QStringLiteral("?"));
         values.append(m_values.at(i));
     }
-    QString text = QStringLiteral("insert into %1 ").arg(sqlQuoteIdentifier(table));
-    if (cols.isEmpty())
-        text += QStringLiteral("default values");
-    else
-        text += QStringLiteral("(%1) values (%2)").arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    Sqlite3Sql sql(text);
+    Sqlite3Sql sql(sqlInsertText(table, cols));
     for (const QVariant& v : values)
         sql.addVariantParam(v);
     return sql;

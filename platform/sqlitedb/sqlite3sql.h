@@ -24,6 +24,8 @@ public:
     // as real, an invalid variant as NULL, anything else as text.
     Sqlite3Sql& addVariantParam(const QVariant& value);
     Sqlite3Sql& appendSql(const QString& sql);
+    // Replaces the text and keeps the values bound so far.
+    void setSql(const QString& sql) { m_sql = sql; }
 
     const QString& sql() const { return m_sql; }
 

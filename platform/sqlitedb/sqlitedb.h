@@ -3,6 +3,7 @@
 
 #include "sqlite3cursor.h"
 #include "sqlite3db.h"
+#include "sqlite3insert.h"
 #include "sqlite3row.h"
 #include "sqlite3sql.h"
 #include "sqlitecol.h"

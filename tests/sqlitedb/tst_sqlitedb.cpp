@@ -238,6 +238,7 @@ private slots:
         db.executeThrow(Sqlite3Sql("delete from t"));
         db.close();
         QVERIFY(!db.isOpen());
+        QCOMPARE(db.keptStatementCount(), 0);
         QVERIFY(!open.moveNext()); // the cursor outlived its connection and just ends
         QCOMPARE(open.getText("name"), QString());
         // The file is really closed (no zombie connection holds the lock) and the delete is gone.
@@ -249,6 +250,103 @@ private slots:
         QCOMPARE(SqlFixture::scalar(path, "select count(*) from t").toInt(), 2);
         db.close();
         db.close(); // no-op
+    }
+
+    // A kept statement runs again with only the values of its new call: one
+    // left bound from the call before would land in the wrong row.
+    void keptStatementRunsWithFreshValues()
+    {
+        const QString path = makeDb(QStringLiteral("kept.db"));
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        const QString insert = QStringLiteral("insert into t (name, n, r) values (?, ?, ?)");
+        db.executeThrow(Sqlite3Sql(insert).addTextParam("full").addIntParam(7).addDoubleParam(0.5));
+        db.executeThrow(Sqlite3Sql(insert).addTextParam("short").addIntParam(8));
+        QCOMPARE(db.keptStatementCount(), 1);
+        QCOMPARE(SqlFixture::scalar(path, "select typeof(r) || n from t where name = 'short'").toString(), "null8");
+        QCOMPARE(SqlFixture::scalar(path, "select r from t where name = 'full'").toDouble(), 0.5);
+    }
+
+    // Rows that set different columns of one insert list: each set of
+    // columns gets its own statement, a left-out column its default.
+    void insertListLeavesOutWhatARowDoesNotSet()
+    {
+        const QString path = makeDb(QStringLiteral("insertlist.db"));
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        Sqlite3Insert insert(QStringLiteral("t"));
+        const int name = insert.addColumn(QStringLiteral("name"));
+        const int n = insert.addColumn(QStringLiteral("n"));
+        const int absent = -1; // a column the table lacks
+        const int data = insert.addColumn(QStringLiteral("data"));
+        db.executeThrow(insert.newRow().setText(name, "all").setInt64(n, 9).setInt64(absent, 1).setBlob(data, "\x01").takeRow());
+        db.executeThrow(insert.newRow().setInt64(n, 10).takeRow());
+        db.executeThrow(insert.newRow().takeRow());
+        db.executeThrow(insert.newRow().setText(name, "again").setInt64(n, 11).setBlob(data, QByteArray()).takeRow());
+        QCOMPARE(db.keptStatementCount(), 3); // one per set of columns
+        QCOMPARE(SqlFixture::scalar(path, "select quote(name) || n || quote(data) from t where n = 9").toString(), "'all'9X'01'");
+        QCOMPARE(SqlFixture::scalar(path, "select quote(name) || quote(data) from t where n = 10").toString(), "''NULL");
+        QCOMPARE(SqlFixture::scalar(path, "select quote(name) || quote(n) from t where rowid = 6").toString(), "''NULL");
+        QCOMPARE(SqlFixture::scalar(path, "select quote(data) from t where n = 11").toString(), "X''");
+    }
+
+    void schemaChangeLetsKeptStatementsGo_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("throughExec");
+        QTest::newRow("alter through exec") << "alter table t add column z" << true;
+        QTest::newRow("index through executeThrow") << "create index t_n on t(n)" << false;
+        QTest::newRow("drop and create through exec") << "drop table t; create table t (name TEXT, z)" << true;
+        QTest::newRow("attach through executeThrow") << "attach database ':memory:' as other" << false;
+    }
+    void schemaChangeLetsKeptStatementsGo()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, throughExec);
+        Sqlite3DB db;
+        db.openThrow(makeDb(QStringLiteral("schema-%1.db").arg(QTest::currentDataTag())), Sqlite3DB::ReadWrite);
+        const QString insert = QStringLiteral("insert into t (name) values (?)");
+        db.executeThrow(Sqlite3Sql(insert).addTextParam("before"));
+        db.queryThrow("select name from t").moveNext(); // reading keeps them
+        QCOMPARE(db.keptStatementCount(), 1);
+        QString error;
+        if (throughExec)
+            QCOMPARE(db.exec(change, error), 0);
+        else
+            db.executeThrow(Sqlite3Sql(change));
+        QCOMPARE(db.keptStatementCount(), 0);
+        db.executeThrow(Sqlite3Sql(insert).addTextParam("after"));
+        QCOMPARE(db.keptStatementCount(), 1);
+    }
+
+    // Errors of a kept statement carry SQLite's text as a new one's would,
+    // and the statement serves the next row.
+    void keptStatementErrorsKeepTheirText()
+    {
+        Sqlite3DB db;
+        const QString path = makeDb(QStringLiteral("kepterr.db"));
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        QString error;
+        QCOMPARE(db.exec("create table u (a UNIQUE NOT NULL)", error), 0);
+        const QString insert = QStringLiteral("insert into u (a) values (?)");
+        db.executeThrow(Sqlite3Sql(insert).addIntParam(1));
+        auto failure = [&](const Sqlite3Sql& sql) -> QByteArray {
+            try {
+                db.executeThrow(sql);
+            } catch (const Sqlite3Error& e) {
+                return e.what();
+            }
+            return "no error";
+        };
+        QCOMPARE(failure(Sqlite3Sql(insert).addIntParam(1)), QByteArray("UNIQUE constraint failed: u.a"));
+        QCOMPARE(failure(Sqlite3Sql(insert)), QByteArray("NOT NULL constraint failed: u.a")); // nothing left bound
+        QCOMPARE(failure(Sqlite3Sql(insert).addIntParam(3).addIntParam(4)), QByteArray("column index out of range"));
+        db.executeThrow(Sqlite3Sql(insert).addIntParam(2));
+        QCOMPARE(db.keptStatementCount(), 1);
+        // After the table changed under it, the text is that of a statement made new.
+        QCOMPARE(db.exec("drop table u; create table u (b)", error), 0);
+        QCOMPARE(failure(Sqlite3Sql(insert).addIntParam(5)), QByteArray("table u has no column named a"));
+        QCOMPARE(SqlFixture::scalar(path, "select count(*) from u").toInt(), 0);
     }
 
     void transactionErrors()
