@@ -1,7 +1,10 @@
 // The message set: record defaults, conversations, ordering predicates with
 // the project's sort, and removal of records from every link.
 #include <QRandomGenerator>
+#include <QPair>
 #include <QtTest>
+
+#include <limits>
 
 #include "mergesort.h"
 #include "msgdata.h"
@@ -175,6 +178,15 @@ private slots:
         QList<_MsgMessage*> list;
         for (int i = 0; i < 5000; ++i)
             list.append(msg(rng.bounded(-5, 300), rng.bounded(0, 600), rng.bounded(10) == 0));
+        // The ends of the ranges, where a difference could overflow, and
+        // neighbours exactly at and just past the limits of the row rule.
+        const qint64 maxRow = std::numeric_limits<qint64>::max();
+        const int minDate = std::numeric_limits<int>::min(), maxDate = std::numeric_limits<int>::max();
+        for (const auto& [row, date] : QList<QPair<qint64, int>>{
+                 {maxRow, maxDate}, {maxRow - 20, maxDate - 120}, {maxRow - 21, maxDate}, {1, minDate},
+                 {21, minDate + 120}, {22, minDate + 121}, {std::numeric_limits<qint64>::min(), 0}, {0, maxDate},
+                 {100, 300}, {120, 420}, {121, 421}, {80, 180}, {79, 179}})
+            list.insert(rng.bounded(int(list.size())), msg(row, date));
         for (const bool descending : {false, true}) {
             QList<_MsgMessage*> expected = list, fast = list;
             qsMergeSort(expected, descending ? compareMsgMessageDesc : compareMsgMessageAsc);
