@@ -9,6 +9,7 @@
 
 #include "absmessagedb.h"
 #include "abstreeitemmodel.h"
+#include "dbfilestamp.h"
 #include "iosdevice.h"
 #include "msgdata.h"
 
@@ -45,6 +46,8 @@ public:
 
     QSharedPointer<AbsMessageDb> db;
     MsgData data;
+    // The database file when all its messages were last read into `data`.
+    DbFileStamp messagesRead;
 };
 
 class _IOSDeviceItemNode : public _AbsDBItemNode

@@ -47,6 +47,29 @@ _AbsDBItemNode* dbNode(const AbsTreeItemModel::_ItemNode* node)
     return nullptr;
 }
 
+// Reads all messages of the node's database into its set, unless they were
+// all read before and the file has not changed since: reading again would
+// add only rows that the set lacks, at the cost of a pass over every row.
+// `beforeRead` runs only when the database is read. The stamp is taken
+// before the read, so a write during it shows as a change next time.
+template <typename BeforeRead>
+void readMessagesUnlessUnchanged(_AbsDBItemNode* node, BeforeRead beforeRead)
+{
+    node->db->openCheck();
+    const DbFileStamp now = DbFileStamp::of(node->db->path());
+    if (now.sameAs(node->messagesRead))
+        return;
+    beforeRead();
+    node->messagesRead = DbFileStamp();
+    node->db->messages(node->data, 0);
+    node->messagesRead = now;
+}
+
+void readMessagesUnlessUnchanged(_AbsDBItemNode* node)
+{
+    readMessagesUnlessUnchanged(node, [] {});
+}
+
 } // namespace
 
 Qt::SortOrder MainWindow::sortOrder() const
@@ -93,10 +116,9 @@ void MainWindow::showNode(AbsTreeItemModel::_ItemNode* node)
     switch (node->type) {
     case ITEMNODE_IOS_DEVICE: {
         auto* device = static_cast<_AbsDBItemNode*>(node);
-        // The list and the browser let go of the messages before the set
-        // is read again.
-        resetMessagesShow();
-        device->db->messages(device->data, 0);
+        // The list and the browser let go of the messages before the set is
+        // read again.
+        readMessagesUnlessUnchanged(device, [this] { resetMessagesShow(); });
         showMessages(device->data.messages());
         break;
     }
@@ -111,12 +133,15 @@ void MainWindow::showNode(AbsTreeItemModel::_ItemNode* node)
     case ITEMNODE_LOCALDB: {
         auto* local = static_cast<_AbsDBItemNode*>(node);
         if (local->childs.isEmpty()) {
-            local->db->chats(local->data);
+            // The conversations come with the messages: the pass over the
+            // messages also finds each conversation's newest date, which
+            // reading the conversations alone would take a pass of its own
+            // for. Without conversations nothing is shown.
+            readMessagesUnlessUnchanged(local);
             mainModel->listChats(local);
             expandLater(ui->treeViewDS, mainModel->indexOfItemNode(local));
             if (local->childs.isEmpty())
                 return;
-            local->db->messages(local->data, 0);
         }
         showMessages(local->data.messages());
         break;
@@ -213,7 +238,7 @@ QList<_MsgMessage*> MainWindow::curAllMessages()
     if (!node)
         return {};
     try {
-        node->db->messages(node->data, 0);
+        readMessagesUnlessUnchanged(node);
         QList<_MsgMessage*> list = node->data.messages();
         sortMsgMessages(list, sortOrder() == Qt::DescendingOrder);
         return list;

@@ -1,14 +1,16 @@
 // Copying, decrypting and encrypting the stored files of an iTunes backup.
-// Files go in 8192-byte chunks through one reused buffer and one AES-256-CBC
-// stream (zero initial value, PKCS#7 padding), and every
-// target is written through a temporary file that replaces it only when the
-// whole file was written: a failure leaves no half-written file behind.
+// Files go in chunks of up to 1 MiB through one reused buffer, processed in
+// place, and one AES-256-CBC stream (zero initial value, PKCS#7 padding);
+// progress is reported every 8192 bytes. Every target is written through a
+// temporary file that replaces it only when the whole file was written: a
+// failure leaves no half-written file behind.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
-// Called after every chunk with the source's size and the bytes read so far.
+// Called after every 8192 bytes, and after the last byte, with the source's
+// size and the bytes read so far.
 typedef void (*BackupProgressCallback)(qint64 total, qint64 done, void* context);
 
 // How the end of the plaintext is read. Stored files always end in PKCS#7

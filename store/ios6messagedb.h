@@ -14,6 +14,7 @@
 
 #include <vector>
 
+class NewMessageRows;
 class PathGuard;
 struct MessageColumn;
 
@@ -97,10 +98,12 @@ private:
     void readLastDates(__MsgData& d);
     void readChatHandles(__MsgData& d);
     void normaliseHandle(_MsgHandle& h, CountryCache& countryCache);
-    void reserveMessages(__MsgData& d, long long chatId);
+    // Sizes the hashes for the rows to read; returns their number.
+    qint64 reserveMessages(__MsgData& d, long long chatId);
     // With `lastDates` every joined row is read, and each chat gets the date
     // of its newest row, as readLastDates gives it.
-    void readMessageRows(__MsgData& d, long long chatId, bool lastDates);
+    void readMessageRows(__MsgData& d, long long chatId, bool lastDates, qint64 rows);
+    void readMessageRows(__MsgData& d, long long chatId, bool lastDates, NewMessageRows& newRows);
     void readAttachmentRows(__MsgData& d, long long chatId);
     // The attachment's file inside file-relay; empty for a path that would leave it.
     QString localPathOf(PathGuard& fileRelayGuard, const QString& filename) const;

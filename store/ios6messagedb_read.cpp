@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include "messagecolumns.h"
+#include "newmessagerows.h"
 
 namespace {
 
@@ -133,15 +134,15 @@ void IOS6MessageDb::messages(MsgData& data, long long chatId)
     readChatList(data, needsLastDates() && !scanLastDates);
     __MsgData& d = *data.p();
     try {
-        reserveMessages(d, chatId);
-        readMessageRows(d, chatId, scanLastDates);
+        const qint64 rows = reserveMessages(d, chatId);
+        readMessageRows(d, chatId, scanLastDates, rows);
         readAttachmentRows(d, chatId);
     } catch (const Sqlite3Error& e) {
         rethrowNamingFile(e);
     }
 }
 
-void IOS6MessageDb::reserveMessages(__MsgData& d, long long chatId)
+qint64 IOS6MessageDb::reserveMessages(__MsgData& d, long long chatId)
 {
     // Counted on the join table's own index, a fraction of the message read;
     // sizing the hashes up front spares rehashing them row after row.
@@ -158,9 +159,32 @@ void IOS6MessageDb::reserveMessages(__MsgData& d, long long chatId)
             chat->messages.reserve(chat->messages.size() + rows);
     }
     d.messages.reserve(d.messages.size() + total);
+    return total;
 }
 
-void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDates)
+void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDates, qint64 rows)
+{
+    qint64 firstRow = 0, lastRow = -1;
+    {
+        // The message table's ends (NULL, read as 0, when it is empty): two
+        // walks down its row-id tree.
+        Sqlite3Cursor ends = queryThrow("select min(rowid), max(rowid) from message");
+        if (ends.moveNext()) {
+            firstRow = ends.getInt64(0);
+            lastRow = ends.getInt64(1);
+        }
+    }
+    NewMessageRows newRows(d.messages, firstRow, lastRow, rows);
+    try {
+        readMessageRows(d, chatId, lastDates, newRows);
+    } catch (...) {
+        newRows.flush();
+        throw;
+    }
+    newRows.flush();
+}
+
+void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDates, NewMessageRows& newRows)
 {
     QString sql("select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid");
     // Rows of other item types are passed over below; for the newest dates
@@ -198,7 +222,7 @@ void IOS6MessageDb::readMessageRows(__MsgData& d, long long chatId, bool lastDat
         if (c.getInt(itemTypeAt) != 0)
             continue; // group events are not messages
         const qint64 rowId = c.getInt64(rowIdAt);
-        _MsgMessage*& msg = d.messages[rowId];
+        _MsgMessage*& msg = newRows.place(rowId);
         const bool fresh = !msg;
         if (fresh) {
             msg = d.newMessage();

@@ -1,6 +1,9 @@
 #include "msgdata.h"
 
 #include <cstdlib>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 
 #include "mergesort.h"
 
@@ -136,43 +139,54 @@ QList<_MsgChatMerge> MsgData::chatMergeList() const
 }
 
 namespace {
-// The fields of a message that its order reads, copied out so that a large
-// sort compares neighbouring memory instead of scattered message objects.
-struct OrderKey
-{
-    qint64 srcRowId = 0;
-    int date = 0;
-    bool recovered = false;
-
-    OrderKey() = default;
-    explicit OrderKey(const _MsgMessage* m) : srcRowId(m->srcRowId), date(m->date), recovered(m->recovered) {}
-};
-
 // Messages stored close together (at most 20 rows and 120 seconds apart) in
 // one database keep their storage order; everything else goes by date.
-// Returns whether the row rule decides, and the "a before b" answer it gives.
-bool rowRuleApplies(const OrderKey& a, const OrderKey& b)
+// Returns whether the row rule decides.
+bool rowRuleApplies(const _MsgMessage* a, const _MsgMessage* b)
 {
-    if (a.srcRowId <= 0 || b.srcRowId <= 0 || a.recovered || b.recovered)
+    if (a->srcRowId <= 0 || b->srcRowId <= 0 || a->recovered || b->recovered)
         return false;
-    const qint64 rows = a.srcRowId > b.srcRowId ? a.srcRowId - b.srcRowId : b.srcRowId - a.srcRowId;
+    const qint64 rows = a->srcRowId > b->srcRowId ? a->srcRowId - b->srcRowId : b->srcRowId - a->srcRowId;
     if (rows > 20)
         return false;
-    const qint64 seconds = std::llabs(qint64(a.date) - qint64(b.date));
+    const qint64 seconds = std::llabs(qint64(a->date) - qint64(b->date));
     return seconds <= 120;
 }
 
-bool keyAsc(const OrderKey& a, const OrderKey& b)
+// What a large sort compares: the fields of a message that its order reads,
+// copied out beside the message's place in the list, 16 bytes, so that the
+// sort runs over neighbouring memory instead of scattered message objects.
+// `row` is the stored row id of a message the row rule may apply to, else 0.
+struct OrderEntry
 {
-    if (rowRuleApplies(a, b))
-        return a.srcRowId < b.srcRowId;
-    return a.date < b.date;
+    qint64 row = 0;
+    qint32 date = 0;
+    quint32 index = 0;
+
+    OrderEntry() = default;
+    OrderEntry(const _MsgMessage* m, quint32 at)
+        : row(m->srcRowId > 0 && !m->recovered ? m->srcRowId : 0), date(m->date), index(at)
+    {
+    }
+};
+
+// compareMsgMessageAsc over entries, without branches: both rules are worked
+// out and one answer picked. Row ids are 0 or positive, so their difference
+// cannot overflow; |d| <= r is tested as the unsigned d + r <= 2r.
+inline bool entryAsc(const OrderEntry& a, const OrderEntry& b)
+{
+    const bool nearRows = quint64(a.row) - quint64(b.row) + 20 <= 40;
+    const bool nearDates = quint64(qint64(a.date) - qint64(b.date) + 120) <= 240;
+    const bool byRow = (a.row > 0) & (b.row > 0) & nearRows & nearDates;
+    return byRow ? a.row < b.row : a.date < b.date;
 }
 } // namespace
 
 bool compareMsgMessageAsc(const _MsgMessage* a, const _MsgMessage* b)
 {
-    return keyAsc(OrderKey(a), OrderKey(b));
+    if (rowRuleApplies(a, b))
+        return a->srcRowId < b->srcRowId;
+    return a->date < b->date;
 }
 
 bool compareMsgMessageDesc(const _MsgMessage* a, const _MsgMessage* b)
@@ -182,21 +196,23 @@ bool compareMsgMessageDesc(const _MsgMessage* a, const _MsgMessage* b)
 
 void sortMsgMessages(QList<_MsgMessage*>& list, bool descending)
 {
-    struct Entry
-    {
-        OrderKey key;
-        _MsgMessage* message = nullptr;
-    };
-    QList<Entry> entries;
-    entries.reserve(list.size());
-    for (_MsgMessage* m : list)
-        entries.append({OrderKey(m), m});
+    if (quint64(list.size()) > std::numeric_limits<quint32>::max()) {
+        qsMergeSort(list, descending ? compareMsgMessageDesc : compareMsgMessageAsc);
+        return;
+    }
+    std::vector<OrderEntry> entries;
+    entries.reserve(size_t(list.size()));
+    for (qsizetype i = 0; i < list.size(); ++i)
+        entries.emplace_back(list.at(i), quint32(i));
     if (descending)
-        qsMergeSort(entries, [](const Entry& a, const Entry& b) { return !keyAsc(a.key, b.key); });
+        qsMergeSort(entries, [](const OrderEntry& a, const OrderEntry& b) { return !entryAsc(a, b); });
     else
-        qsMergeSort(entries, [](const Entry& a, const Entry& b) { return keyAsc(a.key, b.key); });
-    for (qsizetype i = 0; i < entries.size(); ++i)
-        list[i] = entries.at(i).message;
+        qsMergeSort(entries, [](const OrderEntry& a, const OrderEntry& b) { return entryAsc(a, b); });
+    QList<_MsgMessage*> sorted;
+    sorted.reserve(list.size());
+    for (const OrderEntry& entry : entries)
+        sorted.append(list.at(entry.index));
+    list = std::move(sorted);
 }
 
 bool compareMsgChatMergeLastDesc(const _MsgChatMerge& a, const _MsgChatMerge& b)

@@ -11,6 +11,9 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "conversationfixture.h"
 #include "data_path_util.h"
 #include "datahome.h"
@@ -21,6 +24,8 @@
 #include "modalwatcher.h"
 #include "mytreeview.h"
 #include "smsbrowser.h"
+#include "smsdbfixture.h"
+#include "sqlfixture.h"
 #include "ui_mainwindow.h"
 
 using Chat = ConversationFixture::Chat;
@@ -166,6 +171,45 @@ private slots:
         select(w, phone->childs.at(1));
         QCOMPARE(w.messageModel()->rowCount(), 60);
         QCoreApplication::processEvents();
+    }
+
+    // A device's messages are read on its first selection and then only
+    // when its file has changed: a message added without changing the
+    // file's size or time stays unseen; once the time moves it is read,
+    // both by a selection and by an operation's "all messages".
+    void deviceMessagesReadAgainOnlyWhenTheFileChanged()
+    {
+        const QString folder = dataPath(QStringLiteral("virtual_ios/Phone"));
+        ConversationFixture::create(folder, {{QStringLiteral("Ann"), 3}});
+        const QString path = SmsDbFixture::smsDbPath(folder);
+        MainWindow w;
+        const Node* phone = child(w.sourceModel()->rootDevice, 0);
+        select(w, phone);
+        QCOMPARE(w.messageModel()->rowCount(), 3);
+
+        struct stat seen;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &seen), 0);
+        auto setModified = [&](qint64 laterSeconds) {
+            timespec times[2] = {seen.st_atim, seen.st_mtim};
+            times[1].tv_sec += laterSeconds;
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        };
+        SqlFixture::build(path, QStringLiteral("insert into message (ROWID, guid, text, handle_id, service, date) "
+                                               "values (4, 'msg-4', 'Message 1.4', 1, 'SMS', 2000);"
+                                               "insert into chat_message_join values (1, 4);"));
+        QCOMPARE(QFileInfo(path).size(), qint64(seen.st_size)); // the new rows fit in the pages there were
+        setModified(0);
+        w.form()->treeViewDS->clearSelection();
+        select(w, phone);
+        QCOMPARE(w.messageModel()->rowCount(), 3);
+        QCOMPARE(w.curAllMessages().size(), 3);
+
+        setModified(1);
+        QCOMPARE(w.curAllMessages().size(), 4);
+        w.form()->treeViewDS->clearSelection();
+        select(w, phone);
+        QCOMPARE(listedTexts(w).last(), QStringLiteral("Message 1.4"));
+        QCOMPARE(w.form()->lbSMSCount->text(), QStringLiteral("Messages: 4"));
     }
 
     // A disconnected device goes with its messages; the list lets go of

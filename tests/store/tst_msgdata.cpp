@@ -1,10 +1,16 @@
 // The message set: record defaults, conversations, ordering predicates with
 // the project's sort, and removal of records from every link.
 #include <QRandomGenerator>
+#include <QPair>
 #include <QtTest>
+
+#include <limits>
+#include <memory>
+#include <vector>
 
 #include "mergesort.h"
 #include "msgdata.h"
+#include "newmessagerows.h"
 
 namespace {
 _MsgMessage* msg(qint64 row, int date, bool recovered = false)
@@ -175,6 +181,15 @@ private slots:
         QList<_MsgMessage*> list;
         for (int i = 0; i < 5000; ++i)
             list.append(msg(rng.bounded(-5, 300), rng.bounded(0, 600), rng.bounded(10) == 0));
+        // The ends of the ranges, where a difference could overflow, and
+        // neighbours exactly at and just past the limits of the row rule.
+        const qint64 maxRow = std::numeric_limits<qint64>::max();
+        const int minDate = std::numeric_limits<int>::min(), maxDate = std::numeric_limits<int>::max();
+        for (const auto& [row, date] : QList<QPair<qint64, int>>{
+                 {maxRow, maxDate}, {maxRow - 20, maxDate - 120}, {maxRow - 21, maxDate}, {1, minDate},
+                 {21, minDate + 120}, {22, minDate + 121}, {std::numeric_limits<qint64>::min(), 0}, {0, maxDate},
+                 {100, 300}, {120, 420}, {121, 421}, {80, 180}, {79, 179}})
+            list.insert(rng.bounded(int(list.size())), msg(row, date));
         for (const bool descending : {false, true}) {
             QList<_MsgMessage*> expected = list, fast = list;
             qsMergeSort(expected, descending ? compareMsgMessageDesc : compareMsgMessageAsc);
@@ -182,6 +197,52 @@ private slots:
             QCOMPARE(fast, expected);
         }
         qDeleteAll(list);
+    }
+
+    void newRowsEnterTheSetOnce_data()
+    {
+        QTest::addColumn<qint64>("firstRow");
+        QTest::addColumn<qint64>("lastRow");
+        QTest::addColumn<QList<qint64>>("rows");
+        QTest::addColumn<bool>("setHasOne");
+        const qint64 min = std::numeric_limits<qint64>::min(), max = std::numeric_limits<qint64>::max();
+        QTest::newRow("repeats wait for nothing") << qint64(1) << qint64(9) << QList<qint64>{3, 1, 9, 3, 2, 1, 4} << false;
+        QTest::newRow("negative row ids") << qint64(-5) << qint64(2) << QList<qint64>{-5, 2, -1, -5, 0} << false;
+        QTest::newRow("rows outside the range") << qint64(10) << qint64(20) << QList<qint64>{10, 5, 30, 5, 20, 10}
+                                                << false;
+        QTest::newRow("the widest range: one by one") << min << max << QList<qint64>{min, max, 0, max, min} << false;
+        QTest::newRow("a set that has rows") << qint64(1) << qint64(9) << QList<qint64>{2, 3, 2} << true;
+        QTest::newRow("an empty table") << qint64(0) << qint64(0) << QList<qint64>{} << false;
+    }
+
+    // Every row id ends in the hash once, with the record made at its first
+    // coming; a repeat finds that record, however the rows were entered.
+    void newRowsEnterTheSetOnce()
+    {
+        QFETCH(qint64, firstRow);
+        QFETCH(qint64, lastRow);
+        QFETCH(QList<qint64>, rows);
+        QFETCH(bool, setHasOne);
+        QHash<qint64, _MsgMessage*> hash;
+        std::vector<std::unique_ptr<_MsgMessage>> made;
+        made.push_back(std::make_unique<_MsgMessage>());
+        if (setHasOne)
+            hash.insert(rows.first(), made.back().get());
+        QHash<qint64, _MsgMessage*> expected = hash;
+        NewMessageRows newRows(hash, firstRow, lastRow, rows.size());
+        for (qint64 row : rows) {
+            _MsgMessage*& place = newRows.place(row);
+            if (expected.contains(row)) {
+                QCOMPARE(place, expected.value(row));
+                continue;
+            }
+            QVERIFY(!place);
+            made.push_back(std::make_unique<_MsgMessage>());
+            place = made.back().get();
+            expected.insert(row, place);
+        }
+        newRows.flush();
+        QCOMPARE(hash, expected);
     }
 
     void attachmentsSortedByRowId()
