@@ -205,6 +205,8 @@ private slots:
         MainWindow w;
         select(w, family(w));
         select(w, ann(w));
+        // Taken before the delete: the conversation's node goes with it.
+        const QString name = ann(w)->text;
         ModalWatcher watcher;
         deleteWhileShown(w, watcher);
 
@@ -212,7 +214,7 @@ private slots:
         QCOMPARE(watcher.shown().at(0).text,
                  QStringLiteral("Confirm to delete SMS with this contact?<br/><br/>The conversation <b>%1</b> (3 "
                                 "messages) is removed from the database <b>Family</b>.")
-                     .arg(ann(w)->text.toHtmlEscaped()));
+                     .arg(name.toHtmlEscaped()));
         QCOMPARE(watcher.shown().at(1).text, QStringLiteral("Successfully Deleted 3 SMS."));
         QVERIFY(!current(w));
         QCOMPARE(w.messageModel()->rowCount(), 0);
