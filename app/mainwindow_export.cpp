@@ -54,9 +54,7 @@ void MainWindow::miPrintAll()
 
 void MainWindow::exportSMS(const QList<_MsgMessage*>& messages)
 {
-    // In the order of ExportTarget::FileType.
-    const QStringList filters = {tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"),
-                                 tr("PDF Files(*.pdf)"), tr("HTML Files(*.html)")};
+    const QStringList filters = ExportTarget::fileTypeFilters();
     const QString suggested = QDir::home().filePath(
         QStringLiteral("sms(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     QString filter;
@@ -73,7 +71,7 @@ void MainWindow::exportSMS(const QList<_MsgMessage*>& messages)
     }
     const bool ascending = ui->treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
     ProgressForm form(QString(), this);
-    ExportSMSThread worker(messages, target.path, ExportSMSThread::FormatType(target.format), ascending, form, this);
+    ExportSMSThread worker(messages, target.path, target.format, ascending, form, this);
     g_runWithProgress(form, worker);
 }
 
