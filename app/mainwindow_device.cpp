@@ -19,14 +19,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "absiosmessagedb.h"
 #include "backupmanifest.h"
+#include "cachedmessagedb.h"
 #include "countrylibdb.h"
-#include "ios5messagedb.h"
-#include "ios6messagedb.h"
 #include "iosdevice.h"
 #include "iosloadfilerelaythread.h"
-#include "iosmobilebackupthread.h"
 #include "itemmodelmain.h"
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
@@ -101,13 +98,7 @@ bool takesFileRelay(const IOSDevice& device)
 // country. Nothing is read yet.
 QSharedPointer<AbsMessageDb> cachedDatabase(const IOSDevice& device)
 {
-    const QDir cache = device.cacheDir();
-    const int schema =
-        AbsIOSMessageDb::checkDbType(cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")));
-    const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode);
-    if (schema == 5)
-        return QSharedPointer<AbsMessageDb>(new IOS5MessageDb(cache, country));
-    return QSharedPointer<AbsMessageDb>(new IOS6MessageDb(cache, country, false));
+    return openCachedMessageDb(device.cacheDir(), CountryLibDb(QString()).infoByCode(device.countryCode));
 }
 
 } // namespace
@@ -162,22 +153,17 @@ bool MainWindow::copyDeviceDatabases(IOSDevice& device, const AttachRoad& road)
 
 bool MainWindow::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
 {
+    using namespace ITunesBackupSteps;
     if (!device.checkiTunesBackupSettings(true, false) || road.detached)
         return false;
     QDir root;
-    {
-        ProgressForm form(QString(), this);
-        IOSMobileBackupThread worker(true, device, form, this);
-        root = worker.root();
-        if (!g_runWithProgress(form, worker) || road.detached)
-            return false;
-    }
+    if (!backUpDevice(device, this, root) || road.detached)
+        return false;
     try {
-        BackupManifest backup(root.absoluteFilePath(device.udid), this);
-        backup.readManifestInfo();
-        if (!ITunesBackupSteps::unlockBackup(backup, this, &device.backupPassword) || road.detached)
+        const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, this);
+        if (!backup || road.detached)
             return false;
-        return ITunesBackupSteps::cacheBackupInto(backup, device.cacheDir(), this) && !road.detached;
+        return cacheBackupInto(*backup, device.cacheDir(), this) && !road.detached;
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return false;

@@ -10,13 +10,11 @@
 #include "backupmanifest.h"
 #include "countrylibdb.h"
 #include "datasourceselform.h"
-#include "iosmobilebackupthread.h"
 #include "iosmobilerestorethread.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
-#include "passcodedlg.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
@@ -165,7 +163,7 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
     _IOSDeviceItemNode* target = udid.isEmpty() ? nullptr : liveDeviceNode(*mainModel, udid);
     if (!target)
         return;
-    if (!target->db || target->db->type() != 6) {
+    if (!target->db || target->db->type() != AbsMessageDb::kIOS6Schema) {
         Tips::warning(tr("Failed to recover. Only iOS 6 or above is supported."));
         return;
     }
@@ -181,31 +179,21 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
         return;
 
     QDir root;
-    {
-        ProgressForm form(QString(), this);
-        IOSMobileBackupThread worker(true, device, form, this);
-        root = worker.root();
-        if (!g_runWithProgress(form, worker))
-            return;
-    }
+    if (!backUpDevice(device, this, root))
+        return;
     try {
-        BackupManifest backup(root.absoluteFilePath(device.udid), this);
-        backup.readManifestInfo();
-        if (backup.info.IsEncrypted
-            && (device.backupPassword.isEmpty() || !backup.setPasscode(device.backupPassword))) {
-            PasscodeDlg passcode(&backup, this);
-            if (passcode.exec() != 1)
-                return;
-            device.backupPassword = passcode.password;
-            if (_IOSDeviceItemNode* node = liveDeviceNode(*mainModel, device.udid))
-                node->device.backupPassword = passcode.password;
-        }
+        const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, this);
+        if (!backup)
+            return;
+        // The node keeps the password for the device's next transfer.
+        if (_IOSDeviceItemNode* node = liveDeviceNode(*mainModel, device.udid))
+            node->device.backupPassword = device.backupPassword;
         QDir cacheDir;
-        if (!cacheBackup(backup, this, cacheDir))
+        if (!cacheBackup(*backup, this, cacheDir))
             return;
         const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode, nullptr);
         int accepted = 0;
-        if (!buildAndMerge(backup, cacheDir, country, messages, this, accepted))
+        if (!buildAndMerge(*backup, cacheDir, country, messages, this, accepted))
             return;
         ProgressForm form(QString(), this);
         IOSMobileRestoreThread restore(true, device, root, form, this);
