@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "data_path_util.h"
+#include "deviceroad.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent)
     connectViews();
     ui->splitter->setSizes({250, 750});
     setUpModels();
+    connectDeviceRoad();
     initMainMenu();
     setWindowTitle(g_productTitle());
     setUpAnnouncement();
@@ -113,6 +115,24 @@ void MainWindow::setUpModels()
     list->setColumnWidth(0, 160);
     list->setColumnWidth(1, 50);
     list->setColumnWidth(2, 120);
+}
+
+void MainWindow::connectDeviceRoad()
+{
+    deviceRoad = new DeviceRoad(*mainModel, this);
+    connect(deviceRoad, &DeviceRoad::deviceListed, this, &MainWindow::iniShowDSNode);
+    // The list and the browser may still show the node's messages.
+    connect(deviceRoad, &DeviceRoad::nodeGoing, this, [this] { resetMessagesShow(); });
+}
+
+void MainWindow::iosDeviceConnected(void* device)
+{
+    deviceRoad->attach(device);
+}
+
+void MainWindow::iosDeviceDisconnected(void* device)
+{
+    deviceRoad->detach(device);
 }
 
 // The announcement of the last run is shown before any request. Its links

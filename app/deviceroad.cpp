@@ -1,16 +1,4 @@
-// The road of an attached iPhone to the source tree: its identity and locale
-// read over lockdown, its message and address-book databases copied into its
-// cache folder (through file_relay on iOS 5 to 7, else through a device
-// backup made by the backup tool and cached from it), the cached sms.db
-// opened by the reader of its schema, and a device node with the device's
-// conversations. A detach removes the node again.
-//
-// The slot runs nested event loops (message boxes, password and progress
-// dialogs), during which detach reports arrive. A detach of the device being
-// attached stops its road before a node is made; a detach of a device that
-// has a node waits until no operation runs, since an operation's workers and
-// dialogs may still use what the node owns.
-#include "mainwindow.h"
+#include "deviceroad.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -31,9 +19,8 @@
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
-#include "ui_mainwindow.h"
 
-struct MainWindow::AttachRoad
+struct DeviceRoad::AttachRoad
 {
     void* device = nullptr;
     // Set by a detach report of this device while the road runs.
@@ -103,7 +90,16 @@ QSharedPointer<AbsMessageDb> cachedDatabase(const IOSDevice& device)
 
 } // namespace
 
-void MainWindow::iosDeviceConnected(void* device)
+DeviceRoad::DeviceRoad(ItemModelMain& model, QWidget* window)
+    : QObject(window)
+    , m_model(model)
+    , m_window(window)
+{
+}
+
+DeviceRoad::~DeviceRoad() = default;
+
+void DeviceRoad::attach(void* device)
 {
     IOSDevice record;
     record.device = static_cast<am_device*>(device);
@@ -125,7 +121,7 @@ void MainWindow::iosDeviceConnected(void* device)
 
     AttachRoad road;
     road.device = device;
-    attachRoads.append(&road);
+    m_attachRoads.append(&road);
     bool copied = false;
     try {
         Tips::info(notesText());
@@ -134,7 +130,7 @@ void MainWindow::iosDeviceConnected(void* device)
         qWarning("%s", e.what());
         Tips::error(QString::fromUtf8(e.what()));
     }
-    attachRoads.removeOne(&road);
+    m_attachRoads.removeOne(&road);
     if (copied && !road.detached)
         showDevice(record);
     runDeferredDetaches();
@@ -142,28 +138,28 @@ void MainWindow::iosDeviceConnected(void* device)
 
 // Each copying step ends the road when it did not succeed (its dialog has
 // shown any error) or when the device went away meanwhile.
-bool MainWindow::copyDeviceDatabases(IOSDevice& device, const AttachRoad& road)
+bool DeviceRoad::copyDeviceDatabases(IOSDevice& device, const AttachRoad& road)
 {
     if (!takesFileRelay(device))
         return copyThroughBackup(device, road);
-    ProgressForm form(QString(), this);
-    IOSLoadFileRelayThread worker(device, form, this);
+    ProgressForm form(QString(), m_window);
+    IOSLoadFileRelayThread worker(device, form, m_window);
     return g_runWithProgress(form, worker) && !road.detached;
 }
 
-bool MainWindow::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
+bool DeviceRoad::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
 {
     using namespace ITunesBackupSteps;
     if (!device.checkiTunesBackupSettings(true, false) || road.detached)
         return false;
     QDir root;
-    if (!backUpDevice(device, this, root) || road.detached)
+    if (!backUpDevice(device, m_window, root) || road.detached)
         return false;
     try {
-        const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, this);
+        const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, m_window);
         if (!backup || road.detached)
             return false;
-        return cacheBackupInto(*backup, device.cacheDir(), this) && !road.detached;
+        return cacheBackupInto(*backup, device.cacheDir(), m_window) && !road.detached;
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return false;
@@ -172,11 +168,11 @@ bool MainWindow::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
 
 // The node is made only once its database could be constructed; a failure
 // to read the conversations leaves it listed without them.
-void MainWindow::showDevice(const IOSDevice& device)
+void DeviceRoad::showDevice(const IOSDevice& device)
 {
     _IOSDeviceItemNode* node = nullptr;
     try {
-        node = mainModel->addIOSDevice(cachedDatabase(device), device);
+        node = m_model.addIOSDevice(cachedDatabase(device), device);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
         Tips::error(QString::fromUtf8(e.what()));
@@ -189,28 +185,28 @@ void MainWindow::showDevice(const IOSDevice& device)
         return;
     }
     try {
-        mainModel->listChats(node);
-        iniShowDSNode(node);
+        m_model.listChats(node);
+        emit deviceListed(node);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
         Tips::error(QString::fromUtf8(e.what()));
     }
 }
 
-void MainWindow::iosDeviceDisconnected(void* device)
+void DeviceRoad::detach(void* device)
 {
     if (!device)
         return; // saved devices have no handle
-    for (AttachRoad* road : std::as_const(attachRoads)) {
+    for (AttachRoad* road : std::as_const(m_attachRoads)) {
         if (road->device == device)
             road->detached = true;
     }
     // The node is chosen now: a node that a later attach of the device adds
     // must not go with this report.
-    for (AbsTreeItemModel::_ItemNode* child : mainModel->rootDevice->childs) {
+    for (AbsTreeItemModel::_ItemNode* child : m_model.rootDevice->childs) {
         if (child->type == ITEMNODE_IOS_DEVICE && static_cast<_IOSDeviceItemNode*>(child)->device.device == device
-            && !deferredDetaches.contains(child)) {
-            deferredDetaches.append(child);
+            && !m_deferredDetaches.contains(child)) {
+            m_deferredDetaches.append(child);
             break;
         }
     }
@@ -221,33 +217,32 @@ void MainWindow::iosDeviceDisconnected(void* device)
 // may still read the node's messages and database. An operation shows a
 // modal window while it waits; a step's progress dialog counts from its
 // making, before it is shown.
-bool MainWindow::operationRunning() const
+bool DeviceRoad::operationRunning() const
 {
-    return QApplication::activeModalWidget() || !attachRoads.isEmpty() || findChild<ProgressForm*>();
+    return QApplication::activeModalWidget() || !m_attachRoads.isEmpty() || m_window->findChild<ProgressForm*>();
 }
 
-void MainWindow::runDeferredDetaches()
+void DeviceRoad::runDeferredDetaches()
 {
-    if (deferredDetaches.isEmpty())
+    if (m_deferredDetaches.isEmpty())
         return;
     if (operationRunning()) {
-        if (!detachTimer) {
-            detachTimer = new QTimer(this);
-            detachTimer->setInterval(kDeferredDetachPollMs);
-            connect(detachTimer, &QTimer::timeout, this, &MainWindow::runDeferredDetaches);
+        if (!m_detachTimer) {
+            m_detachTimer = new QTimer(this);
+            m_detachTimer->setInterval(kDeferredDetachPollMs);
+            connect(m_detachTimer, &QTimer::timeout, this, &DeviceRoad::runDeferredDetaches);
         }
-        detachTimer->start();
+        m_detachTimer->start();
         return;
     }
-    if (detachTimer)
-        detachTimer->stop();
-    const QList<const AbsTreeItemModel::_ItemNode*> nodes = std::exchange(deferredDetaches, {});
+    if (m_detachTimer)
+        m_detachTimer->stop();
+    const QList<const AbsTreeItemModel::_ItemNode*> nodes = std::exchange(m_deferredDetaches, {});
     for (const AbsTreeItemModel::_ItemNode* node : nodes) {
         // Still in the tree: the Disconnect Device command may have taken it.
-        if (!mainModel->rootDevice->childs.contains(const_cast<AbsTreeItemModel::_ItemNode*>(node)))
+        if (!m_model.rootDevice->childs.contains(const_cast<AbsTreeItemModel::_ItemNode*>(node)))
             continue;
-        // The list and the browser may still show the node's messages.
-        resetMessagesShow();
-        mainModel->removeNode(node);
+        emit nodeGoing(node);
+        m_model.removeNode(node);
     }
 }
