@@ -59,8 +59,8 @@ public:
 
     void retranslateUi(QDialog* dialog)
     {
-        dialog->setWindowTitle(QStringLiteral("Dialog"));
         lbTitle->setText(AboutUsForm::tr("关于"));
+        dialog->setWindowTitle(lbTitle->text());
         lbProduct->setText(QString());
         btnOK->setText(QStringLiteral("OK"));
     }
@@ -86,6 +86,25 @@ AboutUsForm::AboutUsForm(QWidget* parent)
     ui->lbHomePage->setOpenExternalLinks(true);
     ui->lbCopyRight->setText(
         QStringLiteral("Copyright \u00A9 %1 Quillsprout. All rights reserved.").arg(QDate::currentDate().year()));
+    fitToTexts();
+}
+
+// The labels keep their places but grow to their texts (whose font and
+// length the style sheet, the translation and the year decide), and the box
+// widens to hold them with OK kept in the middle.
+void AboutUsForm::fitToTexts()
+{
+    int right = width() - kMargin;
+    for (QLabel* label : {ui->lbTitle, ui->lbCopyRight, ui->lbHomePage}) {
+        label->ensurePolished();
+        label->resize(qMax(label->width(), label->sizeHint().width()), qMax(label->height(), label->sizeHint().height()));
+        right = qMax(right, label->geometry().right() + 1);
+    }
+    QLabel* product = ui->lbProduct;
+    product->ensurePolished();
+    product->resize(product->width(), qMax(product->height(), product->heightForWidth(product->width())));
+    resize(right + kMargin, height());
+    ui->btnOK->move((width() - ui->btnOK->width()) / 2, ui->btnOK->y());
 }
 
 AboutUsForm::~AboutUsForm()

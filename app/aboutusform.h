@@ -19,6 +19,10 @@ public:
     static QString homePageUrl();
 
 private:
+    // Space kept between the widest label and the box's right edge.
+    static constexpr int kMargin = 19;
+    void fitToTexts();
+
     WinMovable movable;
     Ui_AboutUsForm* ui;
 };

@@ -36,7 +36,7 @@ public:
 
     void retranslateUi(QDialog* dialog)
     {
-        dialog->setWindowTitle(DataSourceSelForm::tr("Dialog"));
+        dialog->setWindowTitle(DataSourceSelForm::tr("IDS_TITLE_SELECT_IPHONE"));
         lbSelDevice->setText(DataSourceSelForm::tr("IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER"));
         cbDevice->setToolTip(QString());
         buttons.btnOK->setText(DataSourceSelForm::tr("确定"));

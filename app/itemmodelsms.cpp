@@ -36,7 +36,7 @@ QString cellText(const _MsgMessage& m, int column)
     case 2:
         if (!groupEvent)
             return m.contactInfo();
-        return m.chat ? m.chat->displayName(false) : QString();
+        return m.chat ? m.chat->displayLine(false) : QString();
     default:
         return m.summary();
     }

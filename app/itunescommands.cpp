@@ -8,6 +8,7 @@
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
 #include "menuactionstate.h"
+#include "operationsteps.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
@@ -60,19 +61,22 @@ void ITunesCommands::exportToBackup(const QList<_MsgMessage*>& messages, const N
     // a node that goes while the dialogs run.
     const _AbsDBItemNode* source = ownerDbNode(current);
     const MsgData keep = source ? source->data : MsgData();
+    OperationSteps steps(QStringLiteral("Export SMS to iTunes Backup"));
     try {
+        steps.step(tr("Opening the chosen iTunes backup"));
         const QSharedPointer<BackupManifest> backup = chooseBackup(m_parent);
         if (!backup)
             return;
+        steps.step(tr("Copying the messages out of the backup %1").arg(backup->dir.absolutePath()));
         QDir cacheDir;
         if (!cacheBackup(*backup, m_parent, cacheDir))
             return;
         int accepted = 0;
-        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, m_parent, accepted))
+        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, m_parent, accepted, &steps))
             return;
         Tips::info(tr("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(accepted));
     } catch (const std::exception& e) {
-        Tips::error(QString::fromUtf8(e.what()));
+        steps.fail(QString::fromUtf8(e.what()));
     }
 }
 
@@ -96,6 +100,12 @@ void ITunesCommands::transferToDevice(const QList<_MsgMessage*>& messages, const
         if (device.device && (!source || source->type != ITEMNODE_IOS_DEVICE || device.udid != sourceUdid))
             choices.append(DataSourceSelForm::_SelItem(QStringLiteral(":res/iphone.png"), device.deviceName, device.udid));
     }
+    // An empty chooser could only be cancelled: say what is missing instead.
+    if (choices.isEmpty()) {
+        Tips::info(tr("No attached iPhone other than the source can receive these messages. Please connect the "
+                      "iPhone that should receive them and try again."));
+        return;
+    }
     DataSourceSelForm chooser(m_parent);
     const QString udid = chooser.execSel(QCoreApplication::translate("QObject", "IDS_SEL_ONE_IOS_DEVICE"), choices);
     _IOSDeviceItemNode* target = udid.isEmpty() ? nullptr : liveDeviceNode(m_model, udid);
@@ -116,23 +126,30 @@ void ITunesCommands::transferToDevice(const QList<_MsgMessage*>& messages, const
     if (!Tips::question(findMyIPhoneNotes()))
         return;
 
+    OperationSteps steps(QStringLiteral("Transfer SMS to iPhone"));
+    steps.step(tr("Backing up the iPhone \"%1\"").arg(device.deviceName));
     QDir root;
     if (!backUpDevice(device, m_parent, root))
         return;
     try {
+        const QString backupFolder = root.absoluteFilePath(device.udid);
+        steps.step(tr("Reading the backup %1 of the iPhone \"%2\"").arg(backupFolder, device.deviceName));
         const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, m_parent);
         if (!backup)
             return;
         // The node keeps the password for the device's next transfer.
         if (_IOSDeviceItemNode* node = liveDeviceNode(m_model, device.udid))
             node->device.backupPassword = device.backupPassword;
+        steps.step(tr("Copying the messages out of the backup %1").arg(backupFolder));
         QDir cacheDir;
         if (!cacheBackup(*backup, m_parent, cacheDir))
             return;
+        steps.step(tr("Looking up the country \"%1\" of the iPhone \"%2\"").arg(device.countryCode, device.deviceName));
         const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode, nullptr);
         int accepted = 0;
-        if (!buildAndMerge(*backup, cacheDir, country, messages, m_parent, accepted))
+        if (!buildAndMerge(*backup, cacheDir, country, messages, m_parent, accepted, &steps))
             return;
+        steps.step(tr("Restoring the backup %1 to the iPhone \"%2\"").arg(backupFolder, device.deviceName));
         ProgressForm form(QString(), m_parent);
         IOSMobileRestoreThread restore(true, device, root, form, m_parent);
         if (!device.backupPassword.isEmpty())
@@ -142,6 +159,6 @@ void ITunesCommands::transferToDevice(const QList<_MsgMessage*>& messages, const
         Tips::info(tr("Successfully recovered %1 SMS to iPhone. Now please disconnect your iPhone from computer.")
                        .arg(accepted));
     } catch (const std::exception& e) {
-        Tips::error(QString::fromUtf8(e.what()));
+        steps.fail(QString::fromUtf8(e.what()));
     }
 }

@@ -8,11 +8,10 @@
 #include "itunesbackupsteps.h"
 #include "localdbselform.h"
 #include "menuactionstate.h"
+#include "operationsteps.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
-
-#include <QtDebug>
 
 namespace {
 
@@ -86,22 +85,26 @@ _LocalDBItemNode* LocalDbCommands::backUp(const QString& defaultName, const QLis
 _LocalDBItemNode* LocalDbCommands::importFromBackup(const QString& name, const Node* current)
 {
     using namespace ITunesBackupSteps;
+    OperationSteps steps(QStringLiteral("Import SMS from iTunes Backup to Local Database"));
     try {
+        steps.step(tr("Opening the chosen iTunes backup"));
         const QSharedPointer<BackupManifest> backup = chooseBackup(m_parent);
         if (!backup)
             return nullptr;
+        steps.step(tr("Copying the messages out of the backup %1").arg(backup->dir.absolutePath()));
         QDir cacheDir;
         if (!cacheBackup(*backup, m_parent, cacheDir))
             return nullptr;
         // Both live until the backup below has finished with the messages.
         QSharedPointer<AbsMessageDb> db;
         MsgData data;
+        steps.step(tr("Reading the messages copied into %1").arg(cacheDir.absolutePath()));
         readCachedMessages(cacheDir, db, data);
         const QString defaultName = name.isEmpty() ? backup->info.DeviceName + QStringLiteral("_Backup") : name;
+        steps.step(tr("Backing the messages up into a local database"));
         return backUp(defaultName, data.messages(), current);
     } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-        Tips::error(QString::fromUtf8(e.what()));
+        steps.fail(QString::fromUtf8(e.what()));
         return nullptr;
     }
 }

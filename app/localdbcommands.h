@@ -5,6 +5,7 @@
 // the database's node read again. Dialogs are children of the parent widget.
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -17,6 +18,9 @@ struct _MsgMessage;
 
 class LocalDbCommands
 {
+    // The boxes' and steps' texts are the main window's.
+    Q_DECLARE_TR_FUNCTIONS(MainWindow)
+
 public:
     // `model` lists the local databases; new ones are added to it.
     LocalDbCommands(ItemModelMain& model, QWidget* parent);

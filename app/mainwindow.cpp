@@ -12,6 +12,7 @@
 
 #include "data_path_util.h"
 #include "deviceroad.h"
+#include "desktopopen.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
@@ -69,6 +70,10 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // Notifications may still come from the framework's thread: none may
+    // reach the window once it is going.
+    if (g_listen_ctx.receiver == this)
+        mobiledevice_unlisten(&g_listen_ctx);
     // The views go with the window's widgets; they must not outlive the
     // models' data, so detach them first.
     ui->treeViewSMS->setModel(nullptr);
@@ -121,8 +126,18 @@ void MainWindow::connectDeviceRoad()
 {
     deviceRoad = new DeviceRoad(*mainModel, this);
     connect(deviceRoad, &DeviceRoad::deviceListed, this, &MainWindow::iniShowDSNode);
-    // The list and the browser may still show the node's messages.
-    connect(deviceRoad, &DeviceRoad::nodeGoing, this, [this] { resetMessagesShow(); });
+    // The list and the browser let go of the node's messages; what they show
+    // of another device or a local database stays.
+    connect(deviceRoad, &DeviceRoad::nodeGoing, this, [this](const AbsTreeItemModel::_ItemNode* node) {
+        if (showsMessagesOf(node))
+            resetMessagesShow();
+    });
+}
+
+bool MainWindow::showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const
+{
+    const AbsTreeItemModel::_ItemNode* current = currentSourceNode();
+    return current && (current == node || current->parent == node);
 }
 
 void MainWindow::iosDeviceConnected(void* device)
@@ -141,7 +156,7 @@ void MainWindow::setUpAnnouncement()
 {
     advLabel = new QLabel(ui->statusBar);
     advLabel->setOpenExternalLinks(false);
-    connect(advLabel, &QLabel::linkActivated, this, [](const QString& link) { g_openLink(link); });
+    connect(advLabel, &QLabel::linkActivated, this, [](const QString& link) { g_openLinkOrTell(link); });
     ui->statusBar->setStyleSheet(QStringLiteral("QStatusBar::item{border: 0px}"));
     ui->statusBar->addWidget(advLabel, 0);
     advLabel->setText(VersionCheck::savedAnnouncement());
@@ -151,7 +166,8 @@ void MainWindow::startDeviceListener()
 {
     if (!mobiledevice_loader_is_loaded())
         return;
-    g_listen_ctx = _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected");
+    mobiledevice_set_listen_ctx(&g_listen_ctx,
+                                _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected"));
     try {
         if (!mobiledevice_listen(&g_listen_ctx))
             Tips::warning(tr("Failed to detect iPhone. Please launch iTunes first and then re-connect your iPhone. "

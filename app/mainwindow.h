@@ -165,6 +165,9 @@ private:
     void runOn(MessageScope scope, void (MainWindow::*operation)(const QList<_MsgMessage*>&));
 
     void connectDeviceRoad();
+    // Whether the list and the browser show the node's messages now (it, or
+    // one of its conversations, is current).
+    bool showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const;
 
     void showNode(AbsTreeItemModel::_ItemNode* node);
     const AbsTreeItemModel::_ItemNode* currentSourceNode() const;

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include "data_path_util.h"
+#include "deletequestion.h"
 #include "deletemessagesthread.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
@@ -61,9 +62,11 @@ void MainWindow::miDelSel()
 {
     const Node* current = currentSourceNode();
     _LocalDBItemNode* owner = localDbOf(current);
-    if (!owner || !Tips::question(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
+    if (!owner)
         return;
     const QList<_MsgMessage*> messages = selectedMessages();
+    if (!Tips::confirmDelete(deleteMessagesQuestion(tr("IDS_CONFIRM_DEL_SEL_MESSAGES"), messages.size(), owner->text)))
+        return;
     if (!deleteFromDatabase(*owner, messages, this))
         return;
     // The list and the browser point at these messages: they let go first.
@@ -80,9 +83,12 @@ void MainWindow::miDelChat()
     if (!current || current->type != ITEMNODE_CHAT_SESSION)
         return;
     _LocalDBItemNode* owner = localDbOf(current);
-    if (!owner || !Tips::question(tr("IDS_CONFIRM_DEL_THIS_CHAT")))
+    if (!owner)
         return;
     const QList<_MsgMessage*> messages = smsModel->messages();
+    if (!Tips::confirmDelete(deleteConversationQuestion(tr("IDS_CONFIRM_DEL_THIS_CHAT"), current->text,
+                                                        messages.size(), owner->text)))
+        return;
     if (!deleteFromDatabase(*owner, messages, this))
         return;
     const QList<_MsgChat*> chats = static_cast<const _ChatSessionItemNode*>(current)->merge.chats;
@@ -98,7 +104,8 @@ void MainWindow::miDelChat()
 void MainWindow::miDelAll()
 {
     const Node* current = currentSourceNode();
-    if (!current || current->type != ITEMNODE_LOCALDB || !Tips::question(tr("IDS_CONFIRM_DEL_THIS_LOCALDB")))
+    if (!current || current->type != ITEMNODE_LOCALDB
+        || !Tips::confirmDelete(deleteDatabaseQuestion(tr("IDS_CONFIRM_DEL_THIS_LOCALDB"), current->text)))
         return;
     auto* node = static_cast<_LocalDBItemNode*>(const_cast<Node*>(current));
     const QString name = node->text;

@@ -5,6 +5,7 @@
 
 #include "aboutusform.h"
 #include "data_path_util.h"
+#include "desktopopen.h"
 #include "iosbackuptemp.h"
 #include "itemmodelmain.h"
 #include "makerserver.h"
@@ -21,7 +22,7 @@ const char* const kProductFolder = "/chatterquay";
 
 void openMakerPage(const QUrl& url)
 {
-    g_openLink(url.toString());
+    g_openLinkOrTell(url.toString());
 }
 
 QUrl updatePageUrl()
@@ -50,7 +51,7 @@ QUrl supportPageUrl()
 
 void MainWindow::miOpenDbFolder()
 {
-    g_openFileOrFolder(g_localDbDir().absolutePath());
+    g_openFolderOrTell(g_localDbDir().absolutePath());
 }
 
 void MainWindow::miViewCache()
@@ -66,7 +67,7 @@ void MainWindow::miViewCache()
         Tips::warning(idError);
         return;
     }
-    g_openFileOrFolder(device.cacheDir().absolutePath());
+    g_openFolderOrTell(device.cacheDir().absolutePath());
 }
 
 // The chosen node goes, whatever its handle: saved devices have none, and

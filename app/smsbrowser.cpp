@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "data_path_util.h"
+#include "desktopopen.h"
 #include "htmlencode.h"
 #include "msgrecords.h"
 
@@ -158,7 +159,7 @@ void SmsBrowser::onAnchorClicked(const QUrl& link)
     else if (path == QLatin1String("/next_page"))
         nextPage();
     else if (link.isLocalFile())
-        g_openFileOrFolder(link.toLocalFile());
+        g_openFolderOrTell(link.toLocalFile());
 }
 
 void SmsBrowser::setHtmlQuietly(const QString& html)

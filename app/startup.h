@@ -7,13 +7,24 @@
 #include <memory>
 
 class QApplication;
+class QLockFile;
 class MainWindow;
 
-// Installs the English translation and the log handler, loads the device
-// frameworks (a warning when that fails, and the window runs without
-// devices), then builds and shows the main window, which the caller keeps
-// until the event loop has ended.
-std::unique_ptr<MainWindow> startApplication(QApplication& app);
+struct StartedApplication
+{
+    // Held until the program ends: one instance per data folder.
+    std::unique_ptr<QLockFile> instanceLock;
+    // Null when another instance runs on the same data folder.
+    std::unique_ptr<MainWindow> window;
+};
+
+// Installs the English translation, settles the data folder and takes its
+// instance lock (when another instance holds it, a box says so and no
+// window is made), installs the log handler, loads the device frameworks (a
+// warning when that fails, and the window runs without devices), then
+// builds and shows the main window, which the caller keeps until the event
+// loop has ended.
+StartedApplication startApplication(QApplication& app);
 
 // Local databases of the older single-file kind: the plain files of the
 // local-databases folder (folders and hidden files do not count).

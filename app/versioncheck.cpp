@@ -5,15 +5,16 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
 
 #include "data_path_util.h"
+#include "desktopopen.h"
 #include "makerserver.h"
 #include "productinfo.h"
-#include "stylesheet.h"
-#include "winmovable.h"
+#include "tips.h"
 
 namespace {
 
@@ -50,19 +51,17 @@ void recordCheckTime()
     replaceFile(timeFilePath(), QByteArray::number(QDateTime::currentSecsSinceEpoch()));
 }
 
-// A box like the application's others: frameless, styled, draggable, no
-// parent and only the buttons given.
+// A box like the application's others, with only the buttons given.
 bool askDownload(QMessageBox::Icon icon, const QString& text, const QStringList& buttons)
 {
-    QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
-    WinMovable movable(&box);
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(getStyleSheet());
-    QPushButton* download = box.addButton(buttons.at(0), QMessageBox::AcceptRole);
+    QPointer<QMessageBox> box = g_newMessageBox(icon, text);
+    QPushButton* download = box->addButton(buttons.at(0), QMessageBox::AcceptRole);
     if (buttons.size() > 1)
-        box.addButton(buttons.at(1), QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == download;
+        box->addButton(buttons.at(1), QMessageBox::RejectRole);
+    box->exec();
+    const bool chosen = box && box->clickedButton() == download;
+    delete box;
+    return chosen;
 }
 
 // Reply bodies are small; a longer one is no answer of ours.
@@ -81,7 +80,7 @@ bool isOk(QNetworkReply* reply)
 
 VersionCheck::VersionCheck(QObject* parent)
     : QObject(parent)
-    , openLink([](const QString& link) { g_openLink(link); })
+    , openLink([](const QString& link) { g_openLinkOrTell(link); })
 {
 }
 
@@ -140,7 +139,9 @@ void VersionCheck::onVersionReply(QNetworkReply* reply)
     reply->deleteLater();
     if (!isOk(reply))
         return; // nothing recorded: the next start asks again
-    const QString text = QString::fromLatin1(body(reply));
+    // A server's reply often ends in a line break: the link is what is
+    // between the white space.
+    const QString text = QString::fromLatin1(body(reply)).trimmed();
     if (text.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
         const QString product = g_productTitle();
         if (QFile::exists(timeFilePath())) {

@@ -5,6 +5,9 @@
 #include "mobiledevice_loader.h"
 
 #include <QMetaObject>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThread>
 #include <QSet>
 
 #include <cstring>
@@ -45,10 +48,26 @@ QString deviceIdentifier(am_device* dev)
     return CFType(amd::copyDeviceIdentifier(dev), true).CFStringQString();
 }
 
-void forward(QObject* receiver, const char* method, am_device* dev)
+// Guards the receivers of the contexts: a receiver is cleared under it
+// before it is destroyed, and a notification from another thread posts its
+// call under it, so it never reaches a destroyed receiver.
+QMutex g_receiverMutex;
+
+void forward(_mobiledevice_listen_ctx* listen, const char* _mobiledevice_listen_ctx::*slot, am_device* dev)
 {
-    if (receiver && method)
-        QMetaObject::invokeMethod(receiver, method, Qt::AutoConnection, Q_ARG(void*, dev));
+    QMutexLocker locker(&g_receiverMutex);
+    QObject* receiver = listen->receiver;
+    const char* method = listen->*slot;
+    if (!receiver || !method)
+        return;
+    if (receiver->thread() == QThread::currentThread()) {
+        // Only this thread can destroy it, and the slot may run nested event
+        // loops in which further notifications arrive: called unlocked.
+        locker.unlock();
+        QMetaObject::invokeMethod(receiver, method, Qt::DirectConnection, Q_ARG(void*, dev));
+        return;
+    }
+    QMetaObject::invokeMethod(receiver, method, Qt::QueuedConnection, Q_ARG(void*, dev));
 }
 
 // The device word the framework keeps in each record: 0 marks a record whose
@@ -76,11 +95,11 @@ void __listener(am_device_notification_callback_info* info, void* ctx)
                     return;
                 set.insert(id);
             }
-            forward(listen->receiver, listen->connected, info->dev);
+            forward(listen, &_mobiledevice_listen_ctx::connected, info->dev);
         } else if (info->msg == ADNCI_MSG_DISCONNECTED) {
             if (!id.isEmpty())
                 set.remove(id);
-            forward(listen->receiver, listen->disconnected, info->dev);
+            forward(listen, &_mobiledevice_listen_ctx::disconnected, info->dev);
         }
     } catch (const std::exception&) {
         // The framework's thread cannot take an exception; the notification is lost.
@@ -127,6 +146,18 @@ bool mobiledevice_listen(_mobiledevice_listen_ctx* ctx)
     } catch (const std::exception&) {
         return false;
     }
+}
+
+void mobiledevice_set_listen_ctx(_mobiledevice_listen_ctx* ctx, const _mobiledevice_listen_ctx& value)
+{
+    const QMutexLocker locker(&g_receiverMutex);
+    *ctx = value;
+}
+
+void mobiledevice_unlisten(_mobiledevice_listen_ctx* ctx)
+{
+    if (ctx)
+        mobiledevice_set_listen_ctx(ctx, _mobiledevice_listen_ctx());
 }
 
 int device_open(am_device* dev, QString& err)

@@ -28,6 +28,12 @@ int mobiledevice_init();
 // Subscribes to attach and detach notifications for the rest of the run;
 // `ctx` must stay valid that long.
 bool mobiledevice_listen(_mobiledevice_listen_ctx* ctx);
+// Fills the context while notifications may already be arriving through it.
+void mobiledevice_set_listen_ctx(_mobiledevice_listen_ctx* ctx, const _mobiledevice_listen_ctx& value);
+// Stops forwarding to the context's receiver; once it returns, no
+// notification reaches that receiver any more, so it may be destroyed.
+// Call it from the receiver's thread.
+void mobiledevice_unlisten(_mobiledevice_listen_ctx* ctx);
 
 // One value per key, in key order (a null value where the device has none).
 // An empty domain is the default one; an empty key asks for the whole domain

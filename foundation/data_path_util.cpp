@@ -8,7 +8,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QUrl>
+
+#include <atomic>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +20,20 @@
 const char* const kProductId = "5D3A7C19E0B24F6889A1C4E7F2306B9D";
 
 namespace {
+QMutex g_dataSaveDirMutex;
 QString g_curDataSaveDirPath;
+
+QString settledDataSaveDirPath()
+{
+    const QMutexLocker locker(&g_dataSaveDirMutex);
+    if (g_curDataSaveDirPath.isEmpty()) {
+        QString root = g_dataSaveDirLink();
+        if (root.isEmpty())
+            root = g_defaultSaveDirPath();
+        g_curDataSaveDirPath = QDir(root).absoluteFilePath(QLatin1String(kProductId));
+    }
+    return g_curDataSaveDirPath;
+}
 
 QString redirectFilePath()
 {
@@ -67,22 +84,23 @@ void g_setDataSaveDirLink(const QString& path)
     file.flush();
 }
 
+void g_settleDataSaveDir()
+{
+    settledDataSaveDirPath();
+}
+
 QDir g_dataSaveDir()
 {
-    if (g_curDataSaveDirPath.isEmpty()) {
-        QString root = g_dataSaveDirLink();
-        if (root.isEmpty())
-            root = g_defaultSaveDirPath();
-        g_curDataSaveDirPath = QDir(root).absoluteFilePath(QLatin1String(kProductId));
-    }
+    const QString path = settledDataSaveDirPath();
     // Everything below holds messages, contacts or keys: the folder is the
     // user's alone, also when an older run made it with the umask's bits.
-    g_mkPrivatePath(g_curDataSaveDirPath);
-    return QDir(g_curDataSaveDirPath);
+    g_mkPrivatePath(path);
+    return QDir(path);
 }
 
 void g_resetDataSaveDirForTests()
 {
+    const QMutexLocker locker(&g_dataSaveDirMutex);
     g_curDataSaveDirPath.clear();
 }
 
@@ -141,17 +159,32 @@ QString g_getValidFilePath(const QString& path)
     }
 }
 
-void g_openFileOrFolder(const QString& path)
+namespace {
+bool openWithDesktopServices(const QUrl& url)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(url);
 }
 
-void g_openLink(const QString& link)
+std::atomic<DesktopOpener> g_desktopOpener{&openWithDesktopServices};
+} // namespace
+
+void g_setDesktopOpener(DesktopOpener opener)
 {
-    const QUrl url(link, QUrl::StrictMode);
+    g_desktopOpener = opener ? opener : &openWithDesktopServices;
+}
+
+bool g_openFileOrFolder(const QString& path)
+{
+    return g_desktopOpener.load()(QUrl::fromLocalFile(path));
+}
+
+bool g_openLink(const QString& link)
+{
+    const QUrl url(link.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty())
-        QDesktopServices::openUrl(url);
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
+        return false;
+    return g_desktopOpener.load()(url);
 }
 
 QString g_formatFileName(const QString& name)

@@ -18,6 +18,10 @@
 <context>
     <name>PasscodeDlg</name>
     <message>
+        <source>IDS_TITLE_BACKUP_PASSWORD</source>
+        <translation>iTunes Backup Password</translation>
+    </message>
+    <message>
         <source>IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP</source>
         <translation>This iTunes Backup is encrypted. Please enter password:</translation>
     </message>
@@ -51,6 +55,10 @@
 </context>
 <context>
     <name>LoadItunesBackupDlg</name>
+    <message>
+        <source>IDS_TITLE_LOAD_ITUNES_BACKUP</source>
+        <translation>Load iTunes Backup</translation>
+    </message>
     <message>
         <source>IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD</source>
         <translation>Please select an iTunes Backup to load.</translation>
@@ -157,6 +165,10 @@
 </context>
 <context>
     <name>DataSourceSelForm</name>
+    <message>
+        <source>IDS_TITLE_SELECT_IPHONE</source>
+        <translation>Select iPhone</translation>
+    </message>
     <message>
         <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
         <translation>Please select a Device.</translation>

@@ -81,7 +81,7 @@ void IOS5MessageDb::readSmsChats(__MsgData& d)
 // group whose identifier derives from the first address.
 void IOS5MessageDb::readSmsMembers(__MsgData& d, CountryCache& cache)
 {
-    Sqlite3Cursor c = queryThrow("select *,rowid as rowid from group_member");
+    Sqlite3Cursor c = queryThrow("select *,rowid as rowid from group_member order by rowid");
     while (c.moveNext()) {
         _MsgChat* chat = d.chats.value(c.getInt64(QStringLiteral("group_id")));
         if (!chat)

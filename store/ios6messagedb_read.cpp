@@ -87,8 +87,11 @@ void IOS6MessageDb::readChatHandles(__MsgData& d)
     // The messages of a handle copy its country: handles that share one text
     // for it keep those copies on one counter instead of thousands.
     QSet<QString> countries;
+    // Members in the order the phone joined them: a group without a name is
+    // named after them, the same on every read and in a local database.
     Sqlite3Cursor c =
-        queryThrow("select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid");
+        queryThrow("select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid "
+                   "order by j.rowid");
     while (c.moveNext()) {
         const qint64 rowId = c.getInt64(QStringLiteral("rowid"));
         _MsgHandle* h = d.handles.value(rowId);

@@ -1,6 +1,7 @@
 // Records linked from another record, each under a text key: a chat's
-// messages (by row id in decimal, or guid) and a message's attachments (by
-// row id, or guid in the files of older phones). The links sit in one list
+// messages (by row id in decimal, or guid) and members (by row id, or
+// address), and a message's attachments (by row id, or guid in the files of
+// older phones). The links sit in one list
 // in the order they were entered, in one small allocation (none while
 // empty), instead of a hash table per record: most messages have no
 // attachment or one, and a chat's messages are entered once, in bulk.
@@ -225,5 +226,7 @@ private:
 
 struct _MsgMessage;
 struct _MsgAttachment;
+struct _MsgHandle;
+using HandleLinks = KeyedLinks<_MsgHandle>;
 using MessageLinks = KeyedLinks<_MsgMessage>;
 using AttachmentLinks = KeyedLinks<_MsgAttachment>;

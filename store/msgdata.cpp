@@ -125,7 +125,7 @@ void __MsgData::removeHandles(const QSet<_MsgHandle*>& gone)
         return;
     eraseValues(handles, gone);
     for (_MsgChat* chat : std::as_const(chats))
-        eraseValues(chat->handles, gone);
+        chat->handles.removeValues(gone);
     for (_MsgMessage* m : std::as_const(messages)) {
         if (gone.contains(m->handle))
             m->handle = nullptr;

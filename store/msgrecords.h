@@ -90,7 +90,8 @@ struct _MsgMessage
     QString summaryRawEmoji() const;
     // summaryRawEmoji() with every emoji replaced by "[EMOJI]".
     QString summary() const;
-    // The conversation's name and, in groups, the sender.
+    // The conversation's name and, in groups, the sender; names and numbers
+    // in isolates as in _MsgChat::displayLine.
     QString contactInfo() const;
     // MD5 over the content (sender, date, direction, text, attachment names),
     // independent of row ids, so one message is recognised across databases.
@@ -115,12 +116,17 @@ struct _MsgChat
     int _last = 0; // date21 of the newest message
     QString group_id;
 
-    QHash<QString, _MsgHandle*> handles;   // keyed by handle row id in decimal
+    // keyed by handle row id in decimal (iOS 5: by address), in the order the
+    // phone lists the members, so a group's name reads the same every time
+    HandleLinks handles;
     MessageLinks messages; // keyed by message row id in decimal
 
     bool isGroup() const { return handles.size() > 1; }
     // display_name, else the handles' names joined with ", ", else "Unknown".
     QString displayName(bool withId) const;
+    // displayName for a line of text: where a name or number in it runs right
+    // to left, each name and each number sits in Unicode isolates.
+    QString displayLine(bool withId) const;
 };
 
 struct _MsgHandle

@@ -87,24 +87,84 @@ QString emoji_replace_handler(void*, QString)
     return QStringLiteral("[EMOJI]");
 }
 
+namespace {
+
+// A right-to-left name beside a number or other names takes them into its
+// own direction ("(+971501234567" shows as "(971501234567+"). Where a line
+// holds one, each name and each number is set between a first-strong isolate
+// and its pop, so every piece keeps its own direction; lines of left-to-right
+// names stay as they are.
+bool hasRightToLeft(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+        if (c > 0xFFFF)
+            ++i;
+        const QChar::Direction d = QChar::direction(c);
+        if (d == QChar::DirR || d == QChar::DirAL)
+            return true;
+    }
+    return false;
+}
+
+QString piece(const QString& text, bool isolate)
+{
+    return isolate ? QChar(0x2068) + text + QChar(0x2069) : text;
+}
+
+bool handleRightToLeft(const _MsgHandle* h)
+{
+    return h && (hasRightToLeft(h->_ct_name) || hasRightToLeft(h->id));
+}
+
+bool chatRightToLeft(const _MsgChat& chat)
+{
+    if (!chat.display_name.isEmpty())
+        return hasRightToLeft(chat.display_name);
+    for (const _MsgHandle* h : chat.handles)
+        if (handleRightToLeft(h))
+            return true;
+    return false;
+}
+
+QString handleText(const _MsgHandle& h, bool withId, bool isolate)
+{
+    if (h._ct_name.isEmpty())
+        return piece(h.id, isolate);
+    return withId ? QStringLiteral("%1 (%2)").arg(piece(h._ct_name, isolate), piece(h.id, isolate))
+                  : piece(h._ct_name, isolate);
+}
+
+QString chatText(const _MsgChat& chat, bool withId, bool isolate)
+{
+    if (!chat.display_name.isEmpty())
+        return piece(chat.display_name, isolate);
+    if (chat.handles.isEmpty())
+        return QStringLiteral("Unknown");
+    QStringList names;
+    for (const _MsgHandle* h : chat.handles)
+        if (h)
+            names.append(handleText(*h, withId, isolate));
+    return names.join(QLatin1String(", "));
+}
+
+} // namespace
+
 QString _MsgHandle::displayName(bool withId) const
 {
-    if (_ct_name.isEmpty())
-        return id;
-    return withId ? QStringLiteral("%1 (%2)").arg(_ct_name, id) : _ct_name;
+    return handleText(*this, withId, false);
 }
 
 QString _MsgChat::displayName(bool withId) const
 {
-    if (!display_name.isEmpty())
-        return display_name;
-    if (handles.isEmpty())
-        return QStringLiteral("Unknown");
-    QStringList names;
-    for (const _MsgHandle* h : handles)
-        if (h)
-            names.append(h->displayName(withId));
-    return names.join(QLatin1String(", "));
+    return chatText(*this, withId, false);
+}
+
+QString _MsgChat::displayLine(bool withId) const
+{
+    return chatText(*this, withId, chatRightToLeft(*this));
 }
 
 QString _MsgMessage::visibleText() const
@@ -134,9 +194,11 @@ QString _MsgMessage::contactInfo() const
 {
     if (!chat)
         return QStringLiteral("unknown");
-    QString out = chat->displayName(true);
-    if (chat->handles.size() >= 2 && handle)
-        out.append(QStringLiteral(" (%1)").arg(handle->_ct_name.isEmpty() ? handle->id : handle->_ct_name));
+    const bool withSender = chat->handles.size() >= 2 && handle;
+    const bool isolate = chatRightToLeft(*chat) || (withSender && handleRightToLeft(handle));
+    QString out = chatText(*chat, true, isolate);
+    if (withSender)
+        out.append(QStringLiteral(" (%1)").arg(piece(handle->_ct_name.isEmpty() ? handle->id : handle->_ct_name, isolate)));
     return out;
 }
 

@@ -8,7 +8,7 @@ const QString& ChatNameCache::displayName(const _MsgChat* chat)
         return *m_lastName;
     auto it = m_names.find(chat);
     if (it == m_names.end())
-        it = m_names.insert(chat, chat ? chat->displayName(true) : QString());
+        it = m_names.insert(chat, chat ? chat->displayLine(true) : QString());
     m_lastChat = chat;
     m_lastName = &it.value();
     return *m_lastName;

@@ -11,7 +11,7 @@ struct _MsgChat;
 class ChatNameCache
 {
 public:
-    // _MsgChat::displayName(true); the empty text for no chat.
+    // _MsgChat::displayLine(true); the empty text for no chat.
     const QString& displayName(const _MsgChat* chat);
 
 private:

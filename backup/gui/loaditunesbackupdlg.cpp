@@ -60,7 +60,7 @@ public:
 
     void retranslateUi(QDialog* dialog)
     {
-        dialog->setWindowTitle(LoadItunesBackupDlg::tr("Dialog"));
+        dialog->setWindowTitle(LoadItunesBackupDlg::tr("IDS_TITLE_LOAD_ITUNES_BACKUP"));
         lbTitle->setText(LoadItunesBackupDlg::tr("IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD"));
         lbAddOther->setText(LoadItunesBackupDlg::tr("IDS_NO_BACKUP_LISTED_THERE_CLICK_<a href=\"#\">Here</a>_ADD"));
         btnLoad->setText(LoadItunesBackupDlg::tr("Load"));

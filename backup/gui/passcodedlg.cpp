@@ -45,7 +45,7 @@ public:
 
     void retranslateUi(QDialog* dialog)
     {
-        dialog->setWindowTitle(PasscodeDlg::tr("Dialog"));
+        dialog->setWindowTitle(PasscodeDlg::tr("IDS_TITLE_BACKUP_PASSWORD"));
         lbTitle2->setText(PasscodeDlg::tr("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP"));
         txtPasscode->setPlaceholderText(PasscodeDlg::tr("IDS_ENTER_PASSWORD"));
         btnOK->setText(PasscodeDlg::tr("OK"));

@@ -1,6 +1,7 @@
 #include "progressform.h"
 
 #include "stylesheet.h"
+#include "operationsteps.h"
 #include "tips.h"
 
 #include <QLabel>
@@ -128,16 +129,29 @@ void ProgressForm::updateProgress(QString status, int curProgress, QString progr
 void ProgressForm::errorOccurred(QString err)
 {
     outcomeReported = true;
-    Tips::error(err);
+    hideWithResult(0);
+    // The box names the step the window's operation is at; the log keeps it.
+    g_logOperationError(err);
+    Tips::error(g_operationErrorText(err));
     done(0);
 }
 
 void ProgressForm::succeed(QString tipsStr)
 {
     outcomeReported = true;
+    hideWithResult(1);
     if (!tipsStr.isEmpty())
         Tips::info(tipsStr);
     done(1);
+}
+
+// The outcome's box stands alone, centred on the window below, instead of
+// over a dialog whose Cancel still answers. The result is set first: hiding
+// ends exec() with it once the box has closed.
+void ProgressForm::hideWithResult(int result)
+{
+    setResult(result);
+    hide();
 }
 
 void ProgressForm::onFinish(int result)

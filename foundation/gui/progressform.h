@@ -72,6 +72,8 @@ private slots:
     void workerEnded();
 
 private:
+    void hideWithResult(int result);
+
     std::atomic<bool> waitingTips{false};
     WinMovable movable;
     Ui_ProgressForm* ui;

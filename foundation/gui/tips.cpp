@@ -1,31 +1,83 @@
 #include "tips.h"
 
+#include "desktopopen.h"
 #include "makerserver.h"
 #include "productinfo.h"
 #include "stylesheet.h"
 #include "winmovable.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QMainWindow>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
 
-int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
+QWidget* g_messageBoxParent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        if (window->isVisible() && qobject_cast<QMainWindow*>(window))
+            return window;
+    return nullptr;
+}
+
+QMessageBox* g_newMessageBox(QMessageBox::Icon icon, const QString& text)
+{
+    auto* box = new QMessageBox(icon, g_productTitle(), text, QMessageBox::NoButton, g_messageBoxParent());
+    (new WinMovable(box))->setParent(box);
+    box->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box->setStyleSheet(getStyleSheet());
+    return box;
+}
+
+namespace {
+// The box's text label. Its links go through our opener, which tells the
+// user when no browser takes them, rather than vanishing silently.
+void routeLinks(QMessageBox& box, bool selectable)
+{
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    label->setOpenExternalLinks(false);
+    QObject::connect(label, &QLabel::linkActivated, &box, [](const QString& link) { g_openLinkOrTell(link); });
+    if (selectable)
+        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+}
+
+// The box lives on the heap under its parent: a parent dialog that closes
+// while the box is open deletes it, and the QPointer sees that.
+int showBox(QMessageBox::Icon icon, const QString& text, int buttons, QMessageBox::StandardButton defaultButton,
+            bool selectable = false)
 {
     Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
-    QMessageBox box(icon, g_productTitle(), text, QMessageBox::NoButton, nullptr);
-    WinMovable movable(&box);
-    box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(getStyleSheet());
+    QPointer<QMessageBox> box = g_newMessageBox(icon, text);
     for (const QMessageBox::StandardButton button :
          {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (buttons & button)
-            box.addButton(button);
+            box->addButton(button);
     }
-    return box.exec();
+    if (defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(defaultButton);
+    routeLinks(*box, selectable);
+    const int answer = box->exec();
+    delete box;
+    return answer;
+}
+} // namespace
+
+int g_showMessageBox(QMessageBox::Icon icon, const QString& text, int buttons)
+{
+    return showBox(icon, text, buttons, QMessageBox::NoButton);
 }
 
 QString prodInfoDisplay()
@@ -93,9 +145,20 @@ void Tips::warning(const QString& text)
     g_showMessageBox(QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
+void Tips::warningSelectable(const QString& text)
+{
+    showBox(QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::NoButton, true);
+}
+
 bool Tips::question(const QString& text)
 {
     return g_showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool Tips::confirmDelete(const QString& text)
+{
+    return showBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void Tips::error(const QString& message)

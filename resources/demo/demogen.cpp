@@ -8,7 +8,9 @@
 //                   attach once the application listens
 //   ios7/           the iPhone on iOS 7 as its file_relay service sends it
 //                   (the scenario carries it as a gzip-compressed cpio
-//                   archive)
+//                   archive), and
+//   ios7-backup/    its plain backup, which the simulated backup tool copies
+//                   when a transfer backs the phone up
 //   ios12/          the iPhone on iOS 12's own files, and
 //   ios12-backup/   its encrypted backup, which the simulated backup tool
 //                   copies as the device backup
@@ -147,12 +149,25 @@ QByteArray fileRelayArchive(const QString& phoneFolder)
     return CpioFixture::cpio(entries, true);
 }
 
-void writeInfoPlist(const QString& path, const char* udid, const char* name, const char* version)
+// What the demo knows of a phone, as its lockdown values and its backups
+// give it.
+struct Phone
 {
+    const char* udid;
+    const char* name;
+    const char* type;
+    const char* version;
+};
+
+void writeInfoPlist(const QString& path, const Phone& phone)
+{
+    const char* udid = phone.udid;
+    const char* name = phone.name;
+    const char* version = phone.version;
     plist_t info = plist_new_dict();
     plist_dict_set_item(info, "Device Name", plist_new_string(name));
     plist_dict_set_item(info, "Display Name", plist_new_string(name));
-    plist_dict_set_item(info, "Product Type", plist_new_string("iPhone11,2"));
+    plist_dict_set_item(info, "Product Type", plist_new_string(phone.type));
     plist_dict_set_item(info, "Product Version", plist_new_string(version));
     plist_dict_set_item(info, "Unique Identifier", plist_new_string(udid));
     plist_dict_set_item(info, "Target Identifier", plist_new_string(udid));
@@ -165,15 +180,16 @@ void writeInfoPlist(const QString& path, const char* udid, const char* name, con
     writeBytes(path, bytes);
 }
 
-// The phone's message and address-book files as an encrypted backup of
-// Manifest.db generation: attachments in MediaDomain, the rest in HomeDomain.
-void writeEncryptedBackup(const QString& phoneFolder, const QString& backupFolder, const char* name,
-                          const char* version)
+// The phone's message and address-book files as a backup: attachments in
+// MediaDomain, the rest in HomeDomain. An encrypted one is of the Manifest.db
+// generation; a plain one of the Manifest.mbdb generation, as iOS 7 made.
+void writeBackup(const QString& phoneFolder, const QString& backupFolder, const Phone& phone, bool encrypted)
 {
     if (!QDir(backupFolder).removeRecursively())
         fail(QStringLiteral("cannot clear %1").arg(backupFolder));
     const QString root = QDir(phoneFolder).filePath("file-relay/var/mobile");
-    BackupFixture backup(backupFolder, BackupFixture::Generation::ManifestDb);
+    BackupFixture backup(backupFolder,
+                         encrypted ? BackupFixture::Generation::ManifestDb : BackupFixture::Generation::Mbdb);
     for (const QString& path : treeBelow(root)) {
         const QString domain = path.startsWith(QLatin1String("Library/SMS/Attachments"))
             ? QStringLiteral("MediaDomain") : QStringLiteral("HomeDomain");
@@ -187,20 +203,40 @@ void writeEncryptedBackup(const QString& phoneFolder, const QString& backupFolde
             fail(QStringLiteral("cannot read %1").arg(full));
         backup.addFile(domain, path, file.readAll());
     }
-    // A device's keybag with the second password step, whose index is then
-    // encrypted too; fewer rounds than a phone's keep the unlock quick.
-    KeybagFixture keybag(QString::fromLatin1(kBackupPassword), 10000, 10000);
-    keybag.addClass(EncryptedBackupFixture::kFileClass);
     const QDateTime date(QDate(2020, 1, 20), QTime(18, 30), Qt::UTC);
     BackupFixtureManifest manifest;
-    manifest.uniqueDeviceId = QString::fromLatin1(kIos12Udid);
-    manifest.deviceName = QString::fromUtf8(name);
-    manifest.productType = QStringLiteral("iPhone11,2");
-    manifest.productVersion = QString::fromLatin1(version);
+    manifest.uniqueDeviceId = QString::fromLatin1(phone.udid);
+    manifest.deviceName = QString::fromUtf8(phone.name);
+    manifest.productType = QString::fromLatin1(phone.type);
+    manifest.productVersion = QString::fromLatin1(phone.version);
     manifest.date = date;
-    EncryptedBackupFixture::write(backup, keybag, manifest);
+    if (encrypted) {
+        // A device's keybag with the second password step, whose index is
+        // then encrypted too; fewer rounds than a phone's keep the unlock
+        // quick.
+        KeybagFixture keybag(QString::fromLatin1(kBackupPassword), 10000, 10000);
+        keybag.addClass(EncryptedBackupFixture::kFileClass);
+        EncryptedBackupFixture::write(backup, keybag, manifest);
+    } else {
+        manifest.isEncrypted = false;
+        backup.write();
+        backup.writeManifest(manifest);
+    }
     backup.writeStatus(date);
-    writeInfoPlist(QDir(backupFolder).filePath("Info.plist"), kIos12Udid, name, version);
+    writeInfoPlist(QDir(backupFolder).filePath("Info.plist"), phone);
+}
+
+// The simulated backup tool's answers for a phone: its backups copy
+// `backupFolder` with a short progress; a restore leaves the phone as it is.
+void describeBackupTool(SimDeviceScenario& scenario, const char* udid, const QString& backupFolder)
+{
+    plist_t tool = scenario.dict(scenario.device(udid), "BackupTool");
+    plist_dict_set_item(tool, "SourceFolder", plist_new_string(backupFolder.toUtf8().constData()));
+    plist_dict_set_item(tool, "StepDelayMs", plist_new_uint(150));
+    plist_t progress = plist_new_array();
+    for (int percent : {5, 20, 45, 70, 90, 100})
+        plist_array_append_item(progress, plist_new_uint(uint64_t(percent)));
+    plist_dict_set_item(tool, "Progress", progress);
 }
 
 // The lockdown values the application reads of a phone.
@@ -224,29 +260,27 @@ void generate(const QDir& sources, const QDir& out)
     SimDeviceScenario scenario;
     scenario.manualEvents(false);
 
-    const char* ios7Name = "Demo iPhone 4S";
+    const Phone ios7Phone{kIos7Udid, "Demo iPhone 4S", "iPhone4,1", "7.1.2"};
     const QString ios7 = out.absoluteFilePath("ios7");
+    const QString ios7Backup = out.absoluteFilePath("ios7-backup");
     buildPhone(sources, ios7, "ios7-messages.sql", SmsDbFixture::OptionalColumns, 7);
-    describe(scenario, kIos7Udid, ios7Name, "iPhone4,1", "7.1.2", false);
+    // It is read through file_relay; its backup serves as the target of a
+    // transfer, which backs the phone up and restores it.
+    writeBackup(ios7, ios7Backup, ios7Phone, false);
+    describe(scenario, kIos7Udid, ios7Phone.name, ios7Phone.type, ios7Phone.version, false);
+    describeBackupTool(scenario, kIos7Udid, ios7Backup);
     const QByteArray archive = fileRelayArchive(ios7);
     plist_t relay = plist_new_dict();
     plist_dict_set_item(relay, "Archive", plist_new_data(archive.constData(), uint64_t(archive.size())));
     scenario.serviceOptions(kIos7Udid, kFileRelayService, "file_relay", relay);
 
-    const char* ios12Name = "Demo iPhone XS";
-    const char* ios12Version = "12.4.1";
+    const Phone ios12Phone{kIos12Udid, "Demo iPhone XS", "iPhone11,2", "12.4.1"};
     const QString ios12 = out.absoluteFilePath("ios12");
     const QString ios12Backup = out.absoluteFilePath("ios12-backup");
     buildPhone(sources, ios12, "ios12-messages.sql", SmsDbFixture::OptionalColumns | SmsDbFixture::Nanoseconds, 12);
-    writeEncryptedBackup(ios12, ios12Backup, ios12Name, ios12Version);
-    describe(scenario, kIos12Udid, ios12Name, "iPhone11,2", ios12Version, true);
-    plist_t tool = scenario.dict(scenario.device(kIos12Udid), "BackupTool");
-    plist_dict_set_item(tool, "SourceFolder", plist_new_string(ios12Backup.toUtf8().constData()));
-    plist_dict_set_item(tool, "StepDelayMs", plist_new_uint(150));
-    plist_t progress = plist_new_array();
-    for (int percent : {5, 20, 45, 70, 90, 100})
-        plist_array_append_item(progress, plist_new_uint(uint64_t(percent)));
-    plist_dict_set_item(tool, "Progress", progress);
+    writeBackup(ios12, ios12Backup, ios12Phone, true);
+    describe(scenario, kIos12Udid, ios12Phone.name, ios12Phone.type, ios12Phone.version, true);
+    describeBackupTool(scenario, kIos12Udid, ios12Backup);
 
     // The second phone comes a little later, as a newcomer would plug it in.
     scenario.event(kIos7Udid, "attach").event(kIos12Udid, "attach", 3000);

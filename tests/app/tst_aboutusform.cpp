@@ -1,4 +1,4 @@
-// The about box: its fixed layout, the product line, the rights line of the
+// The about box: its layout (labels at their places, as wide as their texts), the product line, the rights line of the
 // current year, the home-page link, the picture, and OK on press.
 #include "aboutusform.h"
 #include "translation.h"
@@ -18,6 +18,7 @@ private slots:
     void initTestCase();
     void layout_data();
     void layout();
+    void labelsHoldTheirTexts();
     void texts();
     void okAcceptsOnPress();
 };
@@ -45,12 +46,38 @@ void TestAboutUsForm::layout()
     QFETCH(QRect, geometry);
     AboutUsForm form(nullptr);
     QCOMPARE(form.objectName(), QString("AboutUsForm"));
-    QCOMPARE(form.size(), QSize(400, 194));
+    QCOMPARE(form.height(), 194);
+    QVERIFY(form.width() >= 400);
     QCOMPARE(form.windowFlags(), Qt::Dialog | Qt::FramelessWindowHint);
     QVERIFY(!form.styleSheet().isEmpty());
     auto* widget = form.findChild<QWidget*>(name);
     QVERIFY(widget);
-    QCOMPARE(widget->geometry(), geometry);
+    if (name == QLatin1String("btnOK")) {
+        QCOMPARE(widget->size(), geometry.size());
+        QCOMPARE(widget->y(), geometry.y());
+        QCOMPARE(widget->geometry().center().x(), form.rect().center().x()); // kept in the middle
+        return;
+    }
+    QCOMPARE(widget->pos(), geometry.topLeft());
+    QVERIFY(widget->width() >= geometry.width());
+    QVERIFY(widget->height() >= geometry.height());
+}
+
+// No text is cut: each one-line label is at least as wide as its text and
+// lies inside the box; the wrapped product line has the height it needs.
+void TestAboutUsForm::labelsHoldTheirTexts()
+{
+    AboutUsForm form(nullptr);
+    form.show();
+    QCOMPARE(form.windowTitle(), QString("About"));
+    for (const char* name : {"lbTitle", "lbCopyRight", "lbHomePage"}) {
+        auto* label = form.findChild<QLabel*>(name);
+        QVERIFY2(label->width() >= label->sizeHint().width(), name);
+        QVERIFY2(form.rect().contains(label->geometry()), name);
+    }
+    auto* product = form.findChild<QLabel*>("lbProduct");
+    QVERIFY(product->height() >= product->heightForWidth(product->width()));
+    QVERIFY(form.rect().contains(product->geometry()));
 }
 
 void TestAboutUsForm::texts()

@@ -5,6 +5,8 @@
 // The user answers the notes boxes and types the README's backup password
 // into the password dialog; in the end each phone has its own device node
 // with its conversations, and a selected conversation fills the message list.
+// Then the messages of the iOS 12 phone are transferred to the iOS 7 phone.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,6 +17,8 @@
 #include <memory>
 
 #include "datahome.h"
+#include "datasourceselform.h"
+#include "modalwatcher.h"
 #include "demoscenario.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
@@ -104,8 +108,40 @@ class TestDemoApp : public QObject
 {
     Q_OBJECT
 
+    // The transfer from the iOS 12 phone to the iOS 7 phone, as a user does
+    // it in the demo: the iOS 7 phone is backed up, the messages are built
+    // into its backup, and the backup is restored to it.
+    static void transferFromIos12ToIos7(MainWindow& w, const _IOSDeviceItemNode* target,
+                                        const _IOSDeviceItemNode* source)
+    {
+        w.form()->treeViewDS->setCurrentIndex(w.sourceModel()->indexOfItemNode(source));
+        ModalWatcher transfer;
+        QStringList offered;
+        transfer.onDialog([&offered](QWidget* modal) {
+            if (!qobject_cast<DataSourceSelForm*>(modal) || modal->property("answered").toBool())
+                return false;
+            modal->setProperty("answered", true);
+            auto* combo = modal->findChild<QComboBox*>(QStringLiteral("cbDevice"));
+            for (int i = 0; i < combo->count(); ++i)
+                offered << combo->itemText(i);
+            auto* ok = modal->findChild<QPushButton*>(QStringLiteral("btnOK"));
+            QTimer::singleShot(0, ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); });
+            return false;
+        });
+        transfer.answer(QMessageBox::Yes); // the notes before the restore
+        QMetaObject::invokeMethod(&w, "miI2IAll");
+
+        QCOMPARE(offered, QStringList{target->text});
+        QStringList boxes;
+        for (const ModalWatcher::ShownBox& box : transfer.shown())
+            boxes << box.text;
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully recovered ")), qPrintable(boxes.join('\n')));
+        QVERIFY(boxes.last().endsWith(QStringLiteral("SMS to iPhone. Now please disconnect your iPhone from computer.")));
+    }
+
 private slots:
-    void demoPhonesShowTheirConversations()
+    void demoPhonesShowTheirConversationsAndTransfer()
     {
         const QStringList udids = scenarioDevices();
         QCOMPARE(udids.size(), 2);
@@ -114,8 +150,10 @@ private slots:
         DataHome home;
         qputenv("QUILLSPROUT_DEVICE_SIM", QFile::encodeName(kScenario));
 
-        User user(password);
-        std::unique_ptr<MainWindow> window = startApplication(*qApp);
+        auto user = std::make_unique<User>(password);
+        StartedApplication started = startApplication(*qApp);
+        std::unique_ptr<MainWindow>& window = started.window;
+        QVERIFY(window);
         // The log goes to the test's output rather than the temporary home.
         qInstallMessageHandler(nullptr);
         MainWindow& w = *window;
@@ -129,13 +167,13 @@ private slots:
             }
             return true;
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(shown(), qPrintable(user.boxes.join('\n')), 120000);
+        QTRY_VERIFY2_WITH_TIMEOUT(shown(), qPrintable(user->boxes.join('\n')), 120000);
 
-        QVERIFY(user.heldUntilSecondRoad);
-        QCOMPARE(user.boxes.size(), 2);
-        for (const QString& box : std::as_const(user.boxes))
+        QVERIFY(user->heldUntilSecondRoad);
+        QCOMPARE(user->boxes.size(), 2);
+        for (const QString& box : std::as_const(user->boxes))
             QVERIFY2(box.startsWith(kNotes), qPrintable(box));
-        QCOMPARE(user.passwordDialogs, 1);
+        QCOMPARE(user->passwordDialogs, 1);
         QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 2);
 
         const _IOSDeviceItemNode* older = deviceNode(w, udids.at(0));
@@ -156,6 +194,11 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(w.messageModel()->rowCount() > 0, 30000);
             QCOMPARE(w.form()->txtSMS->messages(), w.messageModel()->messages());
         }
+
+        // The phones stay attached for the rest of the run, so the transfer
+        // runs here, with the user of the attach roads gone.
+        user.reset();
+        transferFromIos12ToIos7(w, older, newer);
         window.reset();
     }
 };

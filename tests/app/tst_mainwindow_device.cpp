@@ -35,6 +35,8 @@
 #include "mobiledevice_loader.h"
 #include "modalwatcher.h"
 #include "mytreeview.h"
+#include "itemmodelsms.h"
+#include "smsbrowser.h"
 #include "passcodedlg.h"
 #include "progressform.h"
 #include "simdevicescenario.h"
@@ -638,6 +640,30 @@ private slots:
         QTRY_VERIFY(!deviceNode(w, first));
         QVERIFY(deviceNode(w, second));
         QCOMPARE(w.sourceModel()->rootDevice->childs.size(), 1);
+    }
+
+    // A device detached while a local database is shown takes only its own
+    // node: the list and the browser keep the database's messages.
+    void detachOfAnotherDeviceKeepsLocalDatabaseShown()
+    {
+        const QString udid = addPhone("7.1.2");
+        fileRelay(udid, relayArchive(smsDb(home->path(), 6)));
+        load();
+        ConversationFixture::create(g_localDbDir().absoluteFilePath(QStringLiteral("Family")),
+                                    {{QStringLiteral("Ann"), 3}});
+        MainWindow w;
+        QVERIFY(attachShown(w, udid));
+        const AbsTreeItemModel::_ItemNode* local = w.sourceModel()->rootLocalDb->childs.value(0);
+        QVERIFY(local);
+        w.form()->treeViewDS->setCurrentIndex(w.sourceModel()->indexOfItemNode(local));
+        const QList<_MsgMessage*> shown = w.messageModel()->messages();
+        QCOMPARE(shown.size(), 3);
+
+        QVERIFY(SimDeviceScenario::fireNextEvent());
+        QVERIFY(!deviceNode(w, udid));
+        QCOMPARE(w.form()->treeViewDS->currentIndex(), w.sourceModel()->indexOfItemNode(local));
+        QCOMPARE(w.messageModel()->messages(), shown);
+        QCOMPARE(w.form()->txtSMS->messages(), shown);
     }
 
     // The detach report of a device whose messages are being exported

@@ -576,6 +576,27 @@ private slots:
         QCOMPARE(boxTexts(watcher), QStringList());
     }
 
+    // No attached device but the source: an information box says so, and no
+    // chooser opens that could only be cancelled.
+    void noTargetIsExplained()
+    {
+        useDevices(home->file("none"), home->file("device"));
+        MainWindow w;
+        _IOSDeviceItemNode* source = addDevice(w, kOther, "Other");
+        addDevice(w, home->file("saved"), "Saved", 6, "iPhone10,3", true);
+        ConversationFixture::create(home->file("device-Other"), {{QStringLiteral("Cy"), 1}});
+        select(w, source);
+        ModalWatcher watcher;
+        Dialogs dialogs;
+        answerDialogs(watcher, dialogs);
+        QMetaObject::invokeMethod(&w, "miI2IAll");
+        QCOMPARE(dialogs.order, QStringList());
+        QCOMPARE(watcher.shown().size(), 1);
+        QCOMPARE(watcher.shown().first().icon, QMessageBox::Information);
+        QVERIFY2(watcher.shown().first().text.contains(QStringLiteral("No attached iPhone other than the source")),
+                 qPrintable(watcher.shown().first().text));
+    }
+
     // The checks before any backup: a target read as iOS 5 is refused; an
     // iPad is asked about first, and No ends the command.
     void checksBeforeBackup_data()
@@ -653,9 +674,19 @@ private slots:
         MainWindow w;
         addDevice(w, kTarget, "Target");
         Dialogs dialogs;
+        // The log names the operation and the step with its device.
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Transfer SMS to iPhone: Restoring the backup .*%1 "
+                                                               "to the iPhone \"Target\" failed: ")
+                                                    .arg(QRegularExpression::escape(kTarget))));
         const QStringList boxes = transferAll(w, QMessageBox::Yes, dialogs);
         QCOMPARE(boxes.size(), 2);
         QVERIFY(!boxes.last().startsWith("Successfully"));
+        // So does the box.
+        QVERIFY2(boxes.last().contains(QStringLiteral("Restoring the backup ")
+                                       + iosbackup_temp_dir().absoluteFilePath(kTarget)
+                                       + QStringLiteral(" to the iPhone &quot;Target&quot; failed:")),
+                 qPrintable(boxes.last()));
         const QString folder = iosbackup_temp_dir().absoluteFilePath(kTarget);
         QVERIFY(QFileInfo::exists(folder + "/Info.plist"));
         const QString copy = home->file("kept.db");

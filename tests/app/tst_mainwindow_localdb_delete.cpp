@@ -166,7 +166,8 @@ private slots:
 
         QCOMPARE(watcher.shown().size(), 2);
         QCOMPARE(watcher.shown().at(0).icon, QMessageBox::Question);
-        QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete the selected SMS?"));
+        QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete the selected SMS?<br/><br/><b>2 messages</b> "
+                                                            "are removed from the database <b>Family</b>."));
         QCOMPARE(watcher.shown().at(1).text, QStringLiteral("Successfully Deleted 2 SMS."));
         QCOMPARE(current(w), ann(w));
         QCOMPARE(texts(w.messageModel()->messages()), QStringList{"Message 1.2"});
@@ -208,7 +209,10 @@ private slots:
         deleteWhileShown(w, watcher);
 
         QCOMPARE(watcher.shown().size(), 2);
-        QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete SMS with this contact?"));
+        QCOMPARE(watcher.shown().at(0).text,
+                 QStringLiteral("Confirm to delete SMS with this contact?<br/><br/>The conversation <b>%1</b> (3 "
+                                "messages) is removed from the database <b>Family</b>.")
+                     .arg(ann(w)->text.toHtmlEscaped()));
         QCOMPARE(watcher.shown().at(1).text, QStringLiteral("Successfully Deleted 3 SMS."));
         QVERIFY(!current(w));
         QCOMPARE(w.messageModel()->rowCount(), 0);
@@ -236,7 +240,8 @@ private slots:
         deleteWhileShown(w, watcher);
 
         QCOMPARE(watcher.shown().size(), 2);
-        QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete this Database?"));
+        QCOMPARE(watcher.shown().at(0).text, QStringLiteral("Confirm to delete this Database?<br/><br/>The database "
+                                                            "<b>Family</b> is removed with every message in it."));
         QCOMPARE(watcher.shown().at(1).icon, QMessageBox::Information);
         QCOMPARE(watcher.shown().at(1).text, QStringLiteral("Successfully Deleted Database Family."));
         QVERIFY(!QFileInfo::exists(localPath(QStringLiteral("Family"))));
@@ -248,14 +253,20 @@ private slots:
         QVERIFY(w.form()->txtSMS->messages().isEmpty());
     }
 
-    // No to the question: nothing changes, whichever command asked.
+    // No to the question, or Return or Escape pressed on it: nothing
+    // changes, whichever command asked; the question names what would go.
     void answeringNoChangesNothing_data()
     {
         QTest::addColumn<QString>("slot");
         QTest::addColumn<bool>("onConversation");
-        QTest::newRow("selected") << "miDelSel" << true;
-        QTest::newRow("conversation") << "miDelChat" << true;
-        QTest::newRow("database") << "miDelAll" << false;
+        QTest::addColumn<int>("key"); // 0: the No button
+        QTest::addColumn<QString>("names");
+        for (const int key : {0, int(Qt::Key_Return), int(Qt::Key_Enter), int(Qt::Key_Escape)}) {
+            const QByteArray how = key == 0 ? QByteArray("No") : QKeySequence(key).toString().toLatin1();
+            QTest::addRow("selected, %s", how.constData()) << "miDelSel" << true << key << "<b>1 message</b>";
+            QTest::addRow("conversation, %s", how.constData()) << "miDelChat" << true << key << "(3 messages)";
+            QTest::addRow("database, %s", how.constData()) << "miDelAll" << false << key << "<b>Family</b>";
+        }
     }
 
     void answeringNoChangesNothing()
@@ -268,11 +279,17 @@ private slots:
             select(w, ann(w));
         selectRows(w, {0});
         const int listed = w.messageModel()->rowCount();
+        QFETCH(int, key);
+        QFETCH(QString, names);
         ModalWatcher watcher;
-        watcher.answer(QMessageBox::No);
+        if (key)
+            watcher.answerKey(Qt::Key(key));
+        else
+            watcher.answer(QMessageBox::No);
         QMetaObject::invokeMethod(&w, slot.toLatin1().constData());
         QCOMPARE(watcher.shown().size(), 1);
         QCOMPARE(watcher.shown().first().icon, QMessageBox::Question);
+        QVERIFY2(watcher.shown().first().text.contains(names), qPrintable(watcher.shown().first().text));
         QCOMPARE(w.messageModel()->rowCount(), listed);
         QCOMPARE(family(w)->childs.size(), 2);
         QCOMPARE(count("Family", "message"), 5);

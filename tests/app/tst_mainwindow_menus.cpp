@@ -13,11 +13,14 @@
 #include "mytreeview.h"
 #include "smsdbfixture.h"
 #include "sqlfixture.h"
+#include "tips.h"
 #include "translation.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
@@ -80,6 +83,8 @@ private slots:
     void contextMenuRequests();
     void operationScope();
     void pagesAndFolders();
+    void unopenedShowsItsAddress_data();
+    void unopenedShowsItsAddress();
     void disconnectRemovesTheChosenSavedDevice();
     void clearCache_data();
     void clearCache();
@@ -464,6 +469,50 @@ void TestMainWindowMenus::operationScope()
     choose("deviceChat");
     list->clearSelection();
     QCOMPARE(m_window->operationScope(), MainWindow::MessageScope::Chat);
+}
+
+// A desktop where neither a browser nor a file manager answers: each
+// command says so in a box that holds the address or path as text to copy,
+// and a box's own link ("How to?") does the same.
+void TestMainWindowMenus::unopenedShowsItsAddress_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("shown"); // a part of the address or path
+    QTest::newRow("Check for Update") << "miCheckUpdate" << "/sms_check_update.php?pid=";
+    QTest::newRow("Help") << "miHelp" << "/help.html";
+    QTest::newRow("Feedback and Support") << "miFeedback" << "/support.html";
+    QTest::newRow("Open Database Folder") << "miOpenDbFolder" << "/local_databases";
+    QTest::newRow("a box's link") << "" << "/tutorial/encrypt-itunes-backups.html";
+}
+
+void TestMainWindowMenus::unopenedShowsItsAddress()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, shown);
+    makeWindow(1);
+    g_setDesktopOpener([](const QUrl&) { return false; });
+    ModalWatcher watcher;
+    if (command.isEmpty()) {
+        // The link as the notes box holds it, with the white space a
+        // server's text may carry around it.
+        QTimer::singleShot(0, this, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            auto* label = box ? box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")) : nullptr;
+            if (label)
+                emit label->linkActivated(QStringLiteral(" http://quillsprout.example/tutorial/encrypt-itunes-backups.html\n"));
+        });
+        Tips::info(QStringLiteral("<a href=\"x\">How to?</a>"));
+    } else {
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), command.toLatin1().constData()));
+    }
+    g_setDesktopOpener(nullptr);
+    // The warning comes first: a box's link opens it over that box.
+    QVERIFY(!watcher.shown().isEmpty());
+    const ModalWatcher::ShownBox& box = watcher.shown().first();
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QVERIFY2(box.text.contains(shown), qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("You can copy")), qPrintable(box.text));
+    QVERIFY(m_opened.urls.isEmpty());
 }
 
 void TestMainWindowMenus::pagesAndFolders()

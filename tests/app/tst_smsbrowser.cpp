@@ -168,6 +168,41 @@ private slots:
         QVERIFY(browser.toPlainText().isEmpty());
     }
 
+    // A right-to-left name beside a number would take the number into its
+    // direction ("(971501234567+"): on such a line each name and number sits
+    // in isolates; left-to-right lines are left as they are.
+    void rightToLeftNamesKeepNumbersWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("heading");
+        const QChar fsi(0x2068), pdi(0x2069);
+        const QString arabic = QStringLiteral("ليلى حداد");
+        QTest::newRow("Arabic name") << arabic
+                                     << QStringLiteral("From: %1%2%3 (%1+971501234567%3)").arg(fsi).arg(arabic).arg(pdi);
+        QTest::newRow("Latin name") << QStringLiteral("Ann Lee") << QStringLiteral("From: Ann Lee (+971501234567)");
+    }
+    void rightToLeftNamesKeepNumbersWhole()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, heading);
+        _MsgHandle handle;
+        handle.ROWID = 1;
+        handle.id = QStringLiteral("+971501234567");
+        handle._ct_name = name;
+        _MsgChat chat;
+        chat.handles.insert(QStringLiteral("1"), &handle);
+        _MsgMessage m;
+        m.ROWID = 7;
+        m.text = QStringLiteral("hi");
+        m.handle = &handle;
+        m.chat = &chat;
+        QVERIFY2(SmsBrowser::pageHtml({&m}, 1, 1).contains(heading), qPrintable(SmsBrowser::pageHtml({&m}, 1, 1)));
+        SmsBrowser browser;
+        browser.showConversation({&m});
+        QVERIFY(browser.toPlainText().contains(heading));
+        chat.handles.clear();
+    }
+
     // Neither the text nor the correspondent's name can add markup or links.
     void namesAndTextsAreEscaped()
     {

@@ -3,6 +3,8 @@
 // older kind alone; then the migration of those files, which ends the
 // program for a restart after a success and lets it go on after a failure.
 #include <QDate>
+#include <QLockFile>
+#include <QProcess>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -17,6 +19,7 @@
 #include "sqlfixture.h"
 #include "translation.h"
 #include "startup.h"
+#include "instancelock.h"
 #include "ui_mainwindow.h"
 
 class TestStartup : public QObject
@@ -36,7 +39,9 @@ private slots:
         qputenv("QUILLSPROUT_FRAMEWORKS", home.file(QStringLiteral("no-frameworks")).toUtf8());
 
         ModalWatcher watcher;
-        std::unique_ptr<MainWindow> window = startApplication(*qApp);
+        StartedApplication started = startApplication(*qApp);
+        std::unique_ptr<MainWindow>& window = started.window;
+        QVERIFY(window);
         qWarning("after start");
         qInstallMessageHandler(nullptr);
         QFile log(g_dataSaveDir().absoluteFilePath(
@@ -59,6 +64,65 @@ private slots:
         QCOMPARE(olderLocalDatabases(), QStringList{QStringLiteral("older.db")});
         QCOMPARE(QFileInfo(older).size(), 3);
         window.reset();
+    }
+
+    // A second start on the same data folder: the box, and no window.
+    void secondInstanceIsRefused()
+    {
+        DataHome home;
+        qputenv("QUILLSPROUT_FRAMEWORKS", home.file(QStringLiteral("no-frameworks")).toUtf8());
+        std::unique_ptr<QLockFile> first = g_lockDataFolder();
+        QVERIFY(first);
+        ModalWatcher watcher;
+        StartedApplication second = startApplication(*qApp);
+        qInstallMessageHandler(nullptr);
+        QVERIFY(!second.window);
+        QVERIFY(!second.instanceLock);
+        QCOMPARE(watcher.shown().size(), 1);
+        QCOMPARE(watcher.shown().first().icon, QMessageBox::Warning);
+        QVERIFY2(watcher.shown().first().text.contains(QStringLiteral("already running")),
+                 qPrintable(watcher.shown().first().text));
+        // Once the first has ended, a start goes ahead.
+        first.reset();
+        QVERIFY(g_lockDataFolder());
+    }
+
+    // A lock left by a process that has ended is taken over.
+    void staleLockIsTakenOver()
+    {
+        DataHome home;
+        qputenv("QUILLSPROUT_FRAMEWORKS", home.file(QStringLiteral("no-frameworks")).toUtf8());
+        // The lock file as a crashed run leaves it: a holder that has gone.
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        QVERIFY(ended.waitForStarted());
+        const qint64 deadPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        QVERIFY(deadPid > 0);
+        QByteArray content;
+        {
+            QLockFile lock(g_instanceLockPath());
+            QVERIFY(lock.tryLock(0));
+            QFile file(g_instanceLockPath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            content = file.readAll();
+            lock.unlock();
+        }
+        const qsizetype lineEnd = content.indexOf('\n');
+        QVERIFY(lineEnd > 0);
+        content = QByteArray::number(deadPid) + content.mid(lineEnd);
+        QFile stale(g_instanceLockPath());
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write(content);
+        stale.close();
+
+        ModalWatcher watcher;
+        StartedApplication started = startApplication(*qApp);
+        qInstallMessageHandler(nullptr);
+        QVERIFY(started.window);
+        QVERIFY(started.instanceLock && started.instanceLock->isLocked());
+        QVERIFY(g_lockDataFolder() == nullptr); // now held by this run
+        started.window.reset();
     }
 
     // A file that cannot be migrated: the error box, the file kept under its

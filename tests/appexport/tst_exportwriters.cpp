@@ -70,6 +70,7 @@ private slots:
     void csvFormat();
     void csvReadsBack();
     void textReadsBack();
+    void textKeepsRightToLeftNamesApart();
     void htmlParses();
     void htmlWithoutMessages();
     void writeErrorFails_data();
@@ -128,10 +129,30 @@ void TestExportWriters::textReadsBack()
     QCOMPARE(blocks.size(), 5);
     QCOMPARE(blocks[0], "Date: " + shortDate + "\nTo: Alice <A&B> (+15550001)\nHello, \"friend\"");
     QVERIFY(blocks[1].endsWith("\nFrom: +15550002\ntwo\nlines & <tags>"));
-    QVERIFY(blocks[2].endsWith("\nFrom: Alice <A&B> (+15550001), +15550002\ncr\ronly")
-            || blocks[2].endsWith("\nFrom: +15550002, Alice <A&B> (+15550001)\ncr\ronly"));
+    QVERIFY(blocks[2].endsWith("\nFrom: Alice <A&B> (+15550001), +15550002\ncr\ronly")); // membership order
     QVERIFY(blocks[3].endsWith(QString::fromUtf8("\nTo: Unknown\n中文 한국어 日本語")));
     QCOMPARE(blocks[4], QString());
+}
+
+// A line with a right-to-left name keeps every name and number in isolates,
+// so "(+971501234567)" is not drawn as "(971501234567+".
+void TestExportWriters::textKeepsRightToLeftNamesApart()
+{
+    MessageFixture f;
+    const QString arabic = QStringLiteral("ليلى حداد");
+    _MsgHandle* layla = f.handle(QStringLiteral("+971501234567"), arabic);
+    _MsgHandle* bob = f.handle(QStringLiteral("+15550002"));
+    f.message(f.chat(QStringLiteral("+971501234567"), {layla}), kDate, false, QStringLiteral("one"));
+    f.message(f.chat(QStringLiteral("chat7"), {bob, layla}), kDate, false, QStringLiteral("two"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.txt");
+    ExportMessagesTxt writer(path);
+    const QStringList blocks = written(writer, f.messages, path).split("\n\n");
+    QCOMPARE(blocks.size(), 3);
+    const auto iso = [](const QString& piece) { return QChar(0x2068) + piece + QChar(0x2069); };
+    QVERIFY(blocks[0].endsWith("\nFrom: " + iso(arabic) + " (" + iso("+971501234567") + ")\none"));
+    QVERIFY(blocks[1].endsWith("\nFrom: " + iso("+15550002") + ", " + iso(arabic) + " (" + iso("+971501234567")
+                               + ")\ntwo"));
 }
 
 void TestExportWriters::htmlParses()

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -40,6 +41,31 @@ void waitForCancel(ProgressForm& form)
     while (!form.cancelled && timer.elapsed() < 20000)
         QThread::msleep(2);
 }
+
+// Notes, as each message box shows, whether the progress dialog is still
+// visible and which window the box centres on.
+class BoxShowSpy : public QObject
+{
+public:
+    explicit BoxShowSpy(const QWidget* form) : m_form(form) { qApp->installEventFilter(this); }
+    ~BoxShowSpy() override { qApp->removeEventFilter(this); }
+    QList<bool> formVisible;
+    QList<const QWidget*> parents;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto* box = qobject_cast<QMessageBox*>(watched)) {
+                formVisible.append(m_form->isVisible());
+                parents.append(box->parentWidget());
+            }
+        return false;
+    }
+
+private:
+    const QWidget* m_form;
+};
 
 const QString kSilentError = QStringLiteral("The operation ended without reporting its result.");
 }
@@ -126,6 +152,37 @@ private slots:
         QCOMPARE(watcher.shown().size(), boxes);
         if (boxes)
             QCOMPARE(watcher.shown().first().icon, QMessageBox::Information);
+    }
+
+    // The success or error box never shows over the dialog and its live
+    // Cancel: the dialog is hidden first, and the box centres on the window
+    // the dialog came from.
+    void outcomeBoxStandsAlone_data()
+    {
+        QTest::addColumn<bool>("error");
+        QTest::newRow("success") << false;
+        QTest::newRow("error") << true;
+    }
+    void outcomeBoxStandsAlone()
+    {
+        QFETCH(bool, error);
+        qputenv("QUILLSPROUT_SERVER", "127.0.0.1:1"); // the error report goes nowhere
+        QMainWindow window;
+        window.show();
+        ModalWatcher watcher;
+        ProgressForm form(QStringLiteral("Working"), &window);
+        BoxShowSpy spy(&form);
+        FnWorker worker([&form, error] {
+            if (error)
+                form.invokeErrorOccurred(QStringLiteral("Disk full"));
+            else
+                form.invokeSucceed(QStringLiteral("All done"));
+        });
+        QCOMPARE(g_runWithProgress(form, worker), !error);
+        QCOMPARE(spy.formVisible, QList<bool>{false});
+        QCOMPARE(spy.parents.size(), 1);
+        QCOMPARE(spy.parents.first(), &window);
+        QCOMPARE(form.result(), error ? 0 : 1);
     }
 
     void errorShowsBoxAndReports()

@@ -4,11 +4,33 @@
 #include "modalwatcher.h"
 #include "tips.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QMainWindow>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 const QByteArray kProdField = "UXVpbGxzcHJvdXQgQ2hhdHRlcnF1YXkgZm9yIE1hYw--";
 const QByteArray kVerField = "Mi4xNC4zMig2MCk-";
+
+// The parent of each message box, as it shows.
+class BoxParentSpy : public QObject
+{
+public:
+    BoxParentSpy() { qApp->installEventFilter(this); }
+    ~BoxParentSpy() override { qApp->removeEventFilter(this); }
+    QList<const QWidget*> parents;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto* box = qobject_cast<QMessageBox*>(watched))
+                parents.append(box->parentWidget());
+        return false;
+    }
+};
 }
 
 class TstTips : public QObject
@@ -163,6 +185,35 @@ private slots:
         QByteArray err = reported.toBase64();
         err.replace('/', '!').replace('=', '-');
         QCOMPARE(server.requests().first().body, "prod=" + kProdField + "&ver=" + kVerField + "&err=" + err);
+    }
+
+    // A box centres on the window it comes from: the shown main window, or
+    // the modal dialog open over it.
+    void boxTakesItsWindowAsParent_data()
+    {
+        QTest::addColumn<bool>("fromDialog");
+        QTest::newRow("main window") << false;
+        QTest::newRow("dialog over it") << true;
+    }
+    void boxTakesItsWindowAsParent()
+    {
+        QFETCH(bool, fromDialog);
+        QMainWindow window;
+        window.show();
+        QDialog dialog(&window);
+        const QWidget* expected = fromDialog ? static_cast<QWidget*>(&dialog) : &window;
+        BoxParentSpy spy;
+        ModalWatcher watcher;
+        if (fromDialog) {
+            QTimer::singleShot(0, &dialog, [&dialog] {
+                Tips::info(QStringLiteral("from the dialog"));
+                dialog.accept();
+            });
+            dialog.exec();
+        } else {
+            Tips::warning(QStringLiteral("from the window"));
+        }
+        QCOMPARE(spy.parents, QList<const QWidget*>{expected});
     }
 
     // An unreachable server changes nothing for the caller.

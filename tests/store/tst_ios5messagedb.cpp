@@ -187,6 +187,31 @@ private slots:
 
     // --- conversations ---------------------------------------------------
 
+    // An SMS group is named after its members in the order of their
+    // group_member rows, the same on every read.
+    void groupNameInMemberOrder()
+    {
+        const QString folder = newFolder();
+        IOS5SmsFixture::create(smsDb(folder), true);
+        SqlFixture::build(smsDb(folder),
+                          "insert into msg_group (ROWID, type, newest_message, hash) values (1, 0, 1, 1);"
+                          "insert into message (ROWID, address, date, text, flags, group_id) values"
+                          " (1, '2125550101', 1300000000, 'hi', 2, 1);"
+                          "insert into group_member (ROWID, group_id, address, country) values"
+                          " (1, 1, '2125550104', 'us'), (2, 1, '2125550102', 'us'), (3, 1, '2125550105', 'us'),"
+                          " (4, 1, '2125550101', 'us'), (5, 1, '2125550103', 'us');");
+        QStringList members;
+        for (const char* number : {"2125550104", "2125550102", "2125550105", "2125550101", "2125550103"})
+            members.append(m_us.formatNumber(QString::fromLatin1(number)));
+        for (int read = 0; read < 2; ++read) {
+            IOS5MessageDb db{QDir(folder), m_us};
+            MsgData data;
+            db.chats(data);
+            QVERIFY(data.p()->chats.contains(1));
+            QCOMPARE(data.p()->chats.value(1)->displayName(false), members.join(", "));
+        }
+    }
+
     void smsConversations()
     {
         const QString folder = sampleFolder();

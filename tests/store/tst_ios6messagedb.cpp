@@ -616,6 +616,41 @@ private slots:
         QCOMPARE(scalar(folder, "select last_addressed_handle from chat").toString(), QString("+2"));
     }
 
+    // An unnamed group is named after its members in the order the phone
+    // joined them (not by row id, not by hash order): the same on every read
+    // and in a local database made from it.
+    void unnamedGroupKeepsMembershipOrder()
+    {
+        const QString folder = newFolder();
+        SmsDbFixture::createDevice(SmsDbFixture::smsDbPath(folder), SmsDbFixture::OptionalColumns);
+        SqlFixture::build(SmsDbFixture::smsDbPath(folder),
+                          "insert into chat (ROWID, guid, style, chat_identifier, service_name) values"
+                          " (1, 'grp', 43, 'chat7', 'iMessage');"
+                          "insert into handle (ROWID, id, service) values (1, 'a@x.org', 'iMessage'),"
+                          " (2, 'b@x.org', 'iMessage'), (3, 'c@x.org', 'iMessage'), (4, 'd@x.org', 'iMessage'),"
+                          " (5, 'e@x.org', 'iMessage');"
+                          "insert into chat_handle_join values (1, 4), (1, 2), (1, 5), (1, 1), (1, 3);");
+        const QString expected("d@x.org, b@x.org, e@x.org, a@x.org, c@x.org");
+        const auto nameIn = [this](const QString& dbFolder, bool local) {
+            IOS6MessageDb db(QDir(dbFolder), us(), local);
+            MsgData data;
+            db.chats(data);
+            return data.p()->chats.size() == 1 ? data.p()->chats.value(1)->displayName(false) : QString();
+        };
+        QCOMPARE(nameIn(folder, false), expected);
+        QCOMPARE(nameIn(folder, false), expected);
+
+        IOS6MessageDb device(QDir(folder), us(), false);
+        MsgData data;
+        device.chats(data);
+        const QString target = newFolder();
+        {
+            IOS6MessageDb local(QDir(target), us(), true);
+            local.insertChatAndHandles(*data.p()->chats.value(1));
+        }
+        QCOMPARE(nameIn(target, true), expected);
+    }
+
     // Device tables of later phones: dates in nanoseconds, and only the columns they have.
     void writesInTheTableUnit_data()
     {

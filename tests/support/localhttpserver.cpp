@@ -1,7 +1,8 @@
 #include "localhttpserver.h"
 
 #include <QTcpSocket>
-#include <QTest>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace {
 // Only what the tests' clients send: a request line, headers, and a body of
@@ -74,9 +75,18 @@ void LocalHttpServer::setDefaultResponse(int status, const QByteArray& body)
     m_default = {status, body};
 }
 
-bool LocalHttpServer::waitForRequests(int count, int timeoutMs) const
+bool LocalHttpServer::waitForRequests(int count, int timeoutMs)
 {
-    return QTest::qWaitFor([&] { return m_requests.size() >= count; }, timeoutMs);
+    if (m_requests.size() >= count)
+        return true;
+    QEventLoop loop;
+    connect(this, &LocalHttpServer::requestReceived, &loop, [&] {
+        if (m_requests.size() >= count)
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return m_requests.size() >= count;
 }
 
 void LocalHttpServer::onConnection()
@@ -101,6 +111,7 @@ void LocalHttpServer::onReadyRead(QTcpSocket* socket)
     m_pending.remove(socket);
     m_requests.append(request);
     reply(socket, request);
+    emit requestReceived();
 }
 
 void LocalHttpServer::reply(QTcpSocket* socket, const Request& request)

@@ -39,8 +39,12 @@ public:
     void setDefaultResponse(int status, const QByteArray& body);
 
     const QList<Request>& requests() const { return m_requests; }
-    // Runs the event loop until `count` requests arrived or the time is up.
-    bool waitForRequests(int count, int timeoutMs = 5000) const;
+    // Runs the event loop until `count` requests arrived; it wakes on each
+    // request, and the time limit only ends a test whose requests never come.
+    bool waitForRequests(int count, int timeoutMs = 120000);
+
+signals:
+    void requestReceived();
 
 private:
     struct Response

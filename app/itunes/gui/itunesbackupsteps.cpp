@@ -1,5 +1,6 @@
 #include "itunesbackupsteps.h"
 
+#include "absiosmessagedb.h"
 #include "backupmanifest.h"
 #include "cachedmessagedb.h"
 #include "ios6messagedb.h"
@@ -9,9 +10,12 @@
 #include "iosmobilebackupthread.h"
 #include "itunescachesmsthread.h"
 #include "loaditunesbackupdlg.h"
+#include "operationsteps.h"
 #include "passcodedlg.h"
 #include "progressform.h"
 #include "progressrunner.h"
+
+#include <QCoreApplication>
 
 namespace ITunesBackupSteps {
 
@@ -82,8 +86,11 @@ void readCachedMessages(const QDir& cacheDir, QSharedPointer<AbsMessageDb>& db, 
 }
 
 bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryInfo& country,
-                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted)
+                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted, OperationSteps* steps)
 {
+    const QString smsDb = AbsIOSMessageDb::smsDbPathIn(cacheDir);
+    if (steps)
+        steps->step(QCoreApplication::translate("QObject", "Building the message database %1").arg(smsDb));
     IOS6MessageDb cached(cacheDir, country, false);
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
     {
@@ -94,6 +101,9 @@ bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryI
         items = builder.mergeItems;
         accepted = builder.acceptedCount;
     }
+    if (steps)
+        steps->step(QCoreApplication::translate("QObject", "Writing the messages into the backup %1")
+                        .arg(backup.dir.absolutePath()));
     ProgressForm form(QString(), parent);
     IOSMergeWAFiles2iTunesBKThread merge(backup, items, form, parent);
     // Write-ahead files of the replaced database would be replayed over the

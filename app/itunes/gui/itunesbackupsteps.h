@@ -15,6 +15,7 @@
 #include "msgdata.h"
 
 class AbsMessageDb;
+class OperationSteps;
 class BackupManifest;
 class IOSDevice;
 class QWidget;
@@ -54,8 +55,10 @@ void readCachedMessages(const QDir& cacheDir, QSharedPointer<AbsMessageDb>& db, 
 
 // Builds the message database from the backup's cached one and `messages`,
 // and merges it with the attachment files into the backup. The number of
-// messages taken goes to `accepted`.
+// messages taken goes to `accepted`. With `steps`, each of the two steps is
+// named there as it begins.
 bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryInfo& country,
-                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted);
+                   const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted,
+                   OperationSteps* steps = nullptr);
 
 } // namespace ITunesBackupSteps
