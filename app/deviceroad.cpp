@@ -15,6 +15,7 @@
 #include "itemmodelmain.h"
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
+#include "mobiledevice_loader.h"
 #include "mobiledevice_session.h"
 #include "progressform.h"
 #include "progressrunner.h"
@@ -28,6 +29,10 @@ struct DeviceRoad::AttachRoad
 };
 
 namespace {
+
+// The framework keeps the context's address for the whole run, so it lives
+// as long as the process; stopListening only empties it.
+_mobiledevice_listen_ctx g_listen_ctx;
 
 // How often a waiting detach looks whether the running operation has ended.
 const int kDeferredDetachPollMs = 100;
@@ -98,6 +103,31 @@ DeviceRoad::DeviceRoad(ItemModelMain& model, QWidget* window)
 }
 
 DeviceRoad::~DeviceRoad() = default;
+
+void DeviceRoad::listen(const _mobiledevice_listen_ctx& target)
+{
+    if (!mobiledevice_loader_is_loaded())
+        return;
+    mobiledevice_set_listen_ctx(&g_listen_ctx, target);
+    m_listener = target.receiver;
+    try {
+        if (!mobiledevice_listen(&g_listen_ctx))
+            Tips::warning(QCoreApplication::translate(
+                "MainWindow", "Failed to detect iPhone. Please launch iTunes first and then re-connect your iPhone. "
+                              "Once your iPhone is visible in iTunes, please restart Quillsprout software."));
+    } catch (const std::exception& e) {
+        qWarning("%s", e.what());
+        Tips::error(QString::fromUtf8(e.what()));
+    }
+}
+
+void DeviceRoad::stopListening()
+{
+    // Another window may have taken the context over since.
+    if (m_listener && g_listen_ctx.receiver == m_listener)
+        mobiledevice_unlisten(&g_listen_ctx);
+    m_listener = nullptr;
+}
 
 void DeviceRoad::attach(void* device)
 {

@@ -17,6 +17,8 @@
 
 #include "abstreeitemmodel.h"
 
+struct _mobiledevice_listen_ctx;
+
 class IOSDevice;
 class ItemModelMain;
 class QTimer;
@@ -30,6 +32,14 @@ public:
     // a progress dialog among its children counts as a running operation.
     DeviceRoad(ItemModelMain& model, QWidget* window);
     ~DeviceRoad() override;
+
+    // When the device frameworks are loaded: fills the program's one
+    // listener context with `target` (the window's two entries) and
+    // subscribes it for the rest of the run; a failure is shown in a box.
+    void listen(const _mobiledevice_listen_ctx& target);
+    // No notification reaches the listening receiver once this returns, so
+    // it may be destroyed; call it from the receiver's thread.
+    void stopListening();
 
     // An attach report: the device's databases copied and its node listed.
     void attach(void* device);
@@ -59,4 +69,5 @@ private:
     QList<AttachRoad*> m_attachRoads;
     QList<const AbsTreeItemModel::_ItemNode*> m_deferredDetaches;
     QTimer* m_detachTimer = nullptr;
+    QObject* m_listener = nullptr; // the receiver this road subscribed
 };

@@ -16,7 +16,6 @@
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
-#include "mobiledevice_loader.h"
 #include "mobiledevice_session.h"
 #include "mytreeview.h"
 #include "productinfo.h"
@@ -27,10 +26,6 @@
 #include "versioncheck.h"
 
 namespace {
-
-// The device notifications name the window's slots; the context lives for
-// the whole run, as the listener requires.
-_mobiledevice_listen_ctx g_listen_ctx;
 
 // Subfolders only, without hidden ones, in name order.
 QStringList subfolders(const QDir& dir)
@@ -72,8 +67,7 @@ MainWindow::~MainWindow()
 {
     // Notifications may still come from the framework's thread: none may
     // reach the window once it is going.
-    if (g_listen_ctx.receiver == this)
-        mobiledevice_unlisten(&g_listen_ctx);
+    deviceRoad->stopListening();
     // The views go with the window's widgets; they must not outlive the
     // models' data, so detach them first.
     ui->treeViewSMS->setModel(nullptr);
@@ -164,18 +158,8 @@ void MainWindow::setUpAnnouncement()
 
 void MainWindow::startDeviceListener()
 {
-    if (!mobiledevice_loader_is_loaded())
-        return;
-    mobiledevice_set_listen_ctx(&g_listen_ctx,
-                                _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected"));
-    try {
-        if (!mobiledevice_listen(&g_listen_ctx))
-            Tips::warning(tr("Failed to detect iPhone. Please launch iTunes first and then re-connect your iPhone. "
-                             "Once your iPhone is visible in iTunes, please restart Quillsprout software."));
-    } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-        Tips::error(QString::fromUtf8(e.what()));
-    }
+    deviceRoad->listen(
+        _mobiledevice_listen_ctx(this, &MainWindow::iosDeviceConnected, &MainWindow::iosDeviceDisconnected));
 }
 
 // Nothing is opened here: a local database is read when its node is first

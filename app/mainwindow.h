@@ -163,6 +163,9 @@ private:
     int deviceCount() const;
     // Runs the operation on the messages of the scope.
     void runOn(MessageScope scope, void (MainWindow::*operation)(const QList<_MsgMessage*>&));
+    // The list, the browser and the source tree's current index let go of
+    // the current node, which a command is about to free.
+    void letGoOfCurrentNode();
 
     void connectDeviceRoad();
     // Whether the list and the browser show the node's messages now (it, or

@@ -3,7 +3,7 @@
 // conversation, or all messages of the current device or local database),
 // the scoped slots a fixed one; each picks its messages and hands them to
 // the command that does the work (local databases, export and print, iTunes
-// backups).
+// backups). The window keeps only what its views need around a command.
 #include "mainwindow.h"
 
 #include "exportcommands.h"
@@ -130,6 +130,34 @@ void MainWindow::backupMessages(const QString& defaultName, const QList<_MsgMess
 {
     if (_LocalDBItemNode* node = LocalDbCommands(*mainModel, this).backUp(defaultName, messages, currentSourceNode()))
         iniShowDSNode(node);
+}
+
+void MainWindow::miDelSel()
+{
+    const AbsTreeItemModel::_ItemNode* current = currentSourceNode();
+    LocalDbCommands commands(*mainModel, this);
+    if (!commands.deleteSelected(current, selectedMessages(), [this] { resetMessagesShow(); }))
+        return;
+    // Selecting the node again shows what is left of it.
+    ui->treeViewDS->setCurrentIndex(QModelIndex());
+    ui->treeViewDS->setCurrentIndex(mainModel->indexOfItemNode(current));
+}
+
+void MainWindow::miDelChat()
+{
+    LocalDbCommands(*mainModel, this).deleteConversation(currentSourceNode(), smsModel->messages(),
+                                                         [this] { letGoOfCurrentNode(); });
+}
+
+void MainWindow::miDelAll()
+{
+    LocalDbCommands(*mainModel, this).deleteDatabase(currentSourceNode(), [this] { letGoOfCurrentNode(); });
+}
+
+void MainWindow::letGoOfCurrentNode()
+{
+    resetMessagesShow();
+    ui->treeViewDS->setCurrentIndex(QModelIndex());
 }
 
 void MainWindow::miImportItunes()
