@@ -11,11 +11,11 @@
 #include <QToolButton>
 
 #include "data_path_util.h"
+#include "deviceroad.h"
 #include "desktopopen.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
 #include "itemmodelsms.h"
-#include "mobiledevice_loader.h"
 #include "mobiledevice_session.h"
 #include "mytreeview.h"
 #include "productinfo.h"
@@ -26,10 +26,6 @@
 #include "versioncheck.h"
 
 namespace {
-
-// The device notifications name the window's slots; the context lives for
-// the whole run, as the listener requires.
-_mobiledevice_listen_ctx g_listen_ctx;
 
 // Subfolders only, without hidden ones, in name order.
 QStringList subfolders(const QDir& dir)
@@ -53,6 +49,7 @@ MainWindow::MainWindow(QWidget* parent)
     connectViews();
     ui->splitter->setSizes({250, 750});
     setUpModels();
+    connectDeviceRoad();
     initMainMenu();
     setWindowTitle(g_productTitle());
     setUpAnnouncement();
@@ -70,8 +67,7 @@ MainWindow::~MainWindow()
 {
     // Notifications may still come from the framework's thread: none may
     // reach the window once it is going.
-    if (g_listen_ctx.receiver == this)
-        mobiledevice_unlisten(&g_listen_ctx);
+    deviceRoad->stopListening();
     // The views go with the window's widgets; they must not outlive the
     // models' data, so detach them first.
     ui->treeViewSMS->setModel(nullptr);
@@ -120,6 +116,34 @@ void MainWindow::setUpModels()
     list->setColumnWidth(2, 120);
 }
 
+void MainWindow::connectDeviceRoad()
+{
+    deviceRoad = new DeviceRoad(*mainModel, this);
+    connect(deviceRoad, &DeviceRoad::deviceListed, this, &MainWindow::iniShowDSNode);
+    // The list and the browser let go of the node's messages; what they show
+    // of another device or a local database stays.
+    connect(deviceRoad, &DeviceRoad::nodeGoing, this, [this](const AbsTreeItemModel::_ItemNode* node) {
+        if (showsMessagesOf(node))
+            resetMessagesShow();
+    });
+}
+
+bool MainWindow::showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const
+{
+    const AbsTreeItemModel::_ItemNode* current = currentSourceNode();
+    return current && (current == node || current->parent == node);
+}
+
+void MainWindow::iosDeviceConnected(void* device)
+{
+    deviceRoad->attach(device);
+}
+
+void MainWindow::iosDeviceDisconnected(void* device)
+{
+    deviceRoad->detach(device);
+}
+
 // The announcement of the last run is shown before any request. Its links
 // come from the network: they open only as http or https links.
 void MainWindow::setUpAnnouncement()
@@ -134,18 +158,8 @@ void MainWindow::setUpAnnouncement()
 
 void MainWindow::startDeviceListener()
 {
-    if (!mobiledevice_loader_is_loaded())
-        return;
-    mobiledevice_set_listen_ctx(&g_listen_ctx,
-                                _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected"));
-    try {
-        if (!mobiledevice_listen(&g_listen_ctx))
-            Tips::warning(tr("Failed to detect iPhone. Please launch iTunes first and then re-connect your iPhone. "
-                             "Once your iPhone is visible in iTunes, please restart Quillsprout software."));
-    } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-        Tips::error(QString::fromUtf8(e.what()));
-    }
+    deviceRoad->listen(
+        _mobiledevice_listen_ctx(this, &MainWindow::iosDeviceConnected, &MainWindow::iosDeviceDisconnected));
 }
 
 // Nothing is opened here: a local database is read when its node is first

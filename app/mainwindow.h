@@ -14,8 +14,7 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QTimer;
-class IOSDevice;
+class DeviceRoad;
 class ItemModelMain;
 class ItemModelSms;
 class Ui_MainWindow;
@@ -54,7 +53,7 @@ public:
 
 public slots:
     // An attached iPhone: its databases copied into its cache folder, then
-    // shown as a device node with its conversations (mainwindow_device.cpp).
+    // shown as a device node with its conversations (deviceroad.h).
     void iosDeviceConnected(void* device);
     // Removes the first device node holding that handle, with its messages;
     // while an operation runs, once it has ended.
@@ -118,18 +117,18 @@ public slots:
     void miHome();
 
 public:
-    // Export and print commands (mainwindow_export.cpp): the save dialog and
-    // the export worker behind its progress dialog; the print preview.
+    // Export and print commands (exportcommands.h): the save dialog and the
+    // export worker behind its progress dialog; the print preview.
     void exportSMS(const QList<_MsgMessage*>& messages);
     void printSMS(const QList<_MsgMessage*>& messages);
-    // iTunes backup commands (mainwindow_itunes.cpp): the messages written
-    // into a backup the user picks, or transferred to an attached device
-    // through a fresh backup of it that is then restored.
+    // iTunes backup commands (itunescommands.h): the messages written into a
+    // backup the user picks, or transferred to an attached device through a
+    // fresh backup of it that is then restored.
     void export2iTunes(const QList<_MsgMessage*>& messages);
     void restore2ios(const QList<_MsgMessage*>& messages);
-    // Backing up into a local database (mainwindow_localdb_backup.cpp): the
-    // default name from the current device or database, then the chooser,
-    // the worker and the refresh of the database's node.
+    // Backing up into a local database (localdbcommands.h): the default name
+    // from the current device or database, then the chooser, the worker and
+    // the refresh of the database's node, which is then shown.
     void backupMessages(const QList<_MsgMessage*>& messages);
     void backupMessages(const QString& defaultName, const QList<_MsgMessage*>& messages);
     // Every message of an iTunes backup the user picks, backed up into a
@@ -140,6 +139,9 @@ public:
     // The scope that a File menu command takes now.
     enum class MessageScope { None, Selected, Chat, All };
     MessageScope operationScope() const;
+    // The messages a command takes in that scope; all messages are read
+    // afresh (empty after an error box when reading failed).
+    QList<_MsgMessage*> messagesIn(MessageScope scope);
     // The context menus that a request would show now (owned by the caller;
     // null when none is shown).
     QMenu* newMainTreeContextMenu();
@@ -159,15 +161,13 @@ private:
     void applyMenuActionState(const MenuActionState& state);
     // Device nodes under the devices root, saved ones too.
     int deviceCount() const;
-    void runScoped(void (MainWindow::*selected)(), void (MainWindow::*chat)(), void (MainWindow::*all)());
+    // Runs the operation on the messages of the scope.
+    void runOn(MessageScope scope, void (MainWindow::*operation)(const QList<_MsgMessage*>&));
+    // The list, the browser and the source tree's current index let go of
+    // the current node, which a command is about to free.
+    void letGoOfCurrentNode();
 
-    // Device connection (mainwindow_device.cpp).
-    struct AttachRoad;
-    bool copyDeviceDatabases(IOSDevice& device, const AttachRoad& road);
-    bool copyThroughBackup(IOSDevice& device, const AttachRoad& road);
-    void showDevice(const IOSDevice& device);
-    bool operationRunning() const;
-    void runDeferredDetaches();
+    void connectDeviceRoad();
     // Whether the list and the browser show the node's messages now (it, or
     // one of its conversations, is current).
     bool showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const;
@@ -187,9 +187,5 @@ private:
     QAction* actionExport = nullptr;
     QAction* actionPrint = nullptr;
     QAction* actionDelete = nullptr;
-    // The attach slots running now, and the detaches that wait until no
-    // operation runs.
-    QList<AttachRoad*> attachRoads;
-    QList<const AbsTreeItemModel::_ItemNode*> deferredDetaches;
-    QTimer* detachTimer = nullptr;
+    DeviceRoad* deviceRoad = nullptr;
 };

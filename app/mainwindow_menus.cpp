@@ -23,29 +23,33 @@ namespace {
 
 // The six message operations come first; initMainMenu keeps their actions.
 const QList<MenuEntry> kFileEntries = {
-    {QT_TRANSLATE_NOOP("QObject", "Backup SMS to Local Database"), ":res/backup.png", SLOT(miBackup()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Transfer iPhone SMS to other iPhone"), ":res/i2i.png", SLOT(miI2I()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Transfer SMS from Database to iPhone"), ":res/db2i.png", SLOT(miDb2I()), 0},
+    {QT_TRANSLATE_NOOP("QObject", "Backup SMS to Local Database"), ":res/backup.png",
+     windowSlot<&MainWindow::miBackup>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Transfer iPhone SMS to other iPhone"), ":res/i2i.png",
+     windowSlot<&MainWindow::miI2I>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Transfer SMS from Database to iPhone"), ":res/db2i.png",
+     windowSlot<&MainWindow::miDb2I>, 0},
     {nullptr, nullptr, nullptr, 0},
-    {QT_TRANSLATE_NOOP("QObject", "Export SMS to File"), ":res/export.png", SLOT(miExport()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Print SMS"), ":res/print.png", SLOT(miPrint()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Delete SMS"), ":res/delete.png", SLOT(miDel()), 0},
+    {QT_TRANSLATE_NOOP("QObject", "Export SMS to File"), ":res/export.png", windowSlot<&MainWindow::miExport>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Print SMS"), ":res/print.png", windowSlot<&MainWindow::miPrint>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Delete SMS"), ":res/delete.png", windowSlot<&MainWindow::miDel>, 0},
     {nullptr, nullptr, nullptr, 0},
     {QT_TRANSLATE_NOOP("QObject", "Import SMS from iTunes Backup to Local Database"), ":res/import_itunes.png",
-     SLOT(miImportItunes()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Open Database Folder"), ":res/open_db_folder.png", SLOT(miOpenDbFolder()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png", SLOT(close()), 0},
+     windowSlot<&MainWindow::miImportItunes>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Open Database Folder"), ":res/open_db_folder.png",
+     windowSlot<&MainWindow::miOpenDbFolder>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Exit"), ":res/exit.png", windowSlot<&MainWindow::close>, 0},
 };
 
 const QList<MenuEntry> kToolsEntries = {
-    {QT_TRANSLATE_NOOP("QObject", "Check for Update"), nullptr, SLOT(miCheckUpdate()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Clear Cache files"), nullptr, SLOT(miClearCache()), 0},
+    {QT_TRANSLATE_NOOP("QObject", "Check for Update"), nullptr, windowSlot<&MainWindow::miCheckUpdate>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Clear Cache files"), nullptr, windowSlot<&MainWindow::miClearCache>, 0},
 };
 
 const QList<MenuEntry> kHelpEntries = {
-    {QT_TRANSLATE_NOOP("QObject", "Help"), ":res/help.png", SLOT(miHelp()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "Feedback and Support"), nullptr, SLOT(miFeedback()), 0},
-    {QT_TRANSLATE_NOOP("QObject", "About"), nullptr, SLOT(miAbout()), 0},
+    {QT_TRANSLATE_NOOP("QObject", "Help"), ":res/help.png", windowSlot<&MainWindow::miHelp>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "Feedback and Support"), nullptr, windowSlot<&MainWindow::miFeedback>, 0},
+    {QT_TRANSLATE_NOOP("QObject", "About"), nullptr, windowSlot<&MainWindow::miAbout>, 0},
 };
 
 void showAndDelete(QMenu* menu)

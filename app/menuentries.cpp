@@ -1,11 +1,13 @@
 #include "menuentries.h"
 
+#include "mainwindow.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QMenu>
 
-QList<QAction*> addMenuEntries(QMenu* menu, const QList<MenuEntry>& entries, QObject* receiver, int deviceCount)
+QList<QAction*> addMenuEntries(QMenu* menu, const QList<MenuEntry>& entries, MainWindow* window, int deviceCount)
 {
     QList<QAction*> actions;
     for (const MenuEntry& entry : entries) {
@@ -17,9 +19,7 @@ QList<QAction*> addMenuEntries(QMenu* menu, const QList<MenuEntry>& entries, QOb
         QAction* action = entry.icon ? menu->addAction(QIcon(QString::fromLatin1(entry.icon)), text) : menu->addAction(text);
         action->setShortcut(QKeySequence());
         action->setEnabled(deviceCount >= entry.minDevices);
-        const bool connected = QObject::connect(action, SIGNAL(triggered()), receiver, entry.slot);
-        Q_ASSERT(connected);
-        Q_UNUSED(connected);
+        QObject::connect(action, &QAction::triggered, window, [window, command = entry.command] { command(*window); });
         actions.append(action);
     }
     return actions;

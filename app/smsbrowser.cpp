@@ -116,8 +116,9 @@ void SmsBrowser::scrollToPos(int pos)
         m_currentPage = page;
         gotoPage(page);
     }
-    QMetaObject::invokeMethod(this, "scrollToAnchor", Qt::QueuedConnection,
-                              Q_ARG(QString, anchorName(*m_messages.at(pos))));
+    // Once the page just set is laid out.
+    QMetaObject::invokeMethod(
+        this, [this, anchor = anchorName(*m_messages.at(pos))] { scrollToAnchor(anchor); }, Qt::QueuedConnection);
 }
 
 void SmsBrowser::firstPage()

@@ -1,1 +1,1 @@
-target_link_libraries(bench_backup_local PRIVATE appexport PkgConfig::SQLITE3)
+target_link_libraries(bench_backup_local PRIVATE localdb PkgConfig::SQLITE3)

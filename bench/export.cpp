@@ -90,7 +90,7 @@ double floorSeconds(const QList<_MsgMessage*>& messages, const QList<qint64>& si
     return seconds;
 }
 
-void measure(const char* name, const QList<_MsgMessage*>& messages, int format, const QString& path)
+void measure(const char* name, const QList<_MsgMessage*>& messages, ExportFormat format, const QString& path)
 {
     NullReporter reporter;
     MessageExporter exporter(messages, path, format, true);
@@ -129,11 +129,11 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     std::printf("export of %d messages in %d conversations\n", kMessages, kChats);
     if (formats.contains(QLatin1String("txt")))
-        measure("TXT", all, MessageExporter::Text, dir.filePath("out.txt"));
+        measure("TXT", all, ExportFormat::Text, dir.filePath("out.txt"));
     if (formats.contains(QLatin1String("csv")))
-        measure("CSV", all, MessageExporter::Csv, dir.filePath("out.csv"));
+        measure("CSV", all, ExportFormat::Csv, dir.filePath("out.csv"));
     if (formats.contains(QLatin1String("html")))
-        measure("HTML", all, MessageExporter::Html, dir.filePath("out-html"));
+        measure("HTML", all, ExportFormat::Html, dir.filePath("out-html"));
     if (!formats.contains(QLatin1String("pdf")))
         return 0;
 
@@ -141,6 +141,6 @@ int main(int argc, char** argv)
     for (_MsgMessage* m : all)
         if (m->chat->ROWID <= kPdfChats && pdf.size() < kPdfMessages)
             pdf << m;
-    measure("PDF", pdf, MessageExporter::Pdf, dir.filePath("out-pdf"));
+    measure("PDF", pdf, ExportFormat::Pdf, dir.filePath("out-pdf"));
     return 0;
 }

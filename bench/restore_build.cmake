@@ -1,1 +1,1 @@
-target_link_libraries(bench_restore_build PRIVATE appexport qs_testsupport PkgConfig::SQLITE3)
+target_link_libraries(bench_restore_build PRIVATE itunes qs_testsupport PkgConfig::SQLITE3)

@@ -53,21 +53,24 @@ QString deviceIdentifier(am_device* dev)
 // call under it, so it never reaches a destroyed receiver.
 QMutex g_receiverMutex;
 
-void forward(_mobiledevice_listen_ctx* listen, const char* _mobiledevice_listen_ctx::*slot, am_device* dev)
+void forward(_mobiledevice_listen_ctx* listen, _mobiledevice_listen_ctx::Handler _mobiledevice_listen_ctx::*slot,
+             am_device* dev)
 {
     QMutexLocker locker(&g_receiverMutex);
     QObject* receiver = listen->receiver;
-    const char* method = listen->*slot;
-    if (!receiver || !method)
+    // A copy: the context may be refilled once the lock is gone.
+    const _mobiledevice_listen_ctx::Handler handler = listen->*slot;
+    if (!receiver || !handler)
         return;
     if (receiver->thread() == QThread::currentThread()) {
-        // Only this thread can destroy it, and the slot may run nested event
-        // loops in which further notifications arrive: called unlocked.
+        // Only this thread can destroy it, and the handler may run nested
+        // event loops in which further notifications arrive: called unlocked.
         locker.unlock();
-        QMetaObject::invokeMethod(receiver, method, Qt::DirectConnection, Q_ARG(void*, dev));
+        handler(dev);
         return;
     }
-    QMetaObject::invokeMethod(receiver, method, Qt::QueuedConnection, Q_ARG(void*, dev));
+    // Dropped by Qt when the receiver is destroyed before the call runs.
+    QMetaObject::invokeMethod(receiver, [handler, dev] { handler(dev); }, Qt::QueuedConnection);
 }
 
 // The device word the framework keeps in each record: 0 marks a record whose

@@ -1,5 +1,5 @@
 // The entry to connected devices: loading the frameworks, attach and detach
-// notifications forwarded to a receiver's methods by name, and short lockdown
+// notifications forwarded to a receiver's methods, and short lockdown
 // sessions that read or set device values. Each value operation opens and
 // closes its own session; failures throw std::runtime_error with HTML text.
 #pragma once
@@ -12,15 +12,27 @@
 #include <QString>
 #include <QStringList>
 
-// Where notifications go: the receiver's methods named `connected` and
-// `disconnected`, each taking the device handle as one void* argument.
+#include <functional>
+
+// Where notifications go: `connected` and `disconnected` take the device
+// handle and run on the receiver's thread. Made from two methods of the
+// receiver, so that the compiler checks them.
 struct _mobiledevice_listen_ctx
 {
-    _mobiledevice_listen_ctx() : receiver(nullptr), connected(""), disconnected("") {}
-    _mobiledevice_listen_ctx(QObject* r, const char* c, const char* d) : receiver(r), connected(c), disconnected(d) {}
-    QObject* receiver;
-    const char* connected;
-    const char* disconnected;
+    using Handler = std::function<void(void*)>;
+
+    _mobiledevice_listen_ctx() = default;
+    template <typename Receiver>
+    _mobiledevice_listen_ctx(Receiver* r, void (Receiver::*c)(void*), void (Receiver::*d)(void*))
+        : receiver(r)
+        , connected([r, c](void* dev) { (r->*c)(dev); })
+        , disconnected([r, d](void* dev) { (r->*d)(dev); })
+    {
+    }
+
+    QObject* receiver = nullptr;
+    Handler connected;
+    Handler disconnected;
 };
 
 // Loads both frameworks: 1, or 0 after a warning box with the loader's text.

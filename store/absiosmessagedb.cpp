@@ -8,11 +8,16 @@ AbsIOSMessageDb::AbsIOSMessageDb(const QDir& dir, const _CountryInfo& country)
       recycle(dir.absoluteFilePath(QStringLiteral("recycle.db"))),
       countries(QString()),
       country(country),
-      smsDbPath(fileRelayDir.absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/sms.db")))
+      smsDbPath(smsDbPathIn(dir))
 {
 }
 
 AbsIOSMessageDb::~AbsIOSMessageDb() = default;
+
+QString AbsIOSMessageDb::smsDbPathIn(const QDir& dir)
+{
+    return dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+}
 
 const _CountryInfo& AbsIOSMessageDb::countryOf(const QString& code, CountryCache& cache)
 {
@@ -46,6 +51,6 @@ int AbsIOSMessageDb::checkDbType(const QString& path)
     static const char* const kIos6Tables[] = {"chat", "handle", "chat_handle_join", "message", "chat_message_join"};
     for (const char* name : kIos6Tables)
         if (!tables.contains(QLatin1String(name)))
-            return 5;
-    return 6;
+            return kIOS5Schema;
+    return kIOS6Schema;
 }

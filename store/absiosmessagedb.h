@@ -19,10 +19,14 @@ class AbsIOSMessageDb : public AbsMessageDb
 public:
     ~AbsIOSMessageDb() override;
 
-    // 6 when the file holds the tables chat, handle, chat_handle_join, message
-    // and chat_message_join (names compared exactly), else 5. The file is
-    // opened read-write without creating it; a missing or damaged file throws
-    // the wrapper's error.
+    // Where the sms.db of a cache or local-database folder lies: the folder
+    // holding file-relay/, as the constructor takes it.
+    static QString smsDbPathIn(const QDir& dir);
+
+    // kIOS6Schema when the file holds the tables chat, handle,
+    // chat_handle_join, message and chat_message_join (names compared
+    // exactly), else kIOS5Schema. The file is opened read-write without
+    // creating it; a missing or damaged file throws the wrapper's error.
     static int checkDbType(const QString& path);
 
     // The sms.db file this object reads, and its table of countries (the

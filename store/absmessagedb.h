@@ -16,6 +16,10 @@ public:
     // Loads the conversations first, then the messages with their attachments:
     // those of chat `chatId` when it is greater than 0, of every chat otherwise.
     virtual void messages(MsgData& data, long long chatId) = 0;
-    // The schema number: 6 for iOS 6 and later, 5 for iOS 5.
+    // The schema generations that type() and the schema test name.
+    static constexpr int kIOS5Schema = 5;
+    static constexpr int kIOS6Schema = 6;
+
+    // The schema number: kIOS6Schema for iOS 6 and later, kIOS5Schema for iOS 5.
     virtual int type() const = 0;
 };

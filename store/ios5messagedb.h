@@ -26,7 +26,7 @@ public:
     void openCheck() override;
     void chats(MsgData& data) override;
     void messages(MsgData& data, long long chatId) override;
-    int type() const override { return 5; }
+    int type() const override { return kIOS5Schema; }
 
     MessageRecycleDb* recycleDb() { return &recycle; }
     // Adds every message of the recovery database to `data` as recovered messages.

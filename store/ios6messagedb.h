@@ -41,7 +41,7 @@ public:
     // Whether the open file's message dates count nanoseconds (its message
     // table has ck_record_id); false before the first open.
     bool isNanosecondTable() const;
-    int type() const override { return 6; }
+    int type() const override { return kIOS6Schema; }
 
     // Reading.
     void chats(MsgData& data) override;

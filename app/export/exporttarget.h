@@ -6,16 +6,20 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include "exportformat.h"
 
 struct ExportTarget
 {
-    // The save dialog's file types, in the order offered.
-    enum FileType { TextFile = 0, DocFile = 1, CsvFile = 2, PdfFile = 3, HtmlFile = 4 };
-
-    int format = 0; // MessageExporter::Format
+    ExportFormat format = ExportFormat::Text;
     QString path;
 
-    // Throws std::runtime_error "unknown export format." for a type outside
-    // the five.
+    // The save dialog's file types, in the order offered; fromChoice takes
+    // the position of the one chosen.
+    static QStringList fileTypeFilters();
+
+    // Throws std::runtime_error "unknown export format." for a position
+    // outside the offered types.
     static ExportTarget fromChoice(const QString& chosenFile, int fileType);
 };

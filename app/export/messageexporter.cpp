@@ -115,8 +115,8 @@ struct MessageExporter::Conversation
     int last = 0; // the latest last date of its chats
 };
 
-MessageExporter::MessageExporter(const QList<_MsgMessage*>& messages, const QString& path, int format,
-                                 bool ascending)
+MessageExporter::MessageExporter(const QList<_MsgMessage*>& messages, const QString& path,
+                                 ExportFormat format, bool ascending)
     : m_messages(messages)
     , m_path(path)
     , m_format(format)
@@ -132,14 +132,14 @@ int MessageExporter::run(ProgressReporter& reporter)
     m_lastReportMs = 0;
     m_clock.start();
     m_fileNames.clear();
-    if (m_messages.isEmpty() && (m_format == Text || m_format == Csv))
+    if (m_messages.isEmpty() && (m_format == ExportFormat::Text || m_format == ExportFormat::Csv))
         return 0; // an export of nothing creates no file
     switch (m_format) {
-    case Text:
-    case Csv:
+    case ExportFormat::Text:
+    case ExportFormat::Csv:
         return writeOneFile(reporter);
-    case Pdf:
-    case Html: {
+    case ExportFormat::Pdf:
+    case ExportFormat::Html: {
         Output output;
         output.makeFolder(m_path);
         const int written = writeConversations(reporter, output);
@@ -172,7 +172,7 @@ void MessageExporter::countMessage(ProgressReporter& reporter)
 int MessageExporter::writeOneFile(ProgressReporter& reporter)
 {
     std::unique_ptr<Writer> writer;
-    if (m_format == Text)
+    if (m_format == ExportFormat::Text)
         writer = std::make_unique<ExportMessagesTxt>(m_path);
     else
         writer = std::make_unique<ExportMessagesCsv>(m_path);
@@ -261,8 +261,8 @@ int MessageExporter::writeConversations(ProgressReporter& reporter, Output& outp
     if (m_messages.isEmpty())
         return 0;
     const QList<Conversation> groups = conversations();
-    const QString extension = m_format == Pdf ? QStringLiteral(".pdf") : QStringLiteral(".html");
-    if (m_format == Html)
+    const QString extension = m_format == ExportFormat::Pdf ? QStringLiteral(".pdf") : QStringLiteral(".html");
+    if (m_format == ExportFormat::Html)
         copyAssets(output);
     const QDir folder(QFileInfo(m_path).absoluteFilePath());
     QSet<QString> used;
@@ -274,7 +274,7 @@ int MessageExporter::writeConversations(ProgressReporter& reporter, Output& outp
         if (writer)
             writer->uninit();
         output.noteFile(path);
-        if (m_format == Pdf)
+        if (m_format == ExportFormat::Pdf)
             writer = std::make_unique<ExportSMSPdf>(path);
         else
             writer = std::make_unique<ExportSMSHtml>(path);

@@ -14,15 +14,15 @@
 #include <QList>
 #include <QString>
 
+#include "exportformat.h"
+
 class ProgressReporter;
 struct _MsgMessage;
 
 class MessageExporter
 {
 public:
-    enum Format { Text = 0, Csv = 1, Pdf = 2, Html = 3 };
-
-    MessageExporter(const QList<_MsgMessage*>& messages, const QString& path, int format, bool ascending);
+    MessageExporter(const QList<_MsgMessage*>& messages, const QString& path, ExportFormat format, bool ascending);
 
     // Writes the export and returns the number of messages written. Leaves
     // with Cancelled on a cancel and with std::exception on a failure, in
@@ -44,7 +44,7 @@ private:
 
     QList<_MsgMessage*> m_messages;
     QString m_path;
-    int m_format;
+    ExportFormat m_format;
     bool m_ascending;
     QStringList m_fileNames;
     int m_done = 0;

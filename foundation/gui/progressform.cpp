@@ -72,24 +72,25 @@ void ProgressForm::setCancelable(bool cancelable)
 
 void ProgressForm::invokeUpdateProgress(const QString& status, int curProgress, const QString& progressText)
 {
-    QMetaObject::invokeMethod(this, "updateProgress", Qt::AutoConnection, Q_ARG(QString, status),
-                              Q_ARG(int, curProgress), Q_ARG(QString, progressText));
+    QMetaObject::invokeMethod(
+        this, [this, status, curProgress, progressText] { updateProgress(status, curProgress, progressText); },
+        Qt::AutoConnection);
 }
 
 void ProgressForm::invokeErrorOccurred(const QString& err)
 {
-    QMetaObject::invokeMethod(this, "errorOccurred", Qt::AutoConnection, Q_ARG(QString, err));
+    QMetaObject::invokeMethod(this, [this, err] { errorOccurred(err); }, Qt::AutoConnection);
 }
 
 void ProgressForm::invokeSucceed(const QString& tipsStr)
 {
-    QMetaObject::invokeMethod(this, "succeed", Qt::AutoConnection, Q_ARG(QString, tipsStr));
+    QMetaObject::invokeMethod(this, [this, tipsStr] { succeed(tipsStr); }, Qt::AutoConnection);
 }
 
 void ProgressForm::invokeTipsWait(const QString& info)
 {
     waitingTips = true;
-    QMetaObject::invokeMethod(this, "tipsWait", Qt::AutoConnection, Q_ARG(QString, info));
+    QMetaObject::invokeMethod(this, [this, info] { tipsWait(info); }, Qt::AutoConnection);
 }
 
 void ProgressForm::watchWorker(QThread* worker)

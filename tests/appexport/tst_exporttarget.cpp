@@ -1,7 +1,6 @@
 // The file or folder an export writes, from the name and type chosen in the
 // save dialog.
 #include "exporttarget.h"
-#include "messageexporter.h"
 
 #include <QtTest>
 
@@ -21,15 +20,15 @@ void TestExportTarget::fromChoice_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("path");
-    QTest::newRow("text, no suffix") << "/h/sms" << 0 << int(MessageExporter::Text) << "/h/sms.txt";
-    QTest::newRow("doc, no suffix") << "/h/sms" << 1 << int(MessageExporter::Text) << "/h/sms.doc";
-    QTest::newRow("CSV, no suffix") << "/h/sms" << 2 << int(MessageExporter::Csv) << "/h/sms.csv";
-    QTest::newRow("CSV type keeps .txt") << "/h/sms.txt" << 2 << int(MessageExporter::Csv) << "/h/sms.txt";
-    QTest::newRow("text type keeps .csv") << "/h/sms.csv" << 0 << int(MessageExporter::Text) << "/h/sms.csv";
-    QTest::newRow("PDF, several dots") << "/h/sms(1).a.b.pdf" << 3 << int(MessageExporter::Pdf) << "/h/sms(1)-pdf";
-    QTest::newRow("HTML, no dot") << "/h/sms(20231114-221320)" << 4 << int(MessageExporter::Html)
+    QTest::newRow("text, no suffix") << "/h/sms" << 0 << int(ExportFormat::Text) << "/h/sms.txt";
+    QTest::newRow("doc, no suffix") << "/h/sms" << 1 << int(ExportFormat::Text) << "/h/sms.doc";
+    QTest::newRow("CSV, no suffix") << "/h/sms" << 2 << int(ExportFormat::Csv) << "/h/sms.csv";
+    QTest::newRow("CSV type keeps .txt") << "/h/sms.txt" << 2 << int(ExportFormat::Csv) << "/h/sms.txt";
+    QTest::newRow("text type keeps .csv") << "/h/sms.csv" << 0 << int(ExportFormat::Text) << "/h/sms.csv";
+    QTest::newRow("PDF, several dots") << "/h/sms(1).a.b.pdf" << 3 << int(ExportFormat::Pdf) << "/h/sms(1)-pdf";
+    QTest::newRow("HTML, no dot") << "/h/sms(20231114-221320)" << 4 << int(ExportFormat::Html)
                                   << "/h/sms(20231114-221320)-html";
-    QTest::newRow("HTML, dotted folder") << "/h/my.folder/sms.html" << 4 << int(MessageExporter::Html)
+    QTest::newRow("HTML, dotted folder") << "/h/my.folder/sms.html" << 4 << int(ExportFormat::Html)
                                          << "/h/my.folder/sms-html";
 }
 
@@ -40,7 +39,7 @@ void TestExportTarget::fromChoice()
     QFETCH(int, format);
     QFETCH(QString, path);
     const ExportTarget target = ExportTarget::fromChoice(chosen, type);
-    QCOMPARE(target.format, format);
+    QCOMPARE(int(target.format), format);
     QCOMPARE(target.path, path);
 }
 

@@ -105,7 +105,7 @@ void TestExportWorkers::exportReportsSuccess()
     for (int i = 0; i < 3; ++i)
         f.message(nullptr, i, true, "m");
     QTemporaryDir dir;
-    const WorkerRun run = runExport(f.messages, dir.filePath("out.csv"), ExportSMSThread::Csv);
+    const WorkerRun run = runExport(f.messages, dir.filePath("out.csv"), ExportFormat::Csv);
     QVERIFY(run.ok);
     QCOMPARE(run.boxes, QStringList("Successfully exported 3 SMS."));
     QCOMPARE(parseCsv(QString::fromUtf8(readFile(dir.filePath("out.csv")))).size(), 4);
@@ -118,7 +118,7 @@ void TestExportWorkers::exportReportsFailure()
     QTemporaryDir dir;
     const QString blocked = dir.filePath("out-html");
     writeFile(blocked, "a file");
-    const WorkerRun run = runExport(f.messages, blocked, ExportSMSThread::Html);
+    const WorkerRun run = runExport(f.messages, blocked, ExportFormat::Html);
     QVERIFY(!run.ok);
     QCOMPARE(run.boxes.size(), 1);
     QVERIFY2(run.boxes[0].contains("Can not create the folder"), qPrintable(run.boxes[0]));

@@ -38,7 +38,7 @@ public:
 QString runExport(const QList<_MsgMessage*>& messages, const QString& path, int format, bool ascending,
                   TestReporter& reporter, QStringList* files = nullptr)
 {
-    MessageExporter exporter(messages, path, format, ascending);
+    MessageExporter exporter(messages, path, ExportFormat(format), ascending);
     try {
         const int n = exporter.run(reporter);
         if (files)
@@ -143,7 +143,7 @@ void TestMessageExporter::conversationsStayWhole()
     QTemporaryDir dir;
     const QString out = dir.filePath("out-html");
     QStringList written;
-    QCOMPARE(runExport(f.messages, out, MessageExporter::Html, ascending, &written), QString("6"));
+    QCOMPARE(runExport(f.messages, out, int(ExportFormat::Html), ascending, &written), QString("6"));
     // Named after the chat of the conversation's first message.
     QCOMPARE(written, files);
     QCOMPARE(anchors(out + "/Amy (amy@example.com).html"), amy);
@@ -165,7 +165,7 @@ void TestMessageExporter::fileNamesAreUnique()
     f.message(f.chat("long", {f.handle("+1", longName)}, 40), 5, true, "long name");
     QTemporaryDir dir;
     QStringList written;
-    QCOMPARE(runExport(f.messages, dir.filePath("p"), MessageExporter::Pdf, true, &written), QString("5"));
+    QCOMPARE(runExport(f.messages, dir.filePath("p"), int(ExportFormat::Pdf), true, &written), QString("5"));
     QCOMPARE(written.mid(0, 4), QStringList({"unknown-chat.pdf", "Unknown.pdf", "Unknown (2).pdf", "UNKNOWN (3).pdf"}));
     QCOMPARE(written[4], QString::fromUtf8("名").repeated(50) + ".pdf");
     QCOMPARE(entries(dir.filePath("p")).size(), 5);
@@ -177,7 +177,7 @@ void TestMessageExporter::textKeepsGivenOrder()
     Interleaved f;
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
-    QCOMPARE(runExport(f.messages, path, MessageExporter::Csv, false), QString("6"));
+    QCOMPARE(runExport(f.messages, path, int(ExportFormat::Csv), false), QString("6"));
     const QList<QStringList> records = parseCsv(QString::fromUtf8(readFile(path)));
     QStringList texts;
     for (const QStringList& r : records.mid(1))
@@ -192,7 +192,7 @@ void TestMessageExporter::progressAndCount()
         f.message(nullptr, i, true, "m");
     QTemporaryDir dir;
     TestReporter reporter;
-    QCOMPARE(runExport(f.messages, dir.filePath("t.txt"), MessageExporter::Text, true, reporter), QString("3"));
+    QCOMPARE(runExport(f.messages, dir.filePath("t.txt"), int(ExportFormat::Text), true, reporter), QString("3"));
     QCOMPARE(reporter.statuses, QStringList("Exporting SMS..."));
     QCOMPARE(reporter.percents, QList<int>({0, 33, 66, 100}));
     QCOMPARE(reporter.details, QStringList({"", "SMS: 1/3", "SMS: 2/3", "SMS: 3/3"}));
@@ -202,10 +202,10 @@ void TestMessageExporter::emptyList_data()
 {
     QTest::addColumn<int>("format");
     QTest::addColumn<bool>("folder");
-    QTest::newRow("text") << int(MessageExporter::Text) << false;
-    QTest::newRow("CSV") << int(MessageExporter::Csv) << false;
-    QTest::newRow("PDF") << int(MessageExporter::Pdf) << true;
-    QTest::newRow("HTML") << int(MessageExporter::Html) << true;
+    QTest::newRow("text") << int(ExportFormat::Text) << false;
+    QTest::newRow("CSV") << int(ExportFormat::Csv) << false;
+    QTest::newRow("PDF") << int(ExportFormat::Pdf) << true;
+    QTest::newRow("HTML") << int(ExportFormat::Html) << true;
 }
 
 void TestMessageExporter::emptyList()
@@ -245,7 +245,7 @@ void TestMessageExporter::htmlCopiesAssets()
     const QString out = dir.filePath("h");
     QVERIFY(QDir().mkpath(out + "/files"));
     writeFile(out + "/files/" + bubbles.first(), "mine");
-    QCOMPARE(runExport(f.messages, out, MessageExporter::Html), QString("1"));
+    QCOMPARE(runExport(f.messages, out, int(ExportFormat::Html)), QString("1"));
     QCOMPARE(entries(out + "/files"), bubbles);
     QCOMPARE(entries(out + "/emoji"), emoji);
     QCOMPARE(readFile(out + "/files/" + bubbles.first()), QByteArray("mine"));
@@ -256,12 +256,12 @@ void TestMessageExporter::cancelRemovesOnlyWhatRunCreated_data()
 {
     QTest::addColumn<int>("format");
     QTest::addColumn<bool>("existed");
-    QTest::newRow("text into a new file") << int(MessageExporter::Text) << false;
-    QTest::newRow("CSV over an earlier file") << int(MessageExporter::Csv) << true;
-    QTest::newRow("PDF into a new folder") << int(MessageExporter::Pdf) << false;
-    QTest::newRow("PDF into an earlier folder") << int(MessageExporter::Pdf) << true;
-    QTest::newRow("HTML into a new folder") << int(MessageExporter::Html) << false;
-    QTest::newRow("HTML into an earlier folder") << int(MessageExporter::Html) << true;
+    QTest::newRow("text into a new file") << int(ExportFormat::Text) << false;
+    QTest::newRow("CSV over an earlier file") << int(ExportFormat::Csv) << true;
+    QTest::newRow("PDF into a new folder") << int(ExportFormat::Pdf) << false;
+    QTest::newRow("PDF into an earlier folder") << int(ExportFormat::Pdf) << true;
+    QTest::newRow("HTML into a new folder") << int(ExportFormat::Html) << false;
+    QTest::newRow("HTML into an earlier folder") << int(ExportFormat::Html) << true;
 }
 
 // Cancelled in the third conversation: the files of the first two, the
@@ -277,11 +277,11 @@ void TestMessageExporter::cancelRemovesOnlyWhatRunCreated()
         f.message(chat, c, true, "m");
     }
     QTemporaryDir dir;
-    const bool folder = format >= MessageExporter::Pdf;
+    const bool folder = format >= int(ExportFormat::Pdf);
     const QString out = dir.filePath(folder ? "new/out" : "out.txt");
     QStringList before;
     if (existed) {
-        const QString ext = format == MessageExporter::Pdf ? ".pdf" : ".html";
+        const QString ext = format == int(ExportFormat::Pdf) ? ".pdf" : ".html";
         if (folder) {
             QVERIFY(QDir().mkpath(out));
             writeFile(out + "/chat0" + ext, "earlier export");
@@ -296,7 +296,7 @@ void TestMessageExporter::cancelRemovesOnlyWhatRunCreated()
     QCOMPARE(runExport(f.messages, out, format, true, reporter), QString("cancelled"));
     QCOMPARE(entries(dir.path()), before);
     if (existed && folder) {
-        QCOMPARE(entries(out), QStringList({QString("chat0") + (format == MessageExporter::Pdf ? ".pdf" : ".html"), "notes.txt"}));
+        QCOMPARE(entries(out), QStringList({QString("chat0") + (format == int(ExportFormat::Pdf) ? ".pdf" : ".html"), "notes.txt"}));
         QCOMPARE(readFile(out + "/notes.txt"), QByteArray("mine"));
     } else if (existed) {
         QCOMPARE(readFile(out), QByteArray("earlier export"));
@@ -311,7 +311,7 @@ void TestMessageExporter::failureKeepsEarlierContent()
         QSKIP("no /dev/full");
     MessageFixture f;
     f.message(nullptr, 1, true, "m");
-    const QString error = runExport(f.messages, "/dev/full", MessageExporter::Text);
+    const QString error = runExport(f.messages, "/dev/full", int(ExportFormat::Text));
     QVERIFY2(error.contains("No space left"), qPrintable(error));
     QVERIFY(QFileInfo("/dev/full").exists());
 }
@@ -323,7 +323,7 @@ void TestMessageExporter::outputFolderBlockedByFile()
     QTemporaryDir dir;
     const QString out = dir.filePath("out-pdf");
     writeFile(out, "a file");
-    const QString error = runExport(f.messages, out, MessageExporter::Pdf);
+    const QString error = runExport(f.messages, out, int(ExportFormat::Pdf));
     QVERIFY2(error.contains("Can not create the folder") && error.contains("out-pdf"), qPrintable(error));
     QCOMPARE(readFile(out), QByteArray("a file"));
 }

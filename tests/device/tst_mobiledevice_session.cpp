@@ -53,7 +53,8 @@ void TestMobileDeviceSession::initTestCase()
 {
     SimDeviceScenario::useSimulatedBackend();
     QCOMPARE(mobiledevice_init(), 1);
-    m_ctx = _mobiledevice_listen_ctx(this, "iosDeviceConnected", "iosDeviceDisconnected");
+    m_ctx = _mobiledevice_listen_ctx(this, &TestMobileDeviceSession::iosDeviceConnected,
+                                     &TestMobileDeviceSession::iosDeviceDisconnected);
     QVERIFY(mobiledevice_listen(&m_ctx));
 }
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QThread>
 
+#include "exportformat.h"
+
 class ProgressForm;
 struct _MsgMessage;
 
@@ -14,7 +16,7 @@ class ExportSMSThread : public QThread
 {
     Q_OBJECT
 public:
-    enum FormatType { Text = 0, Csv = 1, Pdf = 2, Html = 3 };
+    using FormatType = ExportFormat;
 
     // `path` is the file of a text or CSV export, the output folder of a PDF
     // or HTML export; `ascending` orders PDF and HTML exports. The messages

@@ -1,8 +1,4 @@
-// The main window's delete commands on local databases: the selected
-// messages, one conversation, or a whole database folder. Messages go in one
-// transaction behind a progress dialog; only after it committed are they
-// taken out of the loaded set, and only after every view has let go of them.
-#include "mainwindow.h"
+#include "localdbcommands.h"
 
 #include <QSet>
 
@@ -11,12 +7,9 @@
 #include "deletemessagesthread.h"
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
-#include "itemmodelsms.h"
-#include "mytreeview.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
-#include "ui_mainwindow.h"
 
 namespace {
 
@@ -58,73 +51,65 @@ QString localDbFolder(const QString& name)
 
 } // namespace
 
-void MainWindow::miDelSel()
+bool LocalDbCommands::deleteSelected(const Node* current, QList<_MsgMessage*> messages, const LetGo& letGo)
 {
-    const Node* current = currentSourceNode();
     _LocalDBItemNode* owner = localDbOf(current);
     if (!owner)
-        return;
-    const QList<_MsgMessage*> messages = selectedMessages();
+        return false;
     if (!Tips::confirmDelete(deleteMessagesQuestion(tr("IDS_CONFIRM_DEL_SEL_MESSAGES"), messages.size(), owner->text)))
-        return;
-    if (!deleteFromDatabase(*owner, messages, this))
-        return;
-    // The list and the browser point at these messages: they let go first.
-    resetMessagesShow();
+        return false;
+    if (!deleteFromDatabase(*owner, messages, m_parent))
+        return false;
+    letGo();
     owner->data.p()->removeMessages(QSet<_MsgMessage*>(messages.begin(), messages.end()));
-    // Selecting the node again shows what is left of it.
-    ui->treeViewDS->setCurrentIndex(QModelIndex());
-    ui->treeViewDS->setCurrentIndex(mainModel->indexOfItemNode(current));
+    return true;
 }
 
-void MainWindow::miDelChat()
+bool LocalDbCommands::deleteConversation(const Node* current, QList<_MsgMessage*> messages, const LetGo& letGo)
 {
-    const Node* current = currentSourceNode();
     if (!current || current->type != ITEMNODE_CHAT_SESSION)
-        return;
+        return false;
     _LocalDBItemNode* owner = localDbOf(current);
     if (!owner)
-        return;
-    const QList<_MsgMessage*> messages = smsModel->messages();
+        return false;
     if (!Tips::confirmDelete(deleteConversationQuestion(tr("IDS_CONFIRM_DEL_THIS_CHAT"), current->text,
                                                         messages.size(), owner->text)))
-        return;
-    if (!deleteFromDatabase(*owner, messages, this))
-        return;
+        return false;
+    if (!deleteFromDatabase(*owner, messages, m_parent))
+        return false;
     const QList<_MsgChat*> chats = static_cast<const _ChatSessionItemNode*>(current)->merge.chats;
-    resetMessagesShow();
-    ui->treeViewDS->setCurrentIndex(QModelIndex());
+    letGo();
     // The node names the chats: it goes before they are freed.
-    mainModel->removeNode(current);
+    m_model.removeNode(current);
     __MsgData* data = owner->data.p();
     data->removeMessages(QSet<_MsgMessage*>(messages.begin(), messages.end()));
     data->removeChats(QSet<_MsgChat*>(chats.begin(), chats.end()));
+    return true;
 }
 
-void MainWindow::miDelAll()
+bool LocalDbCommands::deleteDatabase(const Node* current, const LetGo& letGo)
 {
-    const Node* current = currentSourceNode();
     if (!current || current->type != ITEMNODE_LOCALDB
         || !Tips::confirmDelete(deleteDatabaseQuestion(tr("IDS_CONFIRM_DEL_THIS_LOCALDB"), current->text)))
-        return;
+        return false;
     auto* node = static_cast<_LocalDBItemNode*>(const_cast<Node*>(current));
     const QString name = node->text;
     const QString folder = localDbFolder(name);
     if (folder.isEmpty()) {
         Tips::error(tr("The database name \"%1\" does not name a folder of its own; nothing was deleted.").arg(name));
-        return;
+        return false;
     }
     node->db->close();
     // A link in its place goes as a link; whatever it points to stays.
     const bool removed = g_delDirCascade(folder);
-    // The node's messages go with it: the views let go of them first. A
-    // folder left behind is listed again at the next start.
-    resetMessagesShow();
-    ui->treeViewDS->setCurrentIndex(QModelIndex());
-    mainModel->removeNode(node);
+    // The node's messages go with it. A folder left behind is listed again
+    // at the next start.
+    letGo();
+    m_model.removeNode(node);
     if (removed)
         Tips::info(tr("IDS_DEL_LOCALDB_SUC").arg(name));
     else
         Tips::error(tr("Could not delete the database folder %1 completely; what is left of it stays there.")
                         .arg(folder));
+    return removed;
 }

@@ -1,7 +1,8 @@
-// The steps that the main window's iTunes backup commands share, each behind
-// its own dialogs: picking and unlocking a backup on the computer, caching
-// its message files, reading the cached messages, and building the message
-// database and merging it into the backup. Every step answers false when it
+// The steps that the iTunes backup roads share, each behind its own dialogs:
+// picking a backup on the computer or making a fresh one of an attached
+// device, unlocking it, caching its message files, reading the cached
+// messages, and building the message database and merging it into the
+// backup. Every step answers false when it
 // did not succeed: a dialog left without success, a cancel, or a failure
 // that its progress dialog has shown already.
 #pragma once
@@ -16,6 +17,7 @@
 class AbsMessageDb;
 class OperationSteps;
 class BackupManifest;
+class IOSDevice;
 class QWidget;
 
 namespace ITunesBackupSteps {
@@ -24,10 +26,20 @@ namespace ITunesBackupSteps {
 // dialog when it is encrypted; null when either was left without success.
 QSharedPointer<BackupManifest> chooseBackup(QWidget* parent);
 
-// The password dialog over an encrypted backup, which unlocks it with the
-// password accepted (then in `password` when given); true at once for a
-// plain backup.
+// Unlocks an encrypted backup: with the password in `password` when one is
+// given and it fits, else through the password dialog, whose accepted
+// password then goes to `password`. True at once for a plain backup.
 bool unlockBackup(BackupManifest& backup, QWidget* parent, QString* password = nullptr);
+
+// Makes a fresh backup of the attached device with the backup tool behind
+// its progress dialog; `root` then names the folder the device backups lie in.
+bool backUpDevice(const IOSDevice& device, QWidget* parent, QDir& root);
+
+// The device's backup in `root` with its information read, unlocked with the
+// device's backup password or through the dialog (the password accepted then
+// kept in `device`); null when the dialog was left. The backup's errors pass
+// through as std::exception.
+QSharedPointer<BackupManifest> openDeviceBackup(IOSDevice& device, const QDir& root, QWidget* parent);
 
 // Reads the backup's file index and copies its message and address-book
 // files into the backup's cache folder, which `cacheDir` then names. The

@@ -1,23 +1,14 @@
-// The main window's commands on iTunes backups: writing chosen messages into
-// a backup on the computer, transferring them to a connected iPhone (a fresh
-// backup of the phone, written into and restored), and importing a backup's
-// messages into a local database. Each runs its workers one after the other
-// behind their own progress dialogs and stops at the first step that does
-// not succeed; a failed step has shown its error through its dialog, a
-// cancelled one ends the command silently.
-#include "mainwindow.h"
+#include "itunescommands.h"
 
 #include "backupmanifest.h"
 #include "countrylibdb.h"
 #include "datasourceselform.h"
-#include "iosmobilebackupthread.h"
 #include "iosmobilerestorethread.h"
 #include "itemmodelmain.h"
-#include "itemmodelsms.h"
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
+#include "menuactionstate.h"
 #include "operationsteps.h"
-#include "passcodedlg.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
@@ -31,13 +22,9 @@ using Node = AbsTreeItemModel::_ItemNode;
 
 // The device or local database that a node belongs to: itself, or the
 // parent of a conversation.
-_AbsDBItemNode* ownerDbNode(const Node* node)
+const _AbsDBItemNode* ownerDbNode(const Node* node)
 {
-    if (node && node->type == ITEMNODE_CHAT_SESSION)
-        node = node->parent;
-    if (node && (node->type == ITEMNODE_IOS_DEVICE || node->type == ITEMNODE_LOCALDB))
-        return static_cast<_AbsDBItemNode*>(const_cast<Node*>(node));
-    return nullptr;
+    return static_cast<const _AbsDBItemNode*>(messageOwner(node));
 }
 
 _IOSDeviceItemNode* liveDeviceNode(ItemModelMain& model, const QString& udid)
@@ -62,80 +49,30 @@ QString findMyIPhoneNotes()
 
 using namespace ITunesBackupSteps;
 
-void MainWindow::miExport2iTunes()
+ITunesCommands::ITunesCommands(ItemModelMain& model, QWidget* parent)
+    : m_model(model)
+    , m_parent(parent)
 {
-    runScoped(&MainWindow::miExport2iTunesSel, &MainWindow::miExport2iTunesChat, &MainWindow::miExport2iTunesAll);
 }
 
-void MainWindow::miExport2iTunesAll()
-{
-    const QList<_MsgMessage*> messages = curAllMessages();
-    if (!messages.isEmpty())
-        export2iTunes(messages);
-}
-
-void MainWindow::miExport2iTunesChat()
-{
-    export2iTunes(smsModel->messages());
-}
-
-void MainWindow::miExport2iTunesSel()
-{
-    export2iTunes(selectedMessages());
-}
-
-void MainWindow::miI2IAll()
-{
-    const QList<_MsgMessage*> messages = curAllMessages();
-    if (!messages.isEmpty())
-        restore2ios(messages);
-}
-
-void MainWindow::miI2IChat()
-{
-    restore2ios(smsModel->messages());
-}
-
-void MainWindow::miI2ISel()
-{
-    restore2ios(selectedMessages());
-}
-
-void MainWindow::miDb2IAll()
-{
-    const QList<_MsgMessage*> messages = curAllMessages();
-    if (!messages.isEmpty())
-        restore2ios(messages);
-}
-
-void MainWindow::miDb2IChat()
-{
-    restore2ios(smsModel->messages());
-}
-
-void MainWindow::miDb2ISel()
-{
-    restore2ios(selectedMessages());
-}
-
-void MainWindow::export2iTunes(const QList<_MsgMessage*>& messages)
+void ITunesCommands::exportToBackup(const QList<_MsgMessage*>& messages, const Node* current)
 {
     // The messages belong to the current node's set: held here, they outlive
     // a node that goes while the dialogs run.
-    const _AbsDBItemNode* source = ownerDbNode(currentSourceNode());
+    const _AbsDBItemNode* source = ownerDbNode(current);
     const MsgData keep = source ? source->data : MsgData();
     OperationSteps steps(QStringLiteral("Export SMS to iTunes Backup"));
     try {
         steps.step(tr("Opening the chosen iTunes backup"));
-        const QSharedPointer<BackupManifest> backup = chooseBackup(this);
+        const QSharedPointer<BackupManifest> backup = chooseBackup(m_parent);
         if (!backup)
             return;
         steps.step(tr("Copying the messages out of the backup %1").arg(backup->dir.absolutePath()));
         QDir cacheDir;
-        if (!cacheBackup(*backup, this, cacheDir))
+        if (!cacheBackup(*backup, m_parent, cacheDir))
             return;
         int accepted = 0;
-        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, this, accepted, &steps))
+        if (!buildAndMerge(*backup, cacheDir, _CountryInfo(), messages, m_parent, accepted, &steps))
             return;
         Tips::info(tr("IDS_SUC_RESTORE_%1_MESSAGES_TO_IOS").arg(accepted));
     } catch (const std::exception& e) {
@@ -143,9 +80,8 @@ void MainWindow::export2iTunes(const QList<_MsgMessage*>& messages)
     }
 }
 
-void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
+void ITunesCommands::transferToDevice(const QList<_MsgMessage*>& messages, const Node* current)
 {
-    const Node* current = currentSourceNode();
     if (!current)
         return;
     const _AbsDBItemNode* source = ownerDbNode(current);
@@ -157,7 +93,7 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
     // Only a device that is attached now can be backed up and restored: saved
     // devices have no handle.
     QList<DataSourceSelForm::_SelItem> choices;
-    for (const Node* child : mainModel->rootDevice->childs) {
+    for (const Node* child : m_model.rootDevice->childs) {
         if (child->type != ITEMNODE_IOS_DEVICE)
             continue;
         const IOSDevice& device = static_cast<const _IOSDeviceItemNode*>(child)->device;
@@ -170,12 +106,12 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
                       "iPhone that should receive them and try again."));
         return;
     }
-    DataSourceSelForm chooser(this);
+    DataSourceSelForm chooser(m_parent);
     const QString udid = chooser.execSel(QCoreApplication::translate("QObject", "IDS_SEL_ONE_IOS_DEVICE"), choices);
-    _IOSDeviceItemNode* target = udid.isEmpty() ? nullptr : liveDeviceNode(*mainModel, udid);
+    _IOSDeviceItemNode* target = udid.isEmpty() ? nullptr : liveDeviceNode(m_model, udid);
     if (!target)
         return;
-    if (!target->db || target->db->type() != 6) {
+    if (!target->db || target->db->type() != AbsMessageDb::kIOS6Schema) {
         Tips::warning(tr("Failed to recover. Only iOS 6 or above is supported."));
         return;
     }
@@ -193,39 +129,29 @@ void MainWindow::restore2ios(const QList<_MsgMessage*>& messages)
     OperationSteps steps(QStringLiteral("Transfer SMS to iPhone"));
     steps.step(tr("Backing up the iPhone \"%1\"").arg(device.deviceName));
     QDir root;
-    {
-        ProgressForm form(QString(), this);
-        IOSMobileBackupThread worker(true, device, form, this);
-        root = worker.root();
-        if (!g_runWithProgress(form, worker))
-            return;
-    }
+    if (!backUpDevice(device, m_parent, root))
+        return;
     try {
         const QString backupFolder = root.absoluteFilePath(device.udid);
         steps.step(tr("Reading the backup %1 of the iPhone \"%2\"").arg(backupFolder, device.deviceName));
-        BackupManifest backup(backupFolder, this);
-        backup.readManifestInfo();
-        if (backup.info.IsEncrypted
-            && (device.backupPassword.isEmpty() || !backup.setPasscode(device.backupPassword))) {
-            PasscodeDlg passcode(&backup, this);
-            if (passcode.exec() != 1)
-                return;
-            device.backupPassword = passcode.password;
-            if (_IOSDeviceItemNode* node = liveDeviceNode(*mainModel, device.udid))
-                node->device.backupPassword = passcode.password;
-        }
+        const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, m_parent);
+        if (!backup)
+            return;
+        // The node keeps the password for the device's next transfer.
+        if (_IOSDeviceItemNode* node = liveDeviceNode(m_model, device.udid))
+            node->device.backupPassword = device.backupPassword;
         steps.step(tr("Copying the messages out of the backup %1").arg(backupFolder));
         QDir cacheDir;
-        if (!cacheBackup(backup, this, cacheDir))
+        if (!cacheBackup(*backup, m_parent, cacheDir))
             return;
         steps.step(tr("Looking up the country \"%1\" of the iPhone \"%2\"").arg(device.countryCode, device.deviceName));
         const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode, nullptr);
         int accepted = 0;
-        if (!buildAndMerge(backup, cacheDir, country, messages, this, accepted, &steps))
+        if (!buildAndMerge(*backup, cacheDir, country, messages, m_parent, accepted, &steps))
             return;
         steps.step(tr("Restoring the backup %1 to the iPhone \"%2\"").arg(backupFolder, device.deviceName));
-        ProgressForm form(QString(), this);
-        IOSMobileRestoreThread restore(true, device, root, form, this);
+        ProgressForm form(QString(), m_parent);
+        IOSMobileRestoreThread restore(true, device, root, form, m_parent);
         if (!device.backupPassword.isEmpty())
             restore.setBackupPasscode(device.backupPassword);
         if (!g_runWithProgress(form, restore))

@@ -1,5 +1,6 @@
-// Messages for the export tests, built in memory: handles, chats and
-// messages linked as the message store links them and owned by one MsgData.
+// Messages for the export, local-database and restore tests, built in
+// memory: handles, chats and messages linked as the message store links them
+// and owned by one MsgData.
 #pragma once
 
 #include "msgdata.h"

@@ -2,10 +2,12 @@
 
 #include "absiosmessagedb.h"
 #include "backupmanifest.h"
-#include "ios5messagedb.h"
+#include "cachedmessagedb.h"
 #include "ios6messagedb.h"
 #include "ios6restoremessagesthread.h"
+#include "iosdevice.h"
 #include "iosmergewafiles2itunesbkthread.h"
+#include "iosmobilebackupthread.h"
 #include "itunescachesmsthread.h"
 #include "loaditunesbackupdlg.h"
 #include "operationsteps.h"
@@ -32,12 +34,31 @@ bool unlockBackup(BackupManifest& backup, QWidget* parent, QString* password)
 {
     if (!backup.info.IsEncrypted)
         return true;
+    if (password && !password->isEmpty() && backup.setPasscode(*password))
+        return true;
     PasscodeDlg passcode(&backup, parent);
     if (passcode.exec() != 1)
         return false;
     if (password)
         *password = passcode.password;
     return true;
+}
+
+bool backUpDevice(const IOSDevice& device, QWidget* parent, QDir& root)
+{
+    ProgressForm form(QString(), parent);
+    IOSMobileBackupThread worker(true, device, form, parent);
+    root = worker.root();
+    return g_runWithProgress(form, worker);
+}
+
+QSharedPointer<BackupManifest> openDeviceBackup(IOSDevice& device, const QDir& root, QWidget* parent)
+{
+    auto backup = QSharedPointer<BackupManifest>::create(root.absoluteFilePath(device.udid));
+    backup->readManifestInfo();
+    if (!unlockBackup(*backup, parent, &device.backupPassword))
+        return {};
+    return backup;
 }
 
 bool cacheBackup(BackupManifest& backup, QWidget* parent, QDir& cacheDir)
@@ -59,11 +80,7 @@ bool cacheBackupInto(BackupManifest& backup, const QDir& cacheDir, QWidget* pare
 
 void readCachedMessages(const QDir& cacheDir, QSharedPointer<AbsMessageDb>& db, MsgData& data)
 {
-    const QString path = cacheDir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
-    if (AbsIOSMessageDb::checkDbType(path) == 5)
-        db.reset(new IOS5MessageDb(cacheDir, _CountryInfo()));
-    else
-        db.reset(new IOS6MessageDb(cacheDir, _CountryInfo(), false));
+    db = openCachedMessageDb(cacheDir, _CountryInfo());
     data = MsgData();
     db->messages(data, 0);
 }
@@ -71,7 +88,7 @@ void readCachedMessages(const QDir& cacheDir, QSharedPointer<AbsMessageDb>& db, 
 bool buildAndMerge(BackupManifest& backup, const QDir& cacheDir, const _CountryInfo& country,
                    const QList<_MsgMessage*>& messages, QWidget* parent, int& accepted, OperationSteps* steps)
 {
-    const QString smsDb = cacheDir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+    const QString smsDb = AbsIOSMessageDb::smsDbPathIn(cacheDir);
     if (steps)
         steps->step(QCoreApplication::translate("QObject", "Building the message database %1").arg(smsDb));
     IOS6MessageDb cached(cacheDir, country, false);

@@ -1,16 +1,4 @@
-// The road of an attached iPhone to the source tree: its identity and locale
-// read over lockdown, its message and address-book databases copied into its
-// cache folder (through file_relay on iOS 5 to 7, else through a device
-// backup made by the backup tool and cached from it), the cached sms.db
-// opened by the reader of its schema, and a device node with the device's
-// conversations. A detach removes the node again.
-//
-// The slot runs nested event loops (message boxes, password and progress
-// dialogs), during which detach reports arrive. A detach of the device being
-// attached stops its road before a node is made; a detach of a device that
-// has a node waits until no operation runs, since an operation's workers and
-// dialogs may still use what the node owns.
-#include "mainwindow.h"
+#include "deviceroad.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -19,24 +7,21 @@
 #include <stdexcept>
 #include <utility>
 
-#include "absiosmessagedb.h"
 #include "backupmanifest.h"
+#include "cachedmessagedb.h"
 #include "countrylibdb.h"
-#include "ios5messagedb.h"
-#include "ios6messagedb.h"
 #include "iosdevice.h"
 #include "iosloadfilerelaythread.h"
-#include "iosmobilebackupthread.h"
 #include "itemmodelmain.h"
 #include "itunesbackupsteps.h"
 #include "makerserver.h"
+#include "mobiledevice_loader.h"
 #include "mobiledevice_session.h"
 #include "progressform.h"
 #include "progressrunner.h"
 #include "tips.h"
-#include "ui_mainwindow.h"
 
-struct MainWindow::AttachRoad
+struct DeviceRoad::AttachRoad
 {
     void* device = nullptr;
     // Set by a detach report of this device while the road runs.
@@ -44,6 +29,10 @@ struct MainWindow::AttachRoad
 };
 
 namespace {
+
+// The framework keeps the context's address for the whole run, so it lives
+// as long as the process; stopListening only empties it.
+_mobiledevice_listen_ctx g_listen_ctx;
 
 // How often a waiting detach looks whether the running operation has ended.
 const int kDeferredDetachPollMs = 100;
@@ -101,18 +90,46 @@ bool takesFileRelay(const IOSDevice& device)
 // country. Nothing is read yet.
 QSharedPointer<AbsMessageDb> cachedDatabase(const IOSDevice& device)
 {
-    const QDir cache = device.cacheDir();
-    const int schema =
-        AbsIOSMessageDb::checkDbType(cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")));
-    const _CountryInfo country = CountryLibDb(QString()).infoByCode(device.countryCode);
-    if (schema == 5)
-        return QSharedPointer<AbsMessageDb>(new IOS5MessageDb(cache, country));
-    return QSharedPointer<AbsMessageDb>(new IOS6MessageDb(cache, country, false));
+    return openCachedMessageDb(device.cacheDir(), CountryLibDb(QString()).infoByCode(device.countryCode));
 }
 
 } // namespace
 
-void MainWindow::iosDeviceConnected(void* device)
+DeviceRoad::DeviceRoad(ItemModelMain& model, QWidget* window)
+    : QObject(window)
+    , m_model(model)
+    , m_window(window)
+{
+}
+
+DeviceRoad::~DeviceRoad() = default;
+
+void DeviceRoad::listen(const _mobiledevice_listen_ctx& target)
+{
+    if (!mobiledevice_loader_is_loaded())
+        return;
+    mobiledevice_set_listen_ctx(&g_listen_ctx, target);
+    m_listener = target.receiver;
+    try {
+        if (!mobiledevice_listen(&g_listen_ctx))
+            Tips::warning(QCoreApplication::translate(
+                "MainWindow", "Failed to detect iPhone. Please launch iTunes first and then re-connect your iPhone. "
+                              "Once your iPhone is visible in iTunes, please restart Quillsprout software."));
+    } catch (const std::exception& e) {
+        qWarning("%s", e.what());
+        Tips::error(QString::fromUtf8(e.what()));
+    }
+}
+
+void DeviceRoad::stopListening()
+{
+    // Another window may have taken the context over since.
+    if (m_listener && g_listen_ctx.receiver == m_listener)
+        mobiledevice_unlisten(&g_listen_ctx);
+    m_listener = nullptr;
+}
+
+void DeviceRoad::attach(void* device)
 {
     IOSDevice record;
     record.device = static_cast<am_device*>(device);
@@ -134,7 +151,7 @@ void MainWindow::iosDeviceConnected(void* device)
 
     AttachRoad road;
     road.device = device;
-    attachRoads.append(&road);
+    m_attachRoads.append(&road);
     bool copied = false;
     try {
         Tips::info(notesText());
@@ -143,7 +160,7 @@ void MainWindow::iosDeviceConnected(void* device)
         qWarning("%s", e.what());
         Tips::error(QString::fromUtf8(e.what()));
     }
-    attachRoads.removeOne(&road);
+    m_attachRoads.removeOne(&road);
     if (copied && !road.detached)
         showDevice(record);
     runDeferredDetaches();
@@ -151,33 +168,28 @@ void MainWindow::iosDeviceConnected(void* device)
 
 // Each copying step ends the road when it did not succeed (its dialog has
 // shown any error) or when the device went away meanwhile.
-bool MainWindow::copyDeviceDatabases(IOSDevice& device, const AttachRoad& road)
+bool DeviceRoad::copyDeviceDatabases(IOSDevice& device, const AttachRoad& road)
 {
     if (!takesFileRelay(device))
         return copyThroughBackup(device, road);
-    ProgressForm form(QString(), this);
-    IOSLoadFileRelayThread worker(device, form, this);
+    ProgressForm form(QString(), m_window);
+    IOSLoadFileRelayThread worker(device, form, m_window);
     return g_runWithProgress(form, worker) && !road.detached;
 }
 
-bool MainWindow::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
+bool DeviceRoad::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
 {
+    using namespace ITunesBackupSteps;
     if (!device.checkiTunesBackupSettings(true, false) || road.detached)
         return false;
     QDir root;
-    {
-        ProgressForm form(QString(), this);
-        IOSMobileBackupThread worker(true, device, form, this);
-        root = worker.root();
-        if (!g_runWithProgress(form, worker) || road.detached)
-            return false;
-    }
+    if (!backUpDevice(device, m_window, root) || road.detached)
+        return false;
     try {
-        BackupManifest backup(root.absoluteFilePath(device.udid), this);
-        backup.readManifestInfo();
-        if (!ITunesBackupSteps::unlockBackup(backup, this, &device.backupPassword) || road.detached)
+        const QSharedPointer<BackupManifest> backup = openDeviceBackup(device, root, m_window);
+        if (!backup || road.detached)
             return false;
-        return ITunesBackupSteps::cacheBackupInto(backup, device.cacheDir(), this) && !road.detached;
+        return cacheBackupInto(*backup, device.cacheDir(), m_window) && !road.detached;
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return false;
@@ -186,11 +198,11 @@ bool MainWindow::copyThroughBackup(IOSDevice& device, const AttachRoad& road)
 
 // The node is made only once its database could be constructed; a failure
 // to read the conversations leaves it listed without them.
-void MainWindow::showDevice(const IOSDevice& device)
+void DeviceRoad::showDevice(const IOSDevice& device)
 {
     _IOSDeviceItemNode* node = nullptr;
     try {
-        node = mainModel->addIOSDevice(cachedDatabase(device), device);
+        node = m_model.addIOSDevice(cachedDatabase(device), device);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
         Tips::error(QString::fromUtf8(e.what()));
@@ -203,28 +215,28 @@ void MainWindow::showDevice(const IOSDevice& device)
         return;
     }
     try {
-        mainModel->listChats(node);
-        iniShowDSNode(node);
+        m_model.listChats(node);
+        emit deviceListed(node);
     } catch (const std::exception& e) {
         qWarning("%s", e.what());
         Tips::error(QString::fromUtf8(e.what()));
     }
 }
 
-void MainWindow::iosDeviceDisconnected(void* device)
+void DeviceRoad::detach(void* device)
 {
     if (!device)
         return; // saved devices have no handle
-    for (AttachRoad* road : std::as_const(attachRoads)) {
+    for (AttachRoad* road : std::as_const(m_attachRoads)) {
         if (road->device == device)
             road->detached = true;
     }
     // The node is chosen now: a node that a later attach of the device adds
     // must not go with this report.
-    for (AbsTreeItemModel::_ItemNode* child : mainModel->rootDevice->childs) {
+    for (AbsTreeItemModel::_ItemNode* child : m_model.rootDevice->childs) {
         if (child->type == ITEMNODE_IOS_DEVICE && static_cast<_IOSDeviceItemNode*>(child)->device.device == device
-            && !deferredDetaches.contains(child)) {
-            deferredDetaches.append(child);
+            && !m_deferredDetaches.contains(child)) {
+            m_deferredDetaches.append(child);
             break;
         }
     }
@@ -235,41 +247,32 @@ void MainWindow::iosDeviceDisconnected(void* device)
 // may still read the node's messages and database. An operation shows a
 // modal window while it waits; a step's progress dialog counts from its
 // making, before it is shown.
-bool MainWindow::operationRunning() const
+bool DeviceRoad::operationRunning() const
 {
-    return QApplication::activeModalWidget() || !attachRoads.isEmpty() || findChild<ProgressForm*>();
+    return QApplication::activeModalWidget() || !m_attachRoads.isEmpty() || m_window->findChild<ProgressForm*>();
 }
 
-bool MainWindow::showsMessagesOf(const AbsTreeItemModel::_ItemNode* node) const
+void DeviceRoad::runDeferredDetaches()
 {
-    const AbsTreeItemModel::_ItemNode* current = currentSourceNode();
-    return current && (current == node || current->parent == node);
-}
-
-void MainWindow::runDeferredDetaches()
-{
-    if (deferredDetaches.isEmpty())
+    if (m_deferredDetaches.isEmpty())
         return;
     if (operationRunning()) {
-        if (!detachTimer) {
-            detachTimer = new QTimer(this);
-            detachTimer->setInterval(kDeferredDetachPollMs);
-            connect(detachTimer, &QTimer::timeout, this, &MainWindow::runDeferredDetaches);
+        if (!m_detachTimer) {
+            m_detachTimer = new QTimer(this);
+            m_detachTimer->setInterval(kDeferredDetachPollMs);
+            connect(m_detachTimer, &QTimer::timeout, this, &DeviceRoad::runDeferredDetaches);
         }
-        detachTimer->start();
+        m_detachTimer->start();
         return;
     }
-    if (detachTimer)
-        detachTimer->stop();
-    const QList<const AbsTreeItemModel::_ItemNode*> nodes = std::exchange(deferredDetaches, {});
+    if (m_detachTimer)
+        m_detachTimer->stop();
+    const QList<const AbsTreeItemModel::_ItemNode*> nodes = std::exchange(m_deferredDetaches, {});
     for (const AbsTreeItemModel::_ItemNode* node : nodes) {
         // Still in the tree: the Disconnect Device command may have taken it.
-        if (!mainModel->rootDevice->childs.contains(const_cast<AbsTreeItemModel::_ItemNode*>(node)))
+        if (!m_model.rootDevice->childs.contains(const_cast<AbsTreeItemModel::_ItemNode*>(node)))
             continue;
-        // The list and the browser let go of the node's messages; what they
-        // show of another device or a local database stays.
-        if (showsMessagesOf(node))
-            resetMessagesShow();
-        mainModel->removeNode(node);
+        emit nodeGoing(node);
+        m_model.removeNode(node);
     }
 }
