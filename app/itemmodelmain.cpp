@@ -10,12 +10,11 @@ namespace {
 
 // Chats made up for recovered messages carry row ids at or below this.
 constexpr qint64 kMadeUpChatRowId = -1947483647;
-constexpr int kIconWidth = 18;
 constexpr int kRowHeight = 25;
 
 QImage icon(const char* resource)
 {
-    return QImage(QString::fromLatin1(resource)).scaledToWidth(kIconWidth, Qt::FastTransformation);
+    return AbsTreeItemModel::rowIcon(QImage(QString::fromLatin1(resource)));
 }
 
 const _MsgChat* firstChat(const _ChatSessionItemNode* node)
@@ -37,7 +36,7 @@ QVariant conversationPicture(const _ChatSessionItemNode* node)
         if (!photo.isEmpty()) {
             QImage image;
             if (image.loadFromData(photo, "JPEG") || image.loadFromData(photo, "PNG"))
-                return image.scaledToHeight(kIconWidth, Qt::FastTransformation);
+                return image.scaledToHeight(AbsTreeItemModel::kRowIconSide, Qt::FastTransformation);
         }
     }
     return icon(":/res/contact.png");

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "abstreeitemmodel.h"
 #include "mytreeview.h"
 #include "smsbrowser.h"
 
@@ -77,6 +78,9 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     if (window->objectName().isEmpty())
         window->setObjectName(QStringLiteral("MainWindow"));
     window->resize(1000, 680);
+    // Below this the toolbar folds buttons away and the panes get too small
+    // to read a conversation in.
+    window->setMinimumSize(800, 560);
 
     centralWidget = make<QWidget>(window, "centralWidget");
     verticalLayout_4 = box<QVBoxLayout>(centralWidget, "verticalLayout_4");
@@ -92,6 +96,7 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     treeViewDS->setFrameShadow(QFrame::Sunken);
     treeViewDS->setLineWidth(1);
     treeViewDS->header()->setVisible(false);
+    treeViewDS->setIconSize(AbsTreeItemModel::rowIconSize());
     verticalLayout_3->addWidget(treeViewDS);
     splitter->addWidget(widget_5);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the two window backgrounds that style.css names: a soft orange band
 fading into white across the top of the main window and of the dialogs.
-Run from this folder; the PNGs are checked in beside it."""
+Every column of a band is the same, so style.css repeats it along x to cover
+windows of any width. Run from this folder; the PNGs are checked in beside it."""
 import struct
 import zlib
 

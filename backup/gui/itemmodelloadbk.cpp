@@ -3,6 +3,7 @@
 #include "backupmanifest.h"
 
 #include <QBrush>
+#include <QImage>
 #include <QLocale>
 #include <QPixmap>
 #include <QSize>
@@ -49,7 +50,7 @@ QVariant ItemModelLoadBk::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         if (index.column() != 0)
             return QVariant();
-        return QPixmap(QStringLiteral(":res/iphone.png")).scaledToWidth(18, Qt::FastTransformation);
+        return QPixmap::fromImage(rowIcon(QImage(QStringLiteral(":res/iphone.png"))));
     case Qt::BackgroundRole:
         return QBrush(index.row() % 2 == 0 ? QColor(250, 250, 250) : QColor(255, 255, 255));
     case Qt::SizeHintRole:

@@ -44,6 +44,7 @@ public:
         listBackups = new QTreeView(dialog);
         listBackups->setObjectName(QStringLiteral("listBackups"));
         listBackups->setIndentation(0);
+        listBackups->setIconSize(AbsTreeItemModel::rowIconSize());
         verticalLayout->addWidget(listBackups);
         lbAddOther = new QLabel(dialog);
         lbAddOther->setObjectName(QStringLiteral("lbAddOther"));

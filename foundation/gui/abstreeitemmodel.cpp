@@ -1,6 +1,22 @@
 #include "abstreeitemmodel.h"
 
+#include <QPainter>
+
 #include <utility>
+
+QImage AbsTreeItemModel::rowIcon(const QImage& picture)
+{
+    if (picture.isNull())
+        return picture;
+    const QImage scaled = picture.scaled(rowIconSize(), Qt::KeepAspectRatio, Qt::FastTransformation);
+    if (scaled.size() == rowIconSize())
+        return scaled;
+    QImage square(rowIconSize(), QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.drawImage((kRowIconSide - scaled.width()) / 2, (kRowIconSide - scaled.height()) / 2, scaled);
+    return square;
+}
 
 AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString& text, _ItemNode* parent)
     : type(type)

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 class AbsTreeItemModel : public QAbstractItemModel
@@ -29,6 +31,15 @@ public:
         _ItemNode* parent;
         QList<_ItemNode*> childs;
     };
+
+    // The side of the square in which the rows' drawn pictures stand; the
+    // views show their icons at this size, well inside a row's height.
+    static constexpr int kRowIconSide = 18;
+    static QSize rowIconSize() { return QSize(kRowIconSide, kRowIconSide); }
+    // The picture scaled to fit the row icon's square, keeping its aspect
+    // ratio, and centred on a transparent square when it does not fill it:
+    // a tall picture scaled to the icon's width would be cut by the row.
+    static QImage rowIcon(const QImage& picture);
 
     explicit AbsTreeItemModel(QObject* parent = nullptr);
     ~AbsTreeItemModel() override;

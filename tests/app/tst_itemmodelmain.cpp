@@ -1,13 +1,16 @@
 // The source tree model: roots, device and local database nodes, the
 // conversations listed from a node's data, and the pictures and colours of
-// the conversation rows.
+// the conversation rows, and those pictures whole in the window's tree.
 #include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QImage>
+#include <QMainWindow>
 #include <QtTest>
 
 #include "ios6messagedb.h"
 #include "itemmodelmain.h"
+#include "mytreeview.h"
+#include "ui_mainwindow.h"
 
 namespace {
 
@@ -148,6 +151,37 @@ private slots:
         QCOMPARE(image.size(), size);
         if (!picture.isEmpty())
             QCOMPARE(image, QImage(picture).scaledToWidth(18, Qt::FastTransformation));
+    }
+
+    // Every drawn picture of the tree (roots, a phone, a database, a
+    // conversation) is as large as the icons the window's tree shows, and
+    // its row is tall enough for it: none is cut.
+    void iconsFitTheWindowsTree()
+    {
+        QMainWindow window;
+        Ui_MainWindow form;
+        form.setupUi(&window);
+        ItemModelMain model;
+        form.treeViewDS->setModel(&model);
+        IOSDevice device;
+        device.deviceName = QStringLiteral("Phone");
+        _IOSDeviceItemNode* phone = model.addIOSDevice(noDb(), device);
+        _LocalDBItemNode* local = model.addLocalDb(noDb(), QStringLiteral("db"));
+        addChat(local->data, 1, QStringLiteral("c"), 1);
+        model.listChats(local);
+        form.treeViewDS->expandAll();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const QSize shown = form.treeViewDS->iconSize();
+        QCOMPARE(shown, AbsTreeItemModel::rowIconSize());
+        const QList<const AbsTreeItemModel::_ItemNode*> nodes = {model.rootDevice, model.rootLocalDb, phone, local,
+                                                                 local->childs.first()};
+        for (const AbsTreeItemModel::_ItemNode* node : nodes) {
+            const QModelIndex index = model.indexOfItemNode(node);
+            QCOMPARE(index.data(Qt::DecorationRole).value<QImage>().size(), shown);
+            QVERIFY(form.treeViewDS->visualRect(index).height() >= shown.height());
+        }
     }
 
     void madeUpChatsAreRed_data()

@@ -1,11 +1,13 @@
 // The main window over a temporary HOME: nodes from the data folder, what
 // each kind of node shows, the list's order, the two searches, the messages
-// an operation takes, and a rendered window.
+// an operation takes, a rendered window and the window at its minimum size.
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSplitter>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -402,6 +404,57 @@ private slots:
         QVERIFY(browser->toPlainText().contains(QStringLiteral("Message 1.3")));
         QVERIFY(browser->toPlainText().contains(QStringLiteral("ann smith")));
         drawn(browser->viewport(), browser->cursorRect(QTextCursor(browser->document())).adjusted(0, 0, 200, 0));
+    }
+
+    // At its minimum size the window still shows every toolbar button (none
+    // folded behind the toolbar's extension arrow), both search rows, and
+    // panes that hold a few rows and the list's first columns.
+    void everyControlUsableAtMinimumSize()
+    {
+        makeLocalDb(QStringLiteral("Saved"), {{QStringLiteral("Ann Smith"), 3}});
+        MainWindow w;
+        QVERIFY(w.minimumWidth() >= 640 && w.minimumHeight() >= 480);
+        w.resize(w.minimumSize());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), w.minimumSize());
+        select(w, child(w.sourceModel()->rootLocalDb, 0));
+        Ui_MainWindow* form = w.form();
+
+        QToolBar* toolBar = form->mainToolBar;
+        int buttons = 0;
+        for (QAction* action : toolBar->actions()) {
+            if (action->isSeparator())
+                continue;
+            QWidget* button = toolBar->widgetForAction(action);
+            QVERIFY2(button && button->isVisible(), qPrintable(action->text()));
+            QVERIFY2(toolBar->rect().contains(button->geometry()), qPrintable(action->text()));
+            ++buttons;
+        }
+        QCOMPARE(buttons, 6);
+        auto* extension = toolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+        QVERIFY(!extension || !extension->isVisible());
+
+        const QRect window = w.rect();
+        const QList<QWidget*> controls = {form->txtHandleKeyword, form->btnSearchHandle, form->txtSMSKeyword,
+                                          form->btnSearchSMS,     form->treeViewDS,      form->treeViewSMS,
+                                          form->lbChatName,       form->txtSMS,          form->lbSMSCount};
+        for (QWidget* control : controls) {
+            QVERIFY2(control->isVisible(), qPrintable(control->objectName()));
+            QVERIFY2(window.contains(QRect(control->mapTo(&w, QPoint(0, 0)), control->size())),
+                     qPrintable(control->objectName()));
+            const QSize least = control->minimumSizeHint().expandedTo(control->minimumSize());
+            QVERIFY2(control->width() >= least.width() && control->height() >= least.height(),
+                     qPrintable(control->objectName()));
+        }
+        constexpr int kRow = 25;
+        QVERIFY(form->treeViewDS->viewport()->width() >= 150);
+        QVERIFY(form->treeViewDS->viewport()->height() >= 8 * kRow);
+        const QHeaderView* header = form->treeViewSMS->header();
+        const int fixedColumns = header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2);
+        QVERIFY(form->treeViewSMS->viewport()->width() >= fixedColumns + 150);
+        QVERIFY(form->treeViewSMS->viewport()->height() >= 4 * kRow);
+        QVERIFY(form->txtSMS->viewport()->height() >= 4 * kRow);
     }
 };
 

@@ -135,6 +135,7 @@ public:
     std::function<bool(QWidget*)> otherDialog;
     int steps = 0;                // progress steps of the window seen
     int passwordDialogs = 0;
+    QRect notesPlace;             // where the notes box stood as it closed
 
     explicit RoadDriver(QWidget* window) : m_window(window)
     {
@@ -154,6 +155,11 @@ public:
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
+        // A dialog takes its place in its own show handler, after filters
+        // have seen the show: read the place as the box goes.
+        if (auto* box = qobject_cast<QMessageBox*>(object);
+            box && event->type() == QEvent::Hide && box->text().startsWith(kNotes))
+            notesPlace = box->frameGeometry();
         if (event->type() != QEvent::Show || !object->isWidgetType())
             return false;
         auto* widget = static_cast<QWidget*>(object);
@@ -552,6 +558,31 @@ private slots:
         _IOSDeviceItemNode* node = deviceNode(w, udid);
         QVERIFY(node);
         QCOMPARE(node->childs.size(), 0);
+    }
+
+    // The notes box centres on the shown window, even at its minimum size,
+    // rather than standing off its edge.
+    void notesBoxCentresOnTheWindow()
+    {
+        const QString udid = addPhone("7.1.2");
+        fileRelay(udid, relayArchive(smsDb(home->path(), 6)));
+        load();
+        MainWindow w;
+        w.resize(w.minimumSize());
+        w.move(0, 0);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        RoadDriver driver(&w);
+        QVERIFY(SimDeviceScenario::fireNextEvent());
+        QVERIFY(driver.boxes().value(0).startsWith(kNotes));
+        const QRect window = w.frameGeometry();
+        QVERIFY2(window.contains(driver.notesPlace), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                     .arg(driver.notesPlace.x())
+                                                                     .arg(driver.notesPlace.y())
+                                                                     .arg(driver.notesPlace.width())
+                                                                     .arg(driver.notesPlace.height())));
+        // Within the few pixels that the guess of the window's frame makes.
+        QVERIFY((driver.notesPlace.center() - window.center()).manhattanLength() <= 8);
     }
 
     // A detach in the middle of each step: the road ends without a node,

@@ -1,6 +1,6 @@
 // The backup chooser and its list: the computer's backups newest first,
 // folders without an index left to the link, a folder listed only once,
-// loading by button and by double-click, and the column widths.
+// loading by button and by double-click, the rows' icon and the column widths.
 #include "backupfixture.h"
 #include "backupmanifest.h"
 #include "itemmodelloadbk.h"
@@ -99,6 +99,7 @@ private slots:
     void addingAListedFolderIsRefused();
     void loadNeedsARow();
     void doubleClickLoads();
+    void rowIconFitsTheRow();
     void columnWidths_data();
     void columnWidths();
 
@@ -279,6 +280,21 @@ void TestLoadItunesBackupDlg::doubleClickLoads()
     QVERIFY(chosen);
     QCOMPARE(chosen->dir.absolutePath(), older);
     QCOMPARE(chosen->displayName, QStringLiteral("Phone 1"));
+}
+
+// The phone before each backup's name is as large as the list's icons and
+// stands inside its row, not cut at top and bottom.
+void TestLoadItunesBackupDlg::rowIconFitsTheRow()
+{
+    writeBackup(backupRoot() + "/one", may(1));
+    LoadItunesBackupDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QTreeView* list = listOf(dlg);
+    const QModelIndex first = list->model()->index(0, 0);
+    const QSize icon = first.data(Qt::DecorationRole).value<QPixmap>().size();
+    QCOMPARE(icon, list->iconSize());
+    QVERIFY(list->visualRect(first).height() >= icon.height());
 }
 
 void TestLoadItunesBackupDlg::columnWidths_data()

@@ -1,8 +1,10 @@
 // The tree model base under QAbstractItemModelTester through inserts and
-// removals, and the notifications of its removal operations.
+// removals, the notifications of its removal operations, and the rows'
+// pictures fitted to their square.
 #include "abstreeitemmodel.h"
 
 #include <QAbstractItemModelTester>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -154,6 +156,36 @@ private slots:
         QVERIFY(model.nodes().isEmpty());
         model.clearChilds(nullptr);
         QCOMPARE(removed.size(), 1);
+    }
+
+    // A picture of any shape ends as the row icon's square with the whole
+    // picture inside it: a tall phone is not cut at top or bottom, a wide
+    // one not at its sides, and the rest of the square stays transparent.
+    void rowIconFitsItsSquare_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QRect>("drawn");
+        QTest::newRow("square") << QSize(36, 36) << QRect(0, 0, 18, 18);
+        QTest::newRow("tall phone") << QSize(36, 64) << QRect(4, 0, 10, 18);
+        QTest::newRow("wide") << QSize(64, 32) << QRect(0, 4, 18, 9);
+        QTest::newRow("small") << QSize(9, 9) << QRect(0, 0, 18, 18);
+    }
+
+    void rowIconFitsItsSquare()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QRect, drawn);
+        QImage image(picture, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        const QImage icon = AbsTreeItemModel::rowIcon(image);
+        QCOMPARE(icon.size(), AbsTreeItemModel::rowIconSize());
+        QRect opaque;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                if (qAlpha(icon.pixel(x, y)) != 0)
+                    opaque |= QRect(x, y, 1, 1);
+        QCOMPARE(opaque, drawn);
+        QVERIFY(AbsTreeItemModel::rowIcon(QImage()).isNull());
     }
 };
 

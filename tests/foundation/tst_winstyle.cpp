@@ -1,12 +1,17 @@
-// The style sheet resource and dragging frameless windows with WinMovable.
+// The style sheet resource, the window backgrounds it draws, and dragging
+// frameless windows with WinMovable.
 #include "stylesheet.h"
+#include "tips.h"
 #include "winmovable.h"
 
 #include <QDialog>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+
+#include <memory>
 
 class TstWinStyle : public QObject
 {
@@ -32,6 +37,41 @@ private slots:
     {
         QVERIFY(!QImage(QStringLiteral(":/main-bg.png")).isNull());
         QVERIFY(!QImage(QStringLiteral(":/subwin-bg.png")).isNull());
+    }
+
+    // The band across the top of the main window and of the dialogs runs
+    // to the right edge however wide the window is: the pixel near the
+    // right edge has the colour of the one near the left, and is not white.
+    void backgroundsCoverTheWidth_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("main window") << "MainWindow" << QSize(1600, 1000);
+        QTest::newRow("backup chooser") << "LoadItunesBackupDlg" << QSize(1600, 400);
+        QTest::newRow("local database chooser") << "LocalDbSelForm" << QSize(1600, 156);
+        QTest::newRow("message box") << QString() << QSize(1600, 200);
+    }
+
+    void backgroundsCoverTheWidth()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        std::unique_ptr<QWidget> window;
+        if (name.isEmpty()) {
+            window.reset(g_newMessageBox(QMessageBox::Information, QStringLiteral("Notes")));
+        } else {
+            window.reset(name == QLatin1String("MainWindow") ? static_cast<QWidget*>(new QMainWindow) : new QDialog);
+            window->setObjectName(name);
+            window->setStyleSheet(getStyleSheet());
+        }
+        window->setFixedSize(size);
+        const QImage shot = window->grab().toImage();
+        QCOMPARE(shot.size(), size);
+        const int y = 8;
+        const QRgb left = shot.pixel(8, y);
+        const QRgb right = shot.pixel(size.width() - 3, y);
+        QVERIFY2(left != qRgb(255, 255, 255), "no band at the top");
+        QCOMPARE(right, left);
     }
 
     void drag_data()
