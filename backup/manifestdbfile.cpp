@@ -131,10 +131,12 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
         // The record's texts are views of SQLite's copy of the row, which the
         // index copies as it enters them.
         MBDBParser::_MBDBItem item;
-        // Domains repeat across thousands of rows: one copy of each.
+        // Domains repeat across thousands of rows: one copy of each, which
+        // the record views rather than shares (sharing counts references
+        // atomically, twice a record).
         if (domain != previousDomain)
             previousDomain = utf8Text(domain);
-        item.domain.setVal(previousDomain);
+        item.domain.setVal(QByteArray::fromRawData(previousDomain.constData(), previousDomain.size()));
         const QByteArrayView pathBytes = rows.getUtf8(pathColumn);
         if (pathBytes.isValidUtf8()) {
             item.path.setVal(QByteArray::fromRawData(pathBytes.data(), pathBytes.size()));
