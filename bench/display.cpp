@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "benchrounds.h"
 #include "conversationfixture.h"
 #include "data_path_util.h"
 #include "ios6messagedb.h"
@@ -68,20 +69,6 @@ double timed(const std::function<void()>& step)
     return timer.nsecsElapsed() / 1e9;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-QString listed3(const std::vector<double>& values)
-{
-    QStringList texts;
-    for (double v : values)
-        texts << QString::number(v, 'f', 3);
-    return texts.join(QLatin1String(", "));
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -121,8 +108,8 @@ int main(int argc, char** argv)
         MyTreeView* tree = window->form()->treeViewDS;
         shows.push_back(timed([&] { tree->setCurrentIndex(window->sourceModel()->indexOfItemNode(node)); }));
     }
-    const double load = median(loads);
-    const double show = median(shows);
+    const double load = g_median(loads);
+    const double show = g_median(shows);
     MyTreeView* tree = window->form()->treeViewDS;
     const int listed = window->messageModel()->rowCount();
     const QList<_MsgMessage*> all = static_cast<const _AbsDBItemNode*>(node)->data.messages();
@@ -140,9 +127,9 @@ int main(int argc, char** argv)
 
     std::printf("messages listed              %d in %lld conversations\n", listed,
                 static_cast<long long>(node->childs.size()));
-    std::printf("message load (floor)         %.3f s (median of %s s)\n", load, qPrintable(listed3(loads)));
+    std::printf("message load (floor)         %.3f s (median of %s s)\n", load, qPrintable(g_roundsText(loads)));
     std::printf("select database to shown     %.3f s (median of %s s), %.2fx the load (goal: at most 1.20x)\n", show,
-                qPrintable(listed3(shows)), show / load);
+                qPrintable(g_roundsText(shows)), show / load);
     std::printf("  showing alone              %.3f s (sort, list and first page of the loaded messages)\n", reshow);
     std::printf("largest conversation         %d messages\n", conversation);
     std::printf("select it to shown           %.1f ms (goal: under 200 ms), %.2fx sorting its messages (%.1f ms)\n",
