@@ -8,6 +8,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -48,21 +49,27 @@ void mergePass(T* a, T* b, size_t n, size_t from, size_t to, size_t width, Befor
     }
 }
 
+} // namespace qsmergesort_detail
+
 // Runs work(0) ... work(count - 1), each on a thread of its own but the last,
-// which runs on the caller's.
+// which runs on the caller's; when no further thread can be had, the rest run
+// on the caller's too.
 template <typename Work>
-void runSide(size_t count, const Work& work)
+void qsRunParts(size_t count, const Work& work)
 {
     std::vector<std::thread> threads;
     threads.reserve(count > 0 ? count - 1 : 0);
-    for (size_t t = 0; t + 1 < count; ++t)
-        threads.emplace_back([&work, t] { work(t); });
-    if (count > 0)
-        work(count - 1);
+    size_t started = 0;
+    try {
+        for (; started + 1 < count; ++started)
+            threads.emplace_back([&work, started] { work(started); });
+    } catch (const std::system_error&) {
+    }
+    for (size_t t = started; t < count; ++t)
+        work(t);
     for (std::thread& thread : threads)
         thread.join();
 }
-} // namespace qsmergesort_detail
 
 // Sorts the vector in place (with a second vector of its size).
 template <typename T, typename Before>
@@ -104,7 +111,7 @@ void qsMergeSortParallel(std::vector<T>& a, Before before, unsigned threads)
     T* const second = b.data();
     // Every part makes the same number of passes, so all end in the same array.
     const size_t parts = (n + part - 1) / part;
-    qsmergesort_detail::runSide(parts, [&](size_t p) {
+    qsRunParts(parts, [&](size_t p) {
         const size_t from = p * part, to = std::min(from + part, n);
         T* src = first;
         T* dst = second;
@@ -120,7 +127,7 @@ void qsMergeSortParallel(std::vector<T>& a, Before before, unsigned threads)
         T* src = inFirst ? first : second;
         T* dst = inFirst ? second : first;
         const size_t blocks = (n + 2 * width - 1) / (2 * width);
-        qsmergesort_detail::runSide(blocks, [&](size_t block) {
+        qsRunParts(blocks, [&](size_t block) {
             const size_t from = block * 2 * width;
             qsmergesort_detail::mergePass(src, dst, n, from, from + 1, width, before);
         });

@@ -209,7 +209,7 @@ void sortMsgMessages(QList<_MsgMessage*>& list, bool descending)
     std::vector<OrderEntry> entries(n);
     // Reading each message's fields is a cache miss apiece: in parts side by side.
     const size_t parts = n < (size_t(1) << 15) ? 1 : threads;
-    qsmergesort_detail::runSide(parts, [&](size_t p) {
+    qsRunParts(parts, [&](size_t p) {
         for (size_t i = n * p / parts, end = n * (p + 1) / parts; i < end; ++i)
             entries[i] = OrderEntry(list.at(qsizetype(i)), quint32(i));
     });
