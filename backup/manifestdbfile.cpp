@@ -309,23 +309,17 @@ public:
     // The batch nextBatch gave is filled.
     void submit()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
+        change([&] {
             m_state[m_submitted % m_batches.size()] = State::Filled;
             m_toDecode.push_back(m_submitted);
             ++m_submitted;
-        }
-        m_changed.notify_all();
+        });
     }
 
     // Waits until every batch is entered; throws what a batch failed with.
     void finish()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_closing = true;
-        }
-        m_changed.notify_all();
+        change([&] { m_closing = true; });
         join();
         if (m_error)
             std::rethrow_exception(m_error);
@@ -333,6 +327,17 @@ public:
 
 private:
     enum class State { Free, Filled, Decoded };
+
+    // Changes the state under the lock and wakes every thread that waits.
+    template <typename Change>
+    void change(Change apply)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            apply();
+        }
+        m_changed.notify_all();
+    }
 
     void decodeBatches()
     {
@@ -347,11 +352,7 @@ private:
                 m_toDecode.pop_front();
             }
             m_batches[sequence % m_batches.size()]->decode();
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_state[sequence % m_batches.size()] = State::Decoded;
-            }
-            m_changed.notify_all();
+            change([&] { m_state[sequence % m_batches.size()] = State::Decoded; });
         }
     }
 
@@ -371,29 +372,19 @@ private:
             try {
                 m_batches[slot]->enterInto(m_index);
             } catch (...) {
-                {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_error = std::current_exception();
-                }
-                m_changed.notify_all();
+                change([&] { m_error = std::current_exception(); });
                 return;
             }
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
+            change([&] {
                 m_state[slot] = State::Free;
                 ++m_entered;
-            }
-            m_changed.notify_all();
+            });
         }
     }
 
     void stop()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
+        change([&] { m_stopping = true; });
         join();
     }
 

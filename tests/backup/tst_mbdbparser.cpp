@@ -90,6 +90,13 @@ bool sameRecord(const MBDBParser::_MBDBItem& a, const MBDBParser::_MBDBItem& b)
         && a.protectionClass == b.protectionClass;
 }
 
+// The salt of the enciphered indexes, and the key of the password "secret".
+const QByteArray kSalt = "0123456789abcdef0123";
+QByteArray secretKey()
+{
+    return MBDBParser::fileDescKey("secret", kSalt);
+}
+
 const QString kSmsName = QStringLiteral("3d0d7e5fb2ce288813306e4d4636395e047a3d28");
 } // namespace
 
@@ -395,8 +402,8 @@ private slots:
         QFETCH(int, rowsPerBatch);
         QFETCH(int, workers);
         QFETCH(bool, enciphered);
-        const QByteArray salt = "0123456789abcdef0123";
-        const QByteArray key = MBDBParser::fileDescKey("secret", salt);
+        const QByteArray salt = kSalt;
+        const QByteArray key = secretKey();
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);
         for (int i = 0; i < 60; ++i) {
@@ -439,8 +446,8 @@ private slots:
     // wherever it stands among the batches.
     void manifestDbBadRowFailsTheReading()
     {
-        const QByteArray salt = "0123456789abcdef0123";
-        const QByteArray key = MBDBParser::fileDescKey("secret", salt);
+        const QByteArray salt = kSalt;
+        const QByteArray key = secretKey();
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);
         for (int i = 0; i < 40; ++i) {
@@ -497,8 +504,8 @@ private slots:
 
     void manifestDbEncipheredFileColumn()
     {
-        const QByteArray salt = "0123456789abcdef0123";
-        const QByteArray key = MBDBParser::fileDescKey("secret", salt);
+        const QByteArray salt = kSalt;
+        const QByteArray key = secretKey();
         QCOMPARE(key.size(), 16);
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);
