@@ -1,14 +1,17 @@
 #include "backupfiletree.h"
 
 #include "backupfileclassifier.h"
+#include "mergesort.h"
 #include "pathkeytable.h"
 #include "slicearena.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -63,13 +66,73 @@ QByteArrayView normalisedUtf8(QByteArrayView bytes, QByteArray& scratch)
     return scratch;
 }
 
-// A record in tree order: its domain's text, its path as UTF-8 up to a NUL,
-// its number in the index.
+// What the path keys of a domain's records begin with: nothing for the
+// domains that share the root, else the domain's folder, or an application
+// group's folder and the application; and the folder made at the root first.
+struct DomainKeys
+{
+    QByteArray prefix;
+    bool isApp = false;
+    bool hasFolder = false;
+    QString folder;
+};
+
+DomainKeys domainKeys(const QString& domain)
+{
+    static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
+    DomainKeys keys;
+    const QRegularExpressionMatch app = domain.startsWith(QLatin1String("AppDomain"))
+        ? appDomain.match(domain) : QRegularExpressionMatch();
+    if (app.hasMatch()) {
+        const QString group = app.captured(1);
+        keys.folder = group.isEmpty() ? QStringLiteral("Applications") : QLatin1String("AppDomain") + group;
+        keys.hasFolder = true;
+        keys.isApp = true;
+        keys.prefix = (keys.folder + QLatin1Char('/') + app.captured(2)).toUtf8();
+    } else if (!kMergedDomains.contains(QLatin1Char('=') + domain + QLatin1Char('='))) {
+        keys.folder = domain;
+        keys.hasFolder = true;
+        keys.prefix = domain.toUtf8();
+    }
+    return keys;
+}
+
+// Makes a record's path key from its domain's prefix and its path (valid
+// UTF-8): in a buffer of its own, or a text for a long one.
+class KeyMaker
+{
+public:
+    QByteArrayView key(const DomainKeys& domain, QByteArrayView path)
+    {
+        const QByteArray& prefix = domain.prefix;
+        if (prefix.isEmpty())
+            return path;
+        if (domain.isApp && path.isEmpty())
+            return prefix;
+        if (prefix.size() + 1 + path.size() > kStackKey)
+            return m_longKey = QByteArray(prefix).append('/').append(path);
+        std::memcpy(m_buffer, prefix.constData(), size_t(prefix.size()));
+        m_buffer[prefix.size()] = '/';
+        if (!path.isEmpty())
+            std::memcpy(m_buffer + prefix.size() + 1, path.data(), size_t(path.size()));
+        return QByteArrayView(m_buffer, prefix.size() + 1 + path.size());
+    }
+
+private:
+    static constexpr qsizetype kStackKey = 1024;
+    char m_buffer[kStackKey];
+    QByteArray m_longKey;
+};
+
+// A record in tree order: its domain's text and keys, its path as UTF-8 up
+// to a NUL, its number in the index, and the hash of its path key.
 struct SortedRecord
 {
     const QString& domain;
+    const DomainKeys& keys;
     QByteArrayView path;
     qsizetype record;
+    size_t keyHash;
 };
 
 // Nodes are found by their path key (the domain's folder, "/", the record's
@@ -86,64 +149,37 @@ public:
     {
     }
 
+    // The hash of a path key as the table hashes it; from any thread.
+    size_t keyHash(QByteArrayView key) const { return m_nodes.hashOf(key); }
+    // Fetches the table's slot for a key that add will soon be given.
+    void prefetch(size_t keyHash) const { m_nodes.prefetch(keyHash); }
+
     void add(const SortedRecord& record)
     {
         // Equal domain texts are one entry of the domain list.
         if (&record.domain != m_domain)
-            enterDomain(record.domain);
+            enterDomain(record.domain, record.keys);
         const QByteArrayView path = normalisedUtf8(record.path, m_scratch);
-        QByteArrayView key;
-        if (m_prefix.isEmpty())
-            key = path;
-        else if (m_isApp && path.isEmpty())
-            key = m_prefix;
-        else
-            key = QByteArrayView(m_prefix).size() + 1 + path.size() <= kStackKey
-                ? joinInto(m_keyBuffer, m_prefix, path)
-                : QByteArrayView(m_longKey = QByteArray(m_prefix).append('/').append(path));
+        const QByteArrayView key = m_keyMaker.key(record.keys, path);
         const qsizetype slash = key.lastIndexOf('/');
         const QByteArrayView name = key.sliced(slash + 1);
         if (name.isEmpty())
             return;
-        if (!m_nodes.insertNew(key, [&] { return keptKey(path, record.path); }))
+        if (!m_nodes.insertNew(key, record.keyHash, [&] { return keptKey(path, record.path); }))
             return;
         Node* node = append(parentOf(key, slash), &m_items, record.record, m_names.utf8(name));
         g_classifyBackupFile(m_backup, node, m_classified, path);
     }
 
 private:
-    static constexpr qsizetype kStackKey = 1024;
-
-    static QByteArrayView joinInto(char (&buffer)[kStackKey], const QByteArray& prefix, QByteArrayView path)
+    // Takes up the domain's keys, its folder made first.
+    void enterDomain(const QString& domain, const DomainKeys& keys)
     {
-        std::memcpy(buffer, prefix.constData(), size_t(prefix.size()));
-        buffer[prefix.size()] = '/';
-        if (!path.isEmpty())
-            std::memcpy(buffer + prefix.size() + 1, path.data(), size_t(path.size()));
-        return QByteArrayView(buffer, prefix.size() + 1 + path.size());
-    }
-
-    // Works out, once per domain, what its path keys begin with.
-    void enterDomain(const QString& domain)
-    {
-        static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
         m_domain = &domain;
-        m_isApp = false;
-        m_prefix.clear();
         m_classified = g_classifiedDomain(domain);
-        const QRegularExpressionMatch app = domain.startsWith(QLatin1String("AppDomain"))
-            ? appDomain.match(domain) : QRegularExpressionMatch();
-        if (app.hasMatch()) {
-            const QString group = app.captured(1);
-            const QString folder = group.isEmpty() ? QStringLiteral("Applications") : QLatin1String("AppDomain") + group;
-            ensureFolder(folder);
-            m_isApp = true;
-            m_prefix = (folder + QLatin1Char('/') + app.captured(2)).toUtf8();
-        } else if (!kMergedDomains.contains(QLatin1Char('=') + domain + QLatin1Char('='))) {
-            ensureFolder(domain);
-            m_prefix = domain.toUtf8();
-        }
-        m_prefixHead = m_prefix.isEmpty() ? Table::kNoHead : m_nodes.addHead(m_keys.store(m_prefix));
+        if (keys.hasFolder)
+            ensureFolder(keys.folder);
+        m_prefixHead = keys.prefix.isEmpty() ? Table::kNoHead : m_nodes.addHead(m_keys.store(keys.prefix));
     }
 
     void ensureFolder(const QString& name)
@@ -203,12 +239,9 @@ private:
     Table::Key m_lastParentKey;
     quint32 m_prefixHead = Table::kNoHead;
     const QString* m_domain = nullptr;
-    QByteArray m_prefix;
-    bool m_isApp = false;
     ClassifiedDomain m_classified = ClassifiedDomain::None;
     QByteArray m_scratch;
-    QByteArray m_longKey;
-    char m_keyBuffer[kStackKey];
+    KeyMaker m_keyMaker;
 };
 
 // The records in tree order: domain by domain in the order of their texts,
@@ -277,14 +310,28 @@ TreeOrder treeOrder(const MBDBParser::Index& items)
             path = path.first(nul);
         order.records[next[rank[items.domainId(r)]]++] = {path.data(), quint32(path.size()), quint32(r)};
     }
-    for (size_t d = 0; d + 1 < order.starts.size(); ++d) {
-        std::sort(order.records.begin() + qptrdiff(order.starts[d]), order.records.begin() + qptrdiff(order.starts[d + 1]),
-                  [](const TreeRecord& a, const TreeRecord& b) {
-                      const size_t common = std::min(a.pathSize, b.pathSize);
-                      const int byPath = common > 0 ? std::memcmp(a.path, b.path, common) : 0;
-                      return byPath != 0 ? byPath < 0 : a.pathSize < b.pathSize;
-                  });
-    }
+    // Each domain's run by path; the runs side by side on every core, the
+    // largest taken first.
+    std::vector<size_t> bySize(order.domains.size());
+    for (size_t d = 0; d < bySize.size(); ++d)
+        bySize[d] = d;
+    std::sort(bySize.begin(), bySize.end(), [&](size_t a, size_t b) {
+        return order.starts[a + 1] - order.starts[a] > order.starts[b + 1] - order.starts[b];
+    });
+    std::atomic<size_t> taken{0};
+    const size_t threads = items.size() < 4096 ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    qsRunParts(threads, [&](size_t) {
+        for (size_t i = taken++; i < bySize.size(); i = taken++) {
+            const size_t d = bySize[i];
+            std::sort(order.records.begin() + qptrdiff(order.starts[d]),
+                      order.records.begin() + qptrdiff(order.starts[d + 1]),
+                      [](const TreeRecord& a, const TreeRecord& b) {
+                          const size_t common = std::min(a.pathSize, b.pathSize);
+                          const int byPath = common > 0 ? std::memcmp(a.path, b.path, common) : 0;
+                          return byPath != 0 ? byPath < 0 : a.pathSize < b.pathSize;
+                      });
+        }
+    });
     return order;
 }
 } // namespace
@@ -294,10 +341,43 @@ namespace BackupFileTree {
 void build(BackupManifest& backup, const MBDBParser::Index& items)
 {
     const TreeOrder order = treeOrder(items);
+    std::vector<DomainKeys> keys;
+    keys.reserve(order.domains.size());
+    for (const QString& domain : order.domains)
+        keys.push_back(domainKeys(domain));
     TreeBuilder builder(backup, items, order.records.size());
-    for (size_t d = 0; d < order.domains.size(); ++d) {
-        for (size_t r = order.starts[d]; r < order.starts[d + 1]; ++r)
-            builder.add({order.domains[d], order.records[r].pathView(), qsizetype(order.records[r].record)});
+    // Most of a record's time in the builder is the wait for its key's slot
+    // in a table of a million: the keys' hashes are made a block at a time
+    // on every core, and each slot is fetched a few records ahead.
+    constexpr size_t kBlock = size_t(1) << 15;
+    constexpr size_t kAhead = 8;
+    const size_t n = order.records.size();
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    std::vector<size_t> hashes(std::min(n, kBlock));
+    size_t domain = 0;
+    for (size_t block = 0; block < n; block += kBlock) {
+        const size_t end = std::min(n, block + kBlock);
+        const size_t parts = end - block < 4096 ? 1 : threads;
+        qsRunParts(parts, [&](size_t p) {
+            const size_t from = block + (end - block) * p / parts, to = block + (end - block) * (p + 1) / parts;
+            size_t d = size_t(std::upper_bound(order.starts.begin(), order.starts.end(), from) - order.starts.begin()) - 1;
+            KeyMaker maker;
+            QByteArray scratch;
+            for (size_t r = from; r < to; ++r) {
+                while (r >= order.starts[d + 1])
+                    ++d;
+                const QByteArrayView path = normalisedUtf8(order.records[r].pathView(), scratch);
+                hashes[r - block] = builder.keyHash(maker.key(keys[d], path));
+            }
+        });
+        for (size_t r = block; r < end; ++r) {
+            while (r >= order.starts[domain + 1])
+                ++domain;
+            if (r + kAhead < end)
+                builder.prefetch(hashes[r + kAhead - block]);
+            builder.add({order.domains[domain], keys[domain], order.records[r].pathView(),
+                         qsizetype(order.records[r].record), hashes[r - block]});
+        }
     }
 }
 

@@ -5,10 +5,21 @@
 
 #include "mbdbparser.h"
 
+// How the reader spreads its work over the cores: rows are read in batches
+// of `rowsPerBatch`, decoded by `workers` threads (0: two fewer than the
+// cores, 1 to 6) and entered in row order. The result is the same for any
+// shape; tests make it small.
+struct ManifestDbReadShape
+{
+    int rowsPerBatch = 512;
+    int workers = 0;
+};
+
 // Every row with a domain, keyed by computed stored name, the later row
 // winning. `password` empty means the `file` column is read as stored.
 // Throws std::runtime_error (the database wrapper's, or a cipher text).
-MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& password);
+MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& password,
+                                        ManifestDbReadShape shape = ManifestDbReadShape());
 
 // Deletes, updates or inserts the rows of the removed, modified and new
 // records, in list order, in one transaction of the database at `dbPath`;

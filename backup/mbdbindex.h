@@ -43,6 +43,9 @@ public:
     // Enters the record under the stored name computed from its domain and
     // path (Item::backupFileName); a later record replaces an earlier one.
     void add(const Item& item);
+    // The same with the digest of the stored name worked out by the caller
+    // (Item::backupFileDigest), as a reader that hashes on other threads does.
+    void addUnder(const quint8* digest, const Item& item) { enter(digest, nullptr, item); }
     // Every record, in the order in which their names were first entered.
     QList<Item> values() const;
 

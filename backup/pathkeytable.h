@@ -68,9 +68,14 @@ public:
     template <typename Store>
     bool insertNew(QByteArrayView key, Store stored)
     {
+        return insertNew(key, hashOf(key), stored);
+    }
+    // The same with the key's hash (hashOf) made beforehand.
+    template <typename Store>
+    bool insertNew(QByteArrayView key, size_t hash, Store stored)
+    {
         if (2 * (m_entries.size() + 1) > m_slots.size())
             grow(2 * m_entries.size() + 2);
-        const size_t hash = hashOf(key);
         const size_t at = probe(key, hash);
         if (m_slots[at] != 0)
             return false;
@@ -79,14 +84,20 @@ public:
         return true;
     }
 
-private:
-    // A slot holds the entry's number + 1 in its low bits, as many as the
-    // table has slots, and high bits of the key's hash above them (0 free).
+    // The hash the table files a key under; it reads only the seed, so any
+    // thread may make it while the table is filled.
     size_t hashOf(QByteArrayView key) const
     {
         const quint64 hash = qHashBits(key.data(), size_t(key.size()), m_seed);
         return size_t(hash * 0x9E3779B97F4A7C15ull);
     }
+
+    // Brings the first slot a key of this hash is looked for in closer.
+    void prefetch(size_t hash) const { __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]); }
+
+private:
+    // A slot holds the entry's number + 1 in its low bits, as many as the
+    // table has slots, and high bits of the key's hash above them (0 free).
     quint32 tagOf(size_t hash) const { return quint32(quint64(hash) >> 32) & ~m_entryMask; }
     quint32 slotFor(size_t hash, size_t entry) const { return tagOf(hash) | quint32(entry + 1); }
     size_t entryOf(quint32 slot) const { return size_t(slot & m_entryMask) - 1; }

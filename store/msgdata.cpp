@@ -1,9 +1,11 @@
 #include "msgdata.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <thread>
 
 #include "mergesort.h"
 
@@ -200,14 +202,21 @@ void sortMsgMessages(QList<_MsgMessage*>& list, bool descending)
         qsMergeSort(list, descending ? compareMsgMessageDesc : compareMsgMessageAsc);
         return;
     }
-    std::vector<OrderEntry> entries;
-    entries.reserve(size_t(list.size()));
-    for (qsizetype i = 0; i < list.size(); ++i)
-        entries.emplace_back(list.at(i), quint32(i));
+    // A million messages take a noticeable moment on one core, at every
+    // showing of a whole database: the entries are made and sorted on all.
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    const size_t n = size_t(list.size());
+    std::vector<OrderEntry> entries(n);
+    // Reading each message's fields is a cache miss apiece: in parts side by side.
+    const size_t parts = n < (size_t(1) << 15) ? 1 : threads;
+    qsRunParts(parts, [&](size_t p) {
+        for (size_t i = n * p / parts, end = n * (p + 1) / parts; i < end; ++i)
+            entries[i] = OrderEntry(list.at(qsizetype(i)), quint32(i));
+    });
     if (descending)
-        qsMergeSort(entries, [](const OrderEntry& a, const OrderEntry& b) { return !entryAsc(a, b); });
+        qsMergeSortParallel(entries, [](const OrderEntry& a, const OrderEntry& b) { return !entryAsc(a, b); }, threads);
     else
-        qsMergeSort(entries, [](const OrderEntry& a, const OrderEntry& b) { return entryAsc(a, b); });
+        qsMergeSortParallel(entries, [](const OrderEntry& a, const OrderEntry& b) { return entryAsc(a, b); }, threads);
     QList<_MsgMessage*> sorted;
     sorted.reserve(list.size());
     for (const OrderEntry& entry : entries)

@@ -190,6 +190,41 @@ private slots:
         QCOMPARE(walk(alpha, "Library/x")->item().domain.toString(), QStringLiteral("HomeDomain"));
     }
 
+    // A large index is keyed a block of records at a time on several
+    // threads: every record of every kind of domain, across the blocks,
+    // is the node its path names, and records of merged domains meet in
+    // one folder.
+    void everyRecordOfALargeIndexIsItsNode()
+    {
+        QList<QPair<QString, QString>> records;
+        records << qMakePair(QStringLiteral("AppDomain-app"), QString())
+                << qMakePair(QStringLiteral("AppDomain-app"), QStringLiteral("Documents/"))
+                << qMakePair(QStringLiteral("HomeDomain"), QStringLiteral("Library/"));
+        for (int f = 0; f < 400; ++f)
+            records << qMakePair(QStringLiteral("HomeDomain"), QStringLiteral("Library/F%1/").arg(f));
+        for (int i = 0; i < 12000; ++i) {
+            records << qMakePair(QStringLiteral("HomeDomain"), QStringLiteral("Library/F%1/h%2").arg(i % 400).arg(i))
+                    << qMakePair(QStringLiteral("MediaDomain"), QStringLiteral("Library/F%1/m%2").arg(i % 400).arg(i))
+                    << qMakePair(QStringLiteral("AppDomain-app"), QStringLiteral("Documents/d%1").arg(i))
+                    << qMakePair(QStringLiteral("FooDomain"), QStringLiteral("x%1").arg(i));
+        }
+        const auto b = build(records);
+        const BackupManifest& m = *b->backup;
+        QCOMPARE(m.items.size(), records.size());
+        QCOMPARE(childNames(&m.root), (QStringList{"Applications", "FooDomain", "Library"}));
+        QCOMPARE(walk(&m.root, "Library/F7")->children.size(), 60);
+        QCOMPARE(walk(&m.root, "FooDomain")->children.size(), 12000);
+        for (const auto& [domain, path] : std::as_const(records)) {
+            const QString at = domain == "AppDomain-app" ? "Applications/app" + (path.isEmpty() ? "" : "/" + path)
+                : domain == "FooDomain"                  ? "FooDomain/" + path
+                                                         : path;
+            const Node* node = walk(&m.root, at.endsWith('/') ? at.chopped(1) : at);
+            QVERIFY2(node, qPrintable(at));
+            QCOMPARE(node->item().domain.toString(), domain);
+            QCOMPARE(node->item().path.toString(), path.endsWith('/') ? path.chopped(1) : path);
+        }
+    }
+
     void namesDifferingInCaseAreTwoNodes()
     {
         const auto b = build({{"HomeDomain", "Library/SMS/"},

@@ -5,6 +5,7 @@
 
 #include "backupfixture.h"
 #include "backupmanifest.h"
+#include "manifestdbfile.h"
 #include "mbdbfile.h"
 #include "mbdbparser.h"
 #include "mobiledevice_loader.h"
@@ -77,6 +78,23 @@ void verifyFullRecord(const MBDBParser::_MBDBItem& item)
     QCOMPARE(item.size, r.size);
     QCOMPARE(item.protectionClass, qint8(3));
     QVERIFY(!item.isNew && !item.isModified && !item.isRemoved);
+}
+
+// Every field a Manifest.db record carries.
+bool sameRecord(const MBDBParser::_MBDBItem& a, const MBDBParser::_MBDBItem& b)
+{
+    return a.domain.data == b.domain.data && a.path.data == b.path.data && a.linkTarget.data == b.linkTarget.data
+        && a.digest.data == b.digest.data && a.encryptionKey.data == b.encryptionKey.data && a.mode == b.mode
+        && a.inode == b.inode && a.userId == b.userId && a.groupId == b.groupId && a.lastModified == b.lastModified
+        && a.lastStatusChange == b.lastStatusChange && a.birth == b.birth && a.size == b.size
+        && a.protectionClass == b.protectionClass;
+}
+
+// The salt of the enciphered indexes, and the key of the password "secret".
+const QByteArray kSalt = "0123456789abcdef0123";
+QByteArray secretKey()
+{
+    return MBDBParser::fileDescKey("secret", kSalt);
 }
 
 const QString kSmsName = QStringLiteral("3d0d7e5fb2ce288813306e4d4636395e047a3d28");
@@ -364,6 +382,94 @@ private slots:
         }
     }
 
+    // The rows are decoded in batches on several threads and entered in row
+    // order: any shape reads the index that one batch on one thread reads,
+    // with a row that repeats an earlier one across batches, rows without a
+    // domain, archives that only the object road reads, and enciphered rows.
+    void manifestDbReadShapes_data()
+    {
+        QTest::addColumn<int>("rowsPerBatch");
+        QTest::addColumn<int>("workers");
+        QTest::addColumn<bool>("enciphered");
+        for (const bool enciphered : {false, true}) {
+            QTest::addRow("1 row, 1 worker%s", enciphered ? ", enciphered" : "") << 1 << 1 << enciphered;
+            QTest::addRow("3 rows, 2 workers%s", enciphered ? ", enciphered" : "") << 3 << 2 << enciphered;
+            QTest::addRow("7 rows, 6 workers%s", enciphered ? ", enciphered" : "") << 7 << 6 << enciphered;
+        }
+    }
+    void manifestDbReadShapes()
+    {
+        QFETCH(int, rowsPerBatch);
+        QFETCH(int, workers);
+        QFETCH(bool, enciphered);
+        const QByteArray salt = kSalt;
+        const QByteArray key = secretKey();
+        QTemporaryDir dir;
+        BackupFixture fixture(dir.path(), Gen::ManifestDb);
+        for (int i = 0; i < 60; ++i) {
+            BackupFixtureRecord r = fullRecord();
+            r.path = QStringLiteral("Library/file-%1").arg(i % 45); // the last 15 repeat earlier rows
+            r.userId = quint32(i);
+            r.dataAsDictionary = i % 3 == 0;
+            if (i % 11 == 5)
+                r.fileColumn = QByteArray("not a property list");
+            if (i % 13 == 7)
+                r.domain = QString(); // no domain: not read
+            if (enciphered)
+                r.fileColumn = MBDBParser::encryptFileDescThrow(r.fileColumn.value_or(BackupFixture::mbfileArchive(r)),
+                                                                key).toBase64();
+            fixture.add(r);
+        }
+        if (enciphered)
+            fixture.setManifestDbProperty("salt", salt);
+        fixture.write();
+        const QString db = dir.filePath("Manifest.db");
+        const QString password = enciphered ? QStringLiteral("secret") : QString();
+        const MBDBParser::Index whole = g_readManifestDbIndex(db, password, {1000, 1});
+        const MBDBParser::Index shaped = g_readManifestDbIndex(db, password, {rowsPerBatch, workers});
+        QCOMPARE(whole.size(), 45 - 2); // file-20 and file-33 are only in rows without a domain
+        QCOMPARE(shaped.size(), whole.size());
+        for (qsizetype r = 0; r < whole.size(); ++r) {
+            QCOMPARE(shaped.name(r), whole.name(r));
+            QVERIFY2(sameRecord(shaped.item(r), whole.item(r)), qPrintable(whole.name(r)));
+        }
+        // The later of two rows wins, and an archive that is no property
+        // list leaves its record's numbers at 0.
+        const auto repeated = whole.value(BackupFixture::storedName("HomeDomain", "Library/file-2"));
+        QCOMPARE(repeated.userId, 47u);
+        QCOMPARE(repeated.digest.data, fullRecord().digest);
+        QCOMPARE(whole.value(BackupFixture::storedName("HomeDomain", "Library/file-16")).mode, quint16(0));
+        QCOMPARE(whole.value(BackupFixture::storedName("HomeDomain", "Library/file-17")).mode, fullRecord().mode);
+    }
+
+    // A row whose enciphered archive cannot be deciphered fails the reading,
+    // wherever it stands among the batches.
+    void manifestDbBadRowFailsTheReading()
+    {
+        const QByteArray salt = kSalt;
+        const QByteArray key = secretKey();
+        QTemporaryDir dir;
+        BackupFixture fixture(dir.path(), Gen::ManifestDb);
+        for (int i = 0; i < 40; ++i) {
+            BackupFixtureRecord r = fullRecord();
+            r.path = QStringLiteral("Library/file-%1").arg(i);
+            r.fileColumn = i == 23 ? QByteArray("AAAA") // three bytes: no whole cipher block
+                                   : MBDBParser::encryptFileDescThrow(BackupFixture::mbfileArchive(r), key).toBase64();
+            fixture.add(r);
+        }
+        fixture.setManifestDbProperty("salt", salt);
+        fixture.write();
+        for (const ManifestDbReadShape shape : {ManifestDbReadShape{1000, 1}, ManifestDbReadShape{3, 4}}) {
+            QString error;
+            try {
+                g_readManifestDbIndex(dir.filePath("Manifest.db"), "secret", shape);
+            } catch (const std::runtime_error& e) {
+                error = QString::fromUtf8(e.what());
+            }
+            QVERIFY2(error.contains("size % 16"), qPrintable(error));
+        }
+    }
+
     // Only the columns read are asked for, wherever the table puts them; one
     // it lacks reads as empty.
     void manifestDbColumnsInAnyOrderOrAbsent_data()
@@ -398,8 +504,8 @@ private slots:
 
     void manifestDbEncipheredFileColumn()
     {
-        const QByteArray salt = "0123456789abcdef0123";
-        const QByteArray key = MBDBParser::fileDescKey("secret", salt);
+        const QByteArray salt = kSalt;
+        const QByteArray key = secretKey();
         QCOMPARE(key.size(), 16);
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);

@@ -179,7 +179,8 @@ private slots:
     {
         QRandomGenerator rng(777);
         QList<_MsgMessage*> list;
-        for (int i = 0; i < 5000; ++i)
+        // Long enough to be sorted on several threads.
+        for (int i = 0; i < 40000; ++i)
             list.append(msg(rng.bounded(-5, 300), rng.bounded(0, 600), rng.bounded(10) == 0));
         // The ends of the ranges, where a difference could overflow, and
         // neighbours exactly at and just past the limits of the row rule.
@@ -197,6 +198,37 @@ private slots:
             QCOMPARE(fast, expected);
         }
         qDeleteAll(list);
+    }
+
+    // Sorting on threads gives exactly the one-thread merge sort, whatever the
+    // predicate answers: here a cyclic one (a before b when b - a is 1 to 3,
+    // modulo 7), at sizes that leave a short last part and thread counts that
+    // are not powers of two.
+    void parallelSortMatchesTheMergeSort_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<unsigned>("threads");
+        for (const int size : {32767, 32768, 100003, 262145})
+            for (const unsigned threads : {1u, 2u, 3u, 8u})
+                QTest::addRow("%d on %u", size, threads) << size << threads;
+    }
+
+    void parallelSortMatchesTheMergeSort()
+    {
+        QFETCH(int, size);
+        QFETCH(unsigned, threads);
+        QRandomGenerator rng(quint32(size) * 31 + threads);
+        std::vector<std::pair<int, int>> expected(size_t(size), {0, 0});
+        for (int i = 0; i < size; ++i)
+            expected[size_t(i)] = {int(rng.bounded(1000)), i};
+        std::vector<std::pair<int, int>> parallel = expected;
+        const auto before = [](const std::pair<int, int>& a, const std::pair<int, int>& b) {
+            const int d = ((b.first - a.first) % 7 + 7) % 7;
+            return d >= 1 && d <= 3;
+        };
+        qsMergeSort(expected, before);
+        qsMergeSortParallel(parallel, before, threads);
+        QVERIFY(parallel == expected);
     }
 
     void newRowsEnterTheSetOnce_data()

@@ -43,7 +43,6 @@ namespace bplist {
 
 namespace {
 
-constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kTrailerSize = 32;
 
 } // namespace
@@ -61,6 +60,10 @@ bool View::open(const void* bytes, size_t size, std::string& error)
         error = "not a binary property list of version 00";
         return false;
     }
+    if (size > kMaxListSize) {
+        error = "property list too large";
+        return false;
+    }
     const uint64_t trailer = size - kTrailerSize;
     const unsigned offsetSize = m_bytes[trailer + 6];
     const unsigned refSize = m_bytes[trailer + 7];
@@ -76,7 +79,7 @@ bool View::open(const void* bytes, size_t size, std::string& error)
         return false;
     }
     // The table lies between the objects and the trailer.
-    if (table < kHeaderSize || count > trailer / offsetSize || !g_fitsIn(table, count * offsetSize, trailer)) {
+    if (table < kHeaderSize || count > trailer || !g_fitsIn(table, count * offsetSize, trailer)) {
         error = "offset table outside the file (offset " + std::to_string(table) + ")";
         return false;
     }
@@ -86,93 +89,6 @@ bool View::open(const void* bytes, size_t size, std::string& error)
     m_top = top;
     m_offsetSize = offsetSize;
     m_refSize = refSize;
-    return true;
-}
-
-bool View::object(uint64_t ref, Object& out) const
-{
-    if (ref >= m_objectCount)
-        return false;
-    uint64_t at = readUnsigned(m_tableOffset + ref * m_offsetSize, m_offsetSize);
-    if (at < kHeaderSize || at >= m_objectsEnd)
-        return false;
-    const uint8_t marker = m_bytes[at++];
-    const unsigned high = marker >> 4;
-    const unsigned low = marker & 0x0f;
-
-    uint64_t count = low;
-    const bool counted = high == 0x4 || high == 0x5 || high == 0x6 || high == 0xA || high == 0xC || high == 0xD;
-    if (counted && low == 0x0f) {
-        if (at >= m_objectsEnd || (m_bytes[at] >> 4) != 0x1 || (m_bytes[at] & 0x0f) > 3)
-            return false;
-        const unsigned width = 1u << (m_bytes[at] & 0x0f);
-        ++at;
-        if (!g_fitsIn(at, width, m_objectsEnd))
-            return false;
-        count = readUnsigned(at, width);
-        at += width;
-    }
-
-    uint64_t size = 0; // content bytes
-    switch (high) {
-    case 0x0:
-        if (marker != 0x00 && marker != 0x08 && marker != 0x09)
-            return false;
-        out.kind = marker == 0x00 ? Kind::Null : (marker == 0x08 ? Kind::False : Kind::True);
-        break;
-    case 0x1:
-        if (low > 4)
-            return false;
-        out.kind = Kind::Integer;
-        size = count = 1u << low;
-        break;
-    case 0x2:
-        if (low != 2 && low != 3)
-            return false;
-        out.kind = Kind::Real;
-        size = count = 1u << low;
-        break;
-    case 0x3:
-        if (low != 3)
-            return false;
-        out.kind = Kind::Date;
-        size = count = 8;
-        break;
-    case 0x4:
-    case 0x5:
-        out.kind = high == 0x4 ? Kind::Data : Kind::Ascii;
-        size = count;
-        break;
-    case 0x6:
-        if (count > m_objectsEnd / 2)
-            return false;
-        out.kind = Kind::Utf16;
-        size = count * 2;
-        break;
-    case 0x8:
-        out.kind = Kind::Uid;
-        size = count = low + 1;
-        break;
-    case 0xA:
-    case 0xC:
-        if (count > m_objectsEnd / m_refSize)
-            return false;
-        out.kind = high == 0xA ? Kind::Array : Kind::Set;
-        size = count * m_refSize;
-        break;
-    case 0xD:
-        if (count > m_objectsEnd / (2 * m_refSize))
-            return false;
-        out.kind = Kind::Dictionary;
-        size = count * 2 * m_refSize;
-        break;
-    default:
-        return false;
-    }
-    if (!g_fitsIn(at, size, m_objectsEnd))
-        return false;
-    out.count = count;
-    out.content = at;
     return true;
 }
 

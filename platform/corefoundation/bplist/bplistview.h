@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "byterange.h"
+
 namespace bplist {
 
 enum class Kind : uint8_t { Null, False, True, Integer, Real, Date, Data, Ascii, Utf16, Uid, Array, Set, Dictionary };
@@ -49,6 +51,8 @@ public:
 
     // The object `ref` with its content inside the object area; false for a
     // reference out of range, an unknown marker or content out of bounds.
+    // Inline: a record of a backup's index holds some fifty objects, and
+    // reading one costs less than the call.
     bool object(uint64_t ref, Object& out) const;
     // The `index`-th reference of an array or set, or of a dictionary (keys
     // first, then values: a dictionary has 2 * count references); false when
@@ -144,6 +148,99 @@ private:
     uint64_t m_top = 0;
     unsigned m_offsetSize = 0;
     unsigned m_refSize = 0;
+    static constexpr uint64_t kHeaderSize = 8;
+    // No list is larger (open refuses it), so a count that is not larger
+    // than the list times 16 cannot wrap around: counts are checked by
+    // multiplying, not dividing, which costs a record of a backup's index
+    // more than all its other checks.
+    static constexpr uint64_t kMaxListSize = uint64_t(1) << 59;
 };
+
+inline bool View::object(uint64_t ref, Object& out) const
+{
+    if (ref >= m_objectCount)
+        return false;
+    uint64_t at = readUnsigned(m_tableOffset + ref * m_offsetSize, m_offsetSize);
+    if (at < kHeaderSize || at >= m_objectsEnd)
+        return false;
+    const uint8_t marker = m_bytes[at++];
+    const unsigned high = marker >> 4;
+    const unsigned low = marker & 0x0f;
+
+    uint64_t count = low;
+    const bool counted = high == 0x4 || high == 0x5 || high == 0x6 || high == 0xA || high == 0xC || high == 0xD;
+    if (counted && low == 0x0f) {
+        if (at >= m_objectsEnd || (m_bytes[at] >> 4) != 0x1 || (m_bytes[at] & 0x0f) > 3)
+            return false;
+        const unsigned width = 1u << (m_bytes[at] & 0x0f);
+        ++at;
+        if (!g_fitsIn(at, width, m_objectsEnd))
+            return false;
+        count = readUnsigned(at, width);
+        at += width;
+    }
+
+    uint64_t size = 0; // content bytes
+    switch (high) {
+    case 0x0:
+        if (marker != 0x00 && marker != 0x08 && marker != 0x09)
+            return false;
+        out.kind = marker == 0x00 ? Kind::Null : (marker == 0x08 ? Kind::False : Kind::True);
+        break;
+    case 0x1:
+        if (low > 4)
+            return false;
+        out.kind = Kind::Integer;
+        size = count = 1u << low;
+        break;
+    case 0x2:
+        if (low != 2 && low != 3)
+            return false;
+        out.kind = Kind::Real;
+        size = count = 1u << low;
+        break;
+    case 0x3:
+        if (low != 3)
+            return false;
+        out.kind = Kind::Date;
+        size = count = 8;
+        break;
+    case 0x4:
+    case 0x5:
+        out.kind = high == 0x4 ? Kind::Data : Kind::Ascii;
+        size = count;
+        break;
+    case 0x6:
+        if (count > m_objectsEnd)
+            return false;
+        out.kind = Kind::Utf16;
+        size = count * 2;
+        break;
+    case 0x8:
+        out.kind = Kind::Uid;
+        size = count = low + 1;
+        break;
+    case 0xA:
+    case 0xC:
+        if (count > m_objectsEnd)
+            return false;
+        out.kind = high == 0xA ? Kind::Array : Kind::Set;
+        size = count * m_refSize;
+        break;
+    case 0xD:
+        if (count > m_objectsEnd)
+            return false;
+        out.kind = Kind::Dictionary;
+        size = count * 2 * m_refSize;
+        break;
+    default:
+        return false;
+    }
+    if (!g_fitsIn(at, size, m_objectsEnd))
+        return false;
+    out.count = count;
+    out.content = at;
+    return true;
+}
 
 } // namespace bplist
