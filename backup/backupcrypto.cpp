@@ -3,7 +3,6 @@
 // SHA1_Init and its siblings are kept by OpenSSL 3 though marked as old.
 #define OPENSSL_SUPPRESS_DEPRECATED
 
-
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>

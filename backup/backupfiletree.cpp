@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -319,8 +318,7 @@ TreeOrder treeOrder(const MBDBParser::Index& items)
         return order.starts[a + 1] - order.starts[a] > order.starts[b + 1] - order.starts[b];
     });
     std::atomic<size_t> taken{0};
-    const size_t threads = items.size() < 4096 ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    qsRunParts(threads, [&](size_t) {
+    qsRunSlices(size_t(items.size()), [&](size_t, size_t) {
         for (size_t i = taken++; i < bySize.size(); i = taken++) {
             const size_t d = bySize[i];
             std::sort(order.records.begin() + qptrdiff(order.starts[d]),
@@ -352,14 +350,14 @@ void build(BackupManifest& backup, const MBDBParser::Index& items)
     constexpr size_t kBlock = size_t(1) << 15;
     constexpr size_t kAhead = 8;
     const size_t n = order.records.size();
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<size_t> hashes(std::min(n, kBlock));
     size_t domain = 0;
     for (size_t block = 0; block < n; block += kBlock) {
         const size_t end = std::min(n, block + kBlock);
-        const size_t parts = end - block < 4096 ? 1 : threads;
-        qsRunParts(parts, [&](size_t p) {
-            const size_t from = block + (end - block) * p / parts, to = block + (end - block) * (p + 1) / parts;
+        // The keys are made again by add, which needs their bytes: making
+        // them costs less than keeping a block's keys.
+        qsRunSlices(end - block, [&](size_t sliceFrom, size_t sliceTo) {
+            const size_t from = block + sliceFrom, to = block + sliceTo;
             size_t d = size_t(std::upper_bound(order.starts.begin(), order.starts.end(), from) - order.starts.begin()) - 1;
             KeyMaker maker;
             QByteArray scratch;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "mbfiledecoder.h"
+#include "mergesort.h"
 
 namespace {
 // The key of the `file` column cipher, or empty when the column is plain.
@@ -121,7 +122,7 @@ void g_updateManifestDbIndex(const QString& dbPath, const QString& password, con
 namespace {
 // A batch of rows as read: their texts and archives copied out of SQLite's
 // row, then decoded into records apart from the others, then entered into
-// the index in row order by the reading thread.
+// the index in row order.
 class RowBatch
 {
 public:
@@ -165,7 +166,7 @@ public:
     }
 
     // Enters the decoded records in row order; an archive that only the
-    // object road reads is read here, on the calling thread.
+    // object road reads is read here, by one thread at a time.
     void enterInto(MBDBParser::Index& index)
     {
         for (size_t i = 0; i < m_failedAt; ++i) {
@@ -239,7 +240,6 @@ private:
     void decodeRow(const Row& row, Decoded& d) const
     {
         d.item = MBDBParser::_MBDBItem();
-        d.throughObjects = false;
         d.item.domain.setVal(viewedText(view(row.domain), d.domain));
         d.item.path.setVal(viewedText(view(row.path), d.path));
         const QByteArrayView stored = view(row.file);
@@ -259,9 +259,7 @@ private:
     size_t m_failedAt = 0;
     std::exception_ptr m_error;
 };
-} // namespace
 
-namespace {
 // The reading as a pipeline: the calling thread reads rows into batches,
 // workers decode the batches side by side, and one thread enters them into
 // the index in row order, so that the index is the one a row-by-row reading
@@ -426,7 +424,7 @@ MBDBParser::Index g_readManifestDbIndex(const QString& dbPath, const QString& pa
     const size_t batchRows = size_t(std::max(1, shape.rowsPerBatch));
     const size_t workers = shape.workers > 0
         ? size_t(shape.workers)
-        : std::clamp<size_t>(std::thread::hardware_concurrency(), 3, 8) - 2;
+        : size_t(std::max(qsWorkThreads(), 3u) - 2); // the reading and entering threads take two cores
     ReadPipeline pipeline(key, index, workers);
     RowBatch* batch = pipeline.nextBatch();
     while (batch && rows.moveNext()) {

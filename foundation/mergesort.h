@@ -71,6 +71,22 @@ void qsRunParts(size_t count, const Work& work)
         thread.join();
 }
 
+// The threads a large piece of work is spread over: one per core, at most 8.
+inline unsigned qsWorkThreads()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+// Cuts [0, n) into a slice per thread (one slice when n is too small to be
+// worth threads) and runs work(from, to) for each, side by side.
+template <typename Work>
+void qsRunSlices(size_t n, const Work& work)
+{
+    constexpr size_t kWorthThreads = 4096;
+    const size_t slices = n < kWorthThreads ? 1 : qsWorkThreads();
+    qsRunParts(slices, [&](size_t s) { work(n * s / slices, n * (s + 1) / slices); });
+}
+
 // Sorts the vector in place (with a second vector of its size).
 template <typename T, typename Before>
 void qsMergeSort(std::vector<T>& a, Before before)

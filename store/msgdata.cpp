@@ -1,11 +1,9 @@
 #include "msgdata.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstdint>
 #include <iterator>
 #include <limits>
-#include <thread>
 
 #include "mergesort.h"
 
@@ -204,15 +202,14 @@ void sortMsgMessages(QList<_MsgMessage*>& list, bool descending)
     }
     // A million messages take a noticeable moment on one core, at every
     // showing of a whole database: the entries are made and sorted on all.
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     const size_t n = size_t(list.size());
     std::vector<OrderEntry> entries(n);
-    // Reading each message's fields is a cache miss apiece: in parts side by side.
-    const size_t parts = n < (size_t(1) << 15) ? 1 : threads;
-    qsRunParts(parts, [&](size_t p) {
-        for (size_t i = n * p / parts, end = n * (p + 1) / parts; i < end; ++i)
+    // Reading each message's fields is a cache miss apiece: in slices side by side.
+    qsRunSlices(n, [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
             entries[i] = OrderEntry(list.at(qsizetype(i)), quint32(i));
     });
+    const unsigned threads = qsWorkThreads();
     if (descending)
         qsMergeSortParallel(entries, [](const OrderEntry& a, const OrderEntry& b) { return !entryAsc(a, b); }, threads);
     else

@@ -90,11 +90,12 @@ bool sameRecord(const MBDBParser::_MBDBItem& a, const MBDBParser::_MBDBItem& b)
         && a.protectionClass == b.protectionClass;
 }
 
-// The salt of the enciphered indexes, and the key of the password "secret".
+// The salt of the enciphered indexes, whose password is "secret", and an
+// archive as such an index stores it in its `file` column.
 const QByteArray kSalt = "0123456789abcdef0123";
-QByteArray secretKey()
+QByteArray encipheredColumn(const QByteArray& archive)
 {
-    return MBDBParser::fileDescKey("secret", kSalt);
+    return MBDBParser::encryptFileDescThrow(archive, MBDBParser::fileDescKey("secret", kSalt)).toBase64();
 }
 
 const QString kSmsName = QStringLiteral("3d0d7e5fb2ce288813306e4d4636395e047a3d28");
@@ -402,8 +403,6 @@ private slots:
         QFETCH(int, rowsPerBatch);
         QFETCH(int, workers);
         QFETCH(bool, enciphered);
-        const QByteArray salt = kSalt;
-        const QByteArray key = secretKey();
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);
         for (int i = 0; i < 60; ++i) {
@@ -416,12 +415,11 @@ private slots:
             if (i % 13 == 7)
                 r.domain = QString(); // no domain: not read
             if (enciphered)
-                r.fileColumn = MBDBParser::encryptFileDescThrow(r.fileColumn.value_or(BackupFixture::mbfileArchive(r)),
-                                                                key).toBase64();
+                r.fileColumn = encipheredColumn(r.fileColumn.value_or(BackupFixture::mbfileArchive(r)));
             fixture.add(r);
         }
         if (enciphered)
-            fixture.setManifestDbProperty("salt", salt);
+            fixture.setManifestDbProperty("salt", kSalt);
         fixture.write();
         const QString db = dir.filePath("Manifest.db");
         const QString password = enciphered ? QStringLiteral("secret") : QString();
@@ -446,18 +444,16 @@ private slots:
     // wherever it stands among the batches.
     void manifestDbBadRowFailsTheReading()
     {
-        const QByteArray salt = kSalt;
-        const QByteArray key = secretKey();
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);
         for (int i = 0; i < 40; ++i) {
             BackupFixtureRecord r = fullRecord();
             r.path = QStringLiteral("Library/file-%1").arg(i);
             r.fileColumn = i == 23 ? QByteArray("AAAA") // three bytes: no whole cipher block
-                                   : MBDBParser::encryptFileDescThrow(BackupFixture::mbfileArchive(r), key).toBase64();
+                                   : encipheredColumn(BackupFixture::mbfileArchive(r));
             fixture.add(r);
         }
-        fixture.setManifestDbProperty("salt", salt);
+        fixture.setManifestDbProperty("salt", kSalt);
         fixture.write();
         for (const ManifestDbReadShape shape : {ManifestDbReadShape{1000, 1}, ManifestDbReadShape{3, 4}}) {
             QString error;
@@ -504,15 +500,13 @@ private slots:
 
     void manifestDbEncipheredFileColumn()
     {
-        const QByteArray salt = kSalt;
-        const QByteArray key = secretKey();
-        QCOMPARE(key.size(), 16);
+        QCOMPARE(MBDBParser::fileDescKey("secret", kSalt).size(), 16);
         QTemporaryDir dir;
         BackupFixture fixture(dir.path(), Gen::ManifestDb);
         BackupFixtureRecord r = fullRecord();
-        r.fileColumn = MBDBParser::encryptFileDescThrow(BackupFixture::mbfileArchive(r), key).toBase64();
+        r.fileColumn = encipheredColumn(BackupFixture::mbfileArchive(r));
         fixture.add(r);
-        fixture.setManifestDbProperty("salt", salt);
+        fixture.setManifestDbProperty("salt", kSalt);
         fixture.write();
         verifyFullRecord(parseFolder(dir.path(), "secret").value(kSmsName));
         // Without the password the enciphered column is no archive: numbers read 0.
