@@ -3,7 +3,10 @@
 // long messages on overflow pages, updates that move rows, and a database in
 // WAL mode; and of deleted iOS 5 messages in a table of either column order
 // (iMessage columns appended, or declared as a phone declares them with SMS
-// rows holding zeros), a third of them iMessages. Also counts live rows
+// rows holding zeros), a third of them iMessages, with single rows and a
+// range deleted; then, in a phone's order, the newest row of every page
+// deleted (its record behind the zero bytes of the page's gap), and single
+// rows and a range deleted after a column was appended. Also counts live rows
 // reported as deleted (goal: none). Every deleted row counts, recoverable or
 // not; the ceiling line shows how many of them SQLite left in the file at
 // all, and the recall against those. Last, each refusal beyond the row tests
@@ -21,6 +24,7 @@
 #include "ios6handlerecovery.h"
 #include "ios6messagerecovery.h"
 #include "smsdbfixture.h"
+#include "sqlite3file.h"
 #include "sqlitefilefixture.h"
 
 namespace {
@@ -141,16 +145,44 @@ QSet<QString> startingWith(const QSet<QString>& texts, const QString& prefix)
     return out;
 }
 
-void runIos5(DeletedSmsFixture::Ios5Shape shape, const char* name, const IOS5MessageChecks& checks = {},
-             const char* without = nullptr)
+// The row of each leaf page of the message table whose cell was written
+// last: the one of the highest row id, at the start of the cell content.
+QList<qint64> newestRowOfEachPage(const QString& sms)
+{
+    Sqlite3File f(sms);
+    f.open();
+    QList<qint64> rows;
+    for (const _SqliteBtreePage& page : f.leafs(f.btreePage(SqliteFileFixture::rootPage(sms, QStringLiteral("message"))))) {
+        qint64 newest = 0;
+        for (const char* cell : page.cells)
+            newest = qMax(newest, f.pageCellRow(page, cell).rowid);
+        rows.append(newest);
+    }
+    return rows;
+}
+
+struct Ios5Scenario
+{
+    DeletedSmsFixture::Ios5Shape shape;
+    const char* name;
+    bool newestOfEachPage; // else single rows and a range
+};
+
+void runIos5(const Ios5Scenario& s, const IOS5MessageChecks& checks = {}, const char* without = nullptr)
 {
     QTemporaryDir dir;
     const QString folder = dir.path();
-    DeletedSmsFixture::createIos5(folder, kHandles, kMessages, shape);
+    DeletedSmsFixture::createIos5(folder, kHandles, kMessages, s.shape);
     const QString sms = SmsDbFixture::smsDbPath(folder);
     const QSet<QString> before = textsOf(sms);
-    SqliteFileFixture::exec(sms, QString::fromLatin1(kFreeListFirst) +
-                                     "DELETE FROM message WHERE ROWID % 97 = 5 OR ROWID BETWEEN 7000 AND 7300;");
+    QString deletion = QStringLiteral("DELETE FROM message WHERE ROWID % 97 = 5 OR ROWID BETWEEN 7000 AND 7300;");
+    if (s.newestOfEachPage) {
+        QStringList ids;
+        for (qint64 id : newestRowOfEachPage(sms))
+            ids.append(QString::number(id));
+        deletion = QStringLiteral("DELETE FROM message WHERE ROWID IN (%1);").arg(ids.join(QLatin1Char(',')));
+    }
+    SqliteFileFixture::exec(sms, QString::fromLatin1(kFreeListFirst) + deletion);
     const QSet<QString> live = textsOf(sms);
     CountryLibDb countries{QString()};
     IOS5MessageDb db(QDir(folder), countries.infoByCode(QStringLiteral("US"), nullptr));
@@ -158,9 +190,9 @@ void runIos5(DeletedSmsFixture::Ios5Shape shape, const char* name, const IOS5Mes
     t.start();
     IOS5MessageRecovery::recycleDeletedMessages(db, nullptr, checks);
     if (without)
-        std::printf("  %s, without %s\n", name, without);
+        std::printf("  %s, without %s\n", s.name, without);
     else
-        std::printf("%s (%.2f s)\n", name, t.nsecsElapsed() / 1e9);
+        std::printf("%s (%.2f s)\n", s.name, t.nsecsElapsed() / 1e9);
     const QSet<QString> recovered = valuesOf(folder + QStringLiteral("/recycle.db"), QStringLiteral("message"), 2);
     const QSet<QString> deleted = before - live;
     score("messages", deleted, recovered, live);
@@ -200,12 +232,17 @@ int main(int argc, char** argv)
          "DELETE FROM message WHERE ROWID % 101 = 7; DELETE FROM message WHERE ROWID BETWEEN 9000 AND 9300;"},
     };
     using DeletedSmsFixture::Ios5Shape;
-    const char* const appended = "iOS 5, iMessage columns appended: single rows and a range";
-    const char* const phone = "iOS 5, a phone's column order, SMS rows holding zeros: single rows and a range";
+    const QList<Ios5Scenario> ios5{
+        {Ios5Shape::Appended, "iOS 5, iMessage columns appended: single rows and a range", false},
+        {Ios5Shape::Phone, "iOS 5, a phone's column order, SMS rows holding zeros: single rows and a range", false},
+        {Ios5Shape::Phone, "iOS 5, a phone's column order: the newest row of every page", true},
+        {Ios5Shape::PhoneThenColumn, "iOS 5, a phone's column order, a column appended after the rows: single rows "
+                                     "and a range", false},
+    };
     for (const Scenario& s : scenarios)
         run(s);
-    runIos5(Ios5Shape::Appended, appended);
-    runIos5(Ios5Shape::Phone, phone);
+    for (const Ios5Scenario& s : ios5)
+        runIos5(s);
 
     std::printf("\nEach refusal beyond the row tests turned off in turn:\n");
     for (const Scenario& s : scenarios) {
@@ -219,17 +256,16 @@ int main(int argc, char** argv)
         c.handles.nonEmptyId = false;
         run(s, c, "the empty-id test of handles");
     }
-    for (Ios5Shape shape : {Ios5Shape::Appended, Ios5Shape::Phone}) {
-        const char* name = shape == Ios5Shape::Phone ? phone : appended;
+    for (const Ios5Scenario& s : ios5) {
         IOS5MessageChecks c;
         c.plainText = false;
-        runIos5(shape, name, c, "the plain-text test");
+        runIos5(s, c, "the plain-text test");
         c = IOS5MessageChecks();
         c.notLive = false;
-        runIos5(shape, name, c, "the live-message test");
+        runIos5(s, c, "the live-message test");
         c = IOS5MessageChecks();
         c.wholeRecord = false;
-        runIos5(shape, name, c, "whole records");
+        runIos5(s, c, "whole records");
     }
     return 0;
 }

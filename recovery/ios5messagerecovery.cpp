@@ -27,13 +27,6 @@ QStringList coreColumns()
     return names;
 }
 
-const IOS5MessageColumns& knownColumns()
-{
-    static const RecoveryTable table(QList<_SqliteCol>(), ios5MessageLayouts());
-    static const IOS5MessageColumns cols(table);
-    return cols;
-}
-
 quint32 unsignedOf(const QVariant& v)
 {
     return quint32(v.toInt());
@@ -105,7 +98,6 @@ IOS5MessageColumns::IOS5MessageColumns(const RecoveryTable& table)
     madridAccountGuid = at("madrid_account_guid");
     for (const char* name : kCoreColumns)
         core = qMax(core, at(name) + 1);
-    all = table.columns().size();
     for (const char* name : kSmsEmptyColumns) {
         const int i = at(name);
         if (i >= 0)
@@ -120,7 +112,35 @@ bool IOS5MessageColumns::passesRowTest(const _SqliteFileRowData& row) const
     const quint32 ui = unsignedOf(RecoveryTable::at(row, uiFlags));
     if (unsignedOf(RecoveryTable::at(row, read)) > 1 || !(ui == 0 || ui == 4 || ui == 5 || ui == 6))
         return false;
-    return !holdsKind(row) || unsignedOf(RecoveryTable::at(row, isMadrid)) <= 1;
+    if (!holdsKind(row))
+        return holdsMessage(row, false);
+    const quint32 madrid = unsignedOf(RecoveryTable::at(row, isMadrid));
+    if (madrid > 1)
+        return false;
+    return madrid == 1 ? holdsMessage(row, true) : madridColumnsEmpty(row) && holdsMessage(row, false);
+}
+
+bool IOS5MessageColumns::isIMessage(const _SqliteFileRowData& row) const
+{
+    return holdsKind(row) && unsignedOf(RecoveryTable::at(row, isMadrid)) == 1;
+}
+
+int IOS5MessageColumns::dateOf(const _SqliteFileRowData& row, bool imessage) const
+{
+    const int stored = RecoveryTable::at(row, date).toInt();
+    return imessage ? stored : int(quint32(stored) - quint32(kUnixTo2001));
+}
+
+bool IOS5MessageColumns::holdsMessage(const _SqliteFileRowData& row, bool imessage) const
+{
+    const int d = dateOf(row, imessage);
+    if (d <= 0 || quint32(d) > quint32(QDateTime::currentSecsSinceEpoch() - kUnixTo2001))
+        return false;
+    auto has = [&](int index) { return !RecoveryTable::at(row, index).toString().isEmpty(); };
+    if (!imessage)
+        return has(address);
+    return RecoveryTable::at(row, madridService).toString() == QLatin1String("Madrid")
+        && (has(madridHandle) || has(text));
 }
 
 bool IOS5MessageColumns::madridColumnsEmpty(const _SqliteFileRowData& row) const
@@ -135,11 +155,6 @@ bool IOS5MessageColumns::madridColumnsEmpty(const _SqliteFileRowData& row) const
             return false;
     }
     return true;
-}
-
-bool checkMessageRow(const _SqliteFileRowData& row)
-{
-    return knownColumns().passesRowTest(row);
 }
 
 IOS5MessageRecovery::IOS5MessageRecovery(IOS5MessageDb& db)
@@ -180,31 +195,33 @@ bool IOS5MessageRecovery::isLive(const _SqliteFileRowData& row) const
 {
     if (!checks.notLive)
         return false;
-    if (cols.holdsKind(row) && unsignedOf(RecoveryTable::at(row, cols.isMadrid)) == 1)
+    if (cols.isIMessage(row))
         return liveKeys.contains(RecoveryTable::at(row, cols.madridGuid).toString());
     return liveKeys.contains(smsKey(RecoveryTable::at(row, cols.date).toLongLong(),
                                     RecoveryTable::at(row, cols.address).toString(),
                                     RecoveryTable::at(row, cols.text).toString()));
 }
 
-bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS5RecycleMsgItem& item)
+bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS5RecycleMsgItem& item) const
 {
-    if (row.values.size() < cols.core)
+    // The row test holds every refusal by the row's values but these two:
+    // stray bytes in its texts, and a country the table does not know.
+    if (!cols.passesRowTest(row))
         return false;
     auto value = [&](int index) { return RecoveryTable::at(row, index); };
     auto text = [&](int index) { return RecoveryTable::at(row, index).toString(); };
     auto plain = [&](const QString& s) { return !checks.plainText || isPlainText(s); };
+    const bool imessage = cols.isIMessage(row);
     _MsgMessage& m = item.msg;
     m.ROWID = row.rowid;
     m.replace = value(cols.replace).toInt();
-    if (!cols.passesRowTest(row))
-        return false;
     m.text = text(cols.text);
-    if (!plain(m.text))
-        return false;
     m.service_center = text(cols.svcCenter);
     m.subject = text(cols.subject);
     m.country = text(cols.country);
+    const QString correspondent = text(imessage ? cols.madridHandle : cols.address);
+    if (!plain(m.text) || !plain(correspondent))
+        return false;
     bool found = false;
     const _CountryInfo info = db.countryLib().infoByCode(m.country, &found);
     if (!m.country.isEmpty() && !found)
@@ -216,31 +233,17 @@ bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS
     m.has_dd_results = m.is_service_message = m.is_forward = m.was_downgraded = m.is_archive = 0;
     m.cache_has_attachments = m.was_deduplicated = 0;
     m.is_finished = m.is_prepared = m.is_read = m.is_sent = m.was_data_detected = 1;
-
-    bool imessage = false;
-    if (cols.holdsKind(row)) {
-        const quint32 madrid = unsignedOf(value(cols.isMadrid));
-        if (madrid > 1)
-            return false;
-        imessage = madrid == 1;
-        if (!imessage && !cols.madridColumnsEmpty(row))
-            return false;
-    }
+    m.date = cols.dateOf(row, imessage);
     if (imessage) {
-        if (text(cols.madridService) != QLatin1String("Madrid"))
-            return false;
         m.guid = text(cols.madridGuid);
         m.service = QStringLiteral("iMessage");
         m.account = text(cols.madridAccount);
         m.account_guid = text(cols.madridAccountGuid);
         m.error = value(cols.madridError).toInt();
-        m.date = value(cols.date).toInt();
         m.date_read = value(cols.madridDateRead).toInt();
         m.date_delivered = value(cols.madridDateDelivered).toInt();
         m.is_from_me = m.date_delivered > 0 ? 1 : 0;
-        if (!plain(text(cols.madridHandle)))
-            return false;
-        item.handle = db.ownCountry().formatNumber(text(cols.madridHandle));
+        item.handle = db.ownCountry().formatNumber(correspondent);
         const QString room = text(cols.madridRoomname);
         item.chatIdentifier = room.isEmpty() ? item.handle : room;
     } else {
@@ -248,17 +251,11 @@ bool IOS5MessageRecovery::recoverFetchMessage(const _SqliteFileRowData& row, IOS
         m.service = QStringLiteral("SMS");
         m.account = QStringLiteral("e:");
         m.error = 0;
-        m.date = m.date_read = m.date_delivered = int(quint32(value(cols.date).toInt()) - quint32(kUnixTo2001));
+        m.date_read = m.date_delivered = m.date;
         m.is_from_me = value(cols.flags).toInt() == 3 ? 1 : 0;
-        const QString address = text(cols.address);
-        if (address.isEmpty() || !plain(address))
-            return false;
-        item.chatIdentifier = item.handle = info.formatNumber(address);
+        item.chatIdentifier = item.handle = info.formatNumber(correspondent);
     }
-    if (m.date <= 0)
-        return false;
-    const qint64 now = QDateTime::currentSecsSinceEpoch() - kUnixTo2001;
-    return quint32(m.date) <= quint32(now);
+    return true;
 }
 
 void IOS5MessageRecovery::store(const IOS5RecycleMsgItem& item, qint64 srcRowId)
@@ -275,16 +272,26 @@ void IOS5MessageRecovery::freeCell(const _SqliteFileRowData& row)
         store(item, row.rowid);
 }
 
+// The carver takes only rows the mapping takes: a candidate it takes moves
+// the scan past the candidate's bytes, and a stale record whose tail a later
+// cell overwrote (its text then holds that cell's header) would hide that
+// cell's record if it were taken and then dropped.
+SqliteRowFilter IOS5MessageRecovery::rowTest() const
+{
+    return [this](const _SqliteFileRowData& row) {
+        IOS5RecycleMsgItem item;
+        return (!checks.wholeRecord || !row.cut) && recoverFetchMessage(row, item);
+    };
+}
+
 void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
-        return (!checks.wholeRecord || !row.cut) && cols.passesRowTest(row);
-    };
+    const SqliteRowFilter filter = rowTest();
     QList<IOS5RecycleMsgItem> items;
     for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())
             return;
-        const QList<_SqliteFileRowData> rows = RecoveryRun::carve(file, page, layout, rowTest);
+        const QList<_SqliteFileRowData> rows = RecoveryRun::carve(file, page, layout, filter);
         int accepted = 0;
         for (const _SqliteFileRowData& row : rows) {
             IOS5RecycleMsgItem item;

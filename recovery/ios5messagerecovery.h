@@ -28,26 +28,37 @@ struct IOS5MessageColumns
     explicit IOS5MessageColumns(const RecoveryTable& table);
 
     // The row test: every column up to read present, read 0 or 1, UIFlags 0,
-    // 4, 5 or 6, and in a row of every column, is_madrid 0 or 1.
+    // 4, 5 or 6, in a row that holds is_madrid its kind 0 or 1, and every
+    // value its kind of message cannot be without (holdsMessage). Of the
+    // mapping's refusals only those by the texts and the country are left.
     bool passesRowTest(const _SqliteFileRowData& row) const;
-    // A row holding every column of the table, is_madrid included: its kind
-    // is tested and an SMS row must leave the madrid_ columns empty.
-    bool holdsKind(const _SqliteFileRowData& row) const { return isMadrid >= 0 && row.values.size() >= all; }
-    // An SMS row's madrid_ columns: NULL or 0 where the column is an
-    // integer, NULL or no bytes where it is text or a blob.
-    bool madridColumnsEmpty(const _SqliteFileRowData& row) const;
+    // A row holding is_madrid at its declared place (rows written before
+    // later columns were appended hold fewer values): its kind is tested and
+    // an SMS row must leave the madrid_ columns it holds empty.
+    bool holdsKind(const _SqliteFileRowData& row) const { return isMadrid >= 0 && row.values.size() > isMadrid; }
+    bool isIMessage(const _SqliteFileRowData& row) const;
+    // The message's date in seconds since 2001 (an SMS stores Unix time).
+    int dateOf(const _SqliteFileRowData& row, bool imessage) const;
 
     int address, date, text, flags, replace, svcCenter, uiFlags, version, subject, country, read;
     int madridHandle, madridGuid, madridRoomname, madridService, madridAccount, madridError, isMadrid;
     int madridDateRead, madridDateDelivered, madridAccountGuid;
     int core = 0; // values a row needs: every column up to read
-    int all = 0;  // values of a whole row
     struct Emptied
     {
         int index;
         bool integer;
     };
     QList<Emptied> smsEmpty;
+
+private:
+    // A date after 2001 that is not in the future; an SMS's address; an
+    // iMessage's service "Madrid" and its correspondent or its text. A row
+    // of NULLs (what every run of zero bytes reads as) holds none of them.
+    bool holdsMessage(const _SqliteFileRowData& row, bool imessage) const;
+    // An SMS row's madrid_ columns: NULL or 0 where the column is an
+    // integer, NULL or no bytes where it is text or a blob.
+    bool madridColumnsEmpty(const _SqliteFileRowData& row) const;
 };
 
 // Refusals beyond the row test and mapping that keep carved noise and
@@ -73,13 +84,14 @@ public:
     // Tests a row further than the row test and fills the item; false when
     // the row is no message that may be stored. Reads the table's shape as
     // prepare() chose it (the known layouts before).
-    bool recoverFetchMessage(const _SqliteFileRowData& row, IOS5RecycleMsgItem& item);
+    bool recoverFetchMessage(const _SqliteFileRowData& row, IOS5RecycleMsgItem& item) const;
 
-    const RecoveryTable& shape() const { return tableShape; }
     Checks checks;
 
     QString table() const override { return QStringLiteral("message"); }
     void prepare(const QList<_SqliteCol>& declaration, bool present) override;
+    const RecoveryTable& shape() const override { return tableShape; }
+    SqliteRowFilter rowTest() const override;
     void freeCell(const _SqliteFileRowData& row) override;
     void carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run) override;
 
@@ -96,6 +108,3 @@ private:
 // The known layouts of the iOS 5 message table, tried longest first: 33
 // columns (ROWID .. madrid_account_guid), 32 and 17 (ROWID .. read).
 QList<QList<_SqliteCol>> ios5MessageLayouts();
-
-// The row test with the known layouts' column positions.
-bool checkMessageRow(const _SqliteFileRowData& row);

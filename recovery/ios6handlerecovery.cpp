@@ -1,6 +1,6 @@
 #include "ios6handlerecovery.h"
 
-#include "ios6messagerowtest.h"
+#include "messageservice.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ QString liveKey(const QString& id, const QString& service)
 
 } // namespace
 
-IOS6HandleRecovery::IOS6HandleRecovery(IOS6MessageDb& db) : db(db), shape(QList<_SqliteCol>(), handleLayouts()) {}
+IOS6HandleRecovery::IOS6HandleRecovery(IOS6MessageDb& db) : db(db), tableShape(QList<_SqliteCol>(), handleLayouts()) {}
 
 void IOS6HandleRecovery::recycleDeletedHandles(IOS6MessageDb& db, ProgressReporter* progress, const Checks& checks)
 {
@@ -40,11 +40,11 @@ void IOS6HandleRecovery::recycleDeletedHandles(IOS6MessageDb& db, ProgressReport
 
 void IOS6HandleRecovery::useShape(const QList<_SqliteCol>& declaration)
 {
-    shape = RecoveryTable(declaration, handleLayouts(), kMappedColumns);
-    idAt = shape.indexOf(QStringLiteral("id"));
-    countryAt = shape.indexOf(QStringLiteral("country"));
-    serviceAt = shape.indexOf(QStringLiteral("service"));
-    uncanonicalizedAt = shape.indexOf(QStringLiteral("uncanonicalized_id"));
+    tableShape = RecoveryTable(declaration, handleLayouts(), kMappedColumns);
+    idAt = tableShape.indexOf(QStringLiteral("id"));
+    countryAt = tableShape.indexOf(QStringLiteral("country"));
+    serviceAt = tableShape.indexOf(QStringLiteral("service"));
+    uncanonicalizedAt = tableShape.indexOf(QStringLiteral("uncanonicalized_id"));
     needed = 1 + qMax(qMax(idAt, countryAt), qMax(serviceAt, uncanonicalizedAt));
 }
 
@@ -100,14 +100,19 @@ void IOS6HandleRecovery::freeCell(const _SqliteFileRowData& row)
         store(handle);
 }
 
+SqliteRowFilter IOS6HandleRecovery::rowTest() const
+{
+    return [this](const _SqliteFileRowData& row) { return checkHandleRow(row); };
+}
+
 void IOS6HandleRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) { return checkHandleRow(row); };
+    const SqliteRowFilter filter = rowTest();
     QList<_MsgHandle> found;
-    for (const CarveLayout& layout : shape.layouts()) {
+    for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())
             return;
-        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, rowTest)) {
+        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, filter)) {
             _MsgHandle handle;
             if (recoverFetchHandle(row, &handle))
                 found.append(handle);

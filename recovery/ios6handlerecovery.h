@@ -37,6 +37,8 @@ public:
 
     QString table() const override { return QStringLiteral("handle"); }
     void prepare(const QList<_SqliteCol>& declaration, bool present) override;
+    const RecoveryTable& shape() const override { return tableShape; }
+    SqliteRowFilter rowTest() const override;
     void freeCell(const _SqliteFileRowData& row) override;
     void carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run) override;
 
@@ -48,7 +50,7 @@ private:
     void useShape(const QList<_SqliteCol>& declaration);
 
     IOS6MessageDb& db;
-    RecoveryTable shape;
+    RecoveryTable tableShape;
     int idAt = 1, countryAt = 2, serviceAt = 3, uncanonicalizedAt = 4;
     int needed = 5; // values a row needs to hold the four
     QSet<QString> live; // id + '\n' + service of every live handle

@@ -1,8 +1,8 @@
 #include "ios6messagerecovery.h"
 
 #include "ios6messagelayouts.h"
-#include "ios6messagerowtest.h"
 #include "messagecolumns.h"
+#include "messageservice.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ QStringList baseColumns()
 } // namespace
 
 IOS6MessageRecovery::IOS6MessageRecovery(IOS6MessageDb& db, const QList<_MsgChat*>& chats)
-    : db(db), shape(QList<_SqliteCol>(), knownLayouts())
+    : db(db), tableShape(QList<_SqliteCol>(), knownLayouts())
 {
     useShape(QList<_SqliteCol>());
     // A handle belongs to the last one-to-one conversation that holds it, or
@@ -55,18 +55,18 @@ void IOS6MessageRecovery::recycleDeletedMessages(IOS6MessageDb& db, const QList<
 
 void IOS6MessageRecovery::useShape(const QList<_SqliteCol>& declaration)
 {
-    shape = RecoveryTable(declaration, knownLayouts(), baseColumns());
+    tableShape = RecoveryTable(declaration, knownLayouts(), baseColumns());
     valueAt.clear();
     baseValues = laterValues = 0;
     for (const MessageColumn& col : messageColumns()) {
-        const int at = shape.indexOf(QLatin1String(col.name));
+        const int at = tableShape.indexOf(QLatin1String(col.name));
         valueAt.append(at);
         int& needed = col.has(MessageColumn::Later) ? laterValues : baseValues;
         needed = qMax(needed, at + 1);
     }
     // The later columns are read only from a row that holds them all.
     laterValues = qMax(laterValues, baseValues);
-    serviceAt = shape.indexOf(QStringLiteral("service"));
+    serviceAt = tableShape.indexOf(QStringLiteral("service"));
 }
 
 void IOS6MessageRecovery::prepare(const QList<_SqliteCol>& declaration, bool present)
@@ -135,16 +135,19 @@ void IOS6MessageRecovery::freeCell(const _SqliteFileRowData& row)
         store(msg, row.rowid);
 }
 
+SqliteRowFilter IOS6MessageRecovery::rowTest() const
+{
+    return [this](const _SqliteFileRowData& row) { return (!checks.wholeRecord || !row.cut) && passesRowTest(row); };
+}
+
 void IOS6MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const SqliteRowFilter rowTest = [this](const _SqliteFileRowData& row) {
-        return (!checks.wholeRecord || !row.cut) && passesRowTest(row);
-    };
+    const SqliteRowFilter filter = rowTest();
     QList<_MsgMessage> found;
-    for (const CarveLayout& layout : shape.layouts()) {
+    for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())
             return;
-        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, rowTest)) {
+        for (const _SqliteFileRowData& row : RecoveryRun::carve(file, page, layout, filter)) {
             _MsgMessage msg;
             if (recoverFetchMessage(row, &msg) && msg.item_type == 0)
                 found.append(msg);

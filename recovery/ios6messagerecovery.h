@@ -41,6 +41,8 @@ public:
 
     QString table() const override { return QStringLiteral("message"); }
     void prepare(const QList<_SqliteCol>& declaration, bool present) override;
+    const RecoveryTable& shape() const override { return tableShape; }
+    SqliteRowFilter rowTest() const override;
     void freeCell(const _SqliteFileRowData& row) override;
     void carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run) override;
 
@@ -52,7 +54,7 @@ private:
     bool passesRowTest(const _SqliteFileRowData& row) const;
 
     IOS6MessageDb& db;
-    RecoveryTable shape;
+    RecoveryTable tableShape;
     QList<int> valueAt;    // the value of each model column (messageColumns() order); -1 when absent
     int serviceAt = 11;
     int baseValues = 38;   // values a row needs: every column of the first iOS 6 table

@@ -70,7 +70,9 @@ void RecoveryRun::run(RecoveryTarget& target)
     QString ignored;
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE);"), ignored);
     // Without the table (a whole dropped table may lie on the free list) the
-    // free-list phase still runs and its finds are kept.
+    // free-list phase still reads the cells of freed pages and its finds are
+    // kept; a file without the table is no database of the kind the layouts
+    // describe, so nothing of it is carved and no progress is reported.
     bool present = false;
     const int root = rootPage(target.table(), present);
     target.prepare(present ? RecoveryTable::readDeclaration(db, target.table()) : QList<_SqliteCol>(), present);
@@ -100,6 +102,10 @@ void RecoveryRun::run(RecoveryTarget& target)
                     for (const char* cell : p.cells)
                         target.freeCell(file.cellRowData(file.pageCellRow(p, cell)));
             }
+        }
+        if (!present) {
+            recycle.endEdit(true);
+            return;
         }
         // The table's own pages: free space of its leaves, and the stale bytes
         // of interior pages that once were leaves.

@@ -18,6 +18,7 @@ class MessageRecycleDb;
 class ProgressReporter;
 
 class RecoveryRun;
+class RecoveryTable;
 
 class RecoveryTarget
 {
@@ -30,6 +31,11 @@ public:
     // `declaration`: the table's declared columns (empty when it has none or
     // they cannot be read); `present`: the file has the table.
     virtual void prepare(const QList<_SqliteCol>& declaration, bool present) = 0;
+    // The columns the table's pages are carved with and its values read by,
+    // and the row filter the carver is given with each layout: as prepare()
+    // chose them (the table's known layouts before).
+    virtual const RecoveryTable& shape() const = 0;
+    virtual SqliteRowFilter rowTest() const = 0;
     // A cell of a table leaf page found on the free list, decoded whole.
     virtual void freeCell(const _SqliteFileRowData& row) = 0;
     // Carves one page and stores what it finds, probing run.cancelled()

@@ -25,6 +25,22 @@ bool sameShape(const QList<_SqliteCol>& a, const QList<_SqliteCol>& b, int n, bo
     return true;
 }
 
+// Whether the first columns of `declared`, as many as `known` has, are the
+// columns of `known` (letter case ignored), in any order.
+bool sameNames(const QList<_SqliteCol>& declared, const QList<_SqliteCol>& known)
+{
+    if (declared.size() < known.size())
+        return false;
+    QStringList a, b;
+    for (int i = 0; i < known.size(); ++i) {
+        a.append(declared.at(i).name.toLower());
+        b.append(known.at(i).name.toLower());
+    }
+    a.sort();
+    b.sort();
+    return a == b;
+}
+
 // The carver takes column 0 for the row id that the record stores as NULL:
 // only a table whose first column is its INTEGER PRIMARY KEY is stored so.
 bool carvable(const QList<_SqliteCol>& cols, const QStringList& required)
@@ -62,13 +78,18 @@ RecoveryTable::RecoveryTable(const QList<_SqliteCol>& declared, const QList<QLis
         useColumns(*longest);
         return;
     }
-    // Rows written before the table gained its later columns keep the
-    // shorter records of the known layouts that lead the declaration (and a
-    // known layout of the same columns stays, as it always was carved).
+    // Rows written before the table gained its later columns keep shorter
+    // records: those of the declaration's leading columns wherever these are
+    // the columns of a known layout, in whatever order the file declares
+    // them (and a known layout of the same columns stays, as it always was
+    // carved).
     carveLayouts.append(CarveLayout::fromColumns(declared));
-    for (const QList<_SqliteCol>& k : known)
-        if (k.size() <= declared.size() && sameShape(declared, k, k.size(), false))
+    for (const QList<_SqliteCol>& k : known) {
+        if (k.size() == declared.size() && sameShape(declared, k, k.size(), false))
             carveLayouts.append(CarveLayout::fromColumns(k));
+        else if (k.size() < declared.size() && sameNames(declared, k))
+            carveLayouts.append(CarveLayout::fromColumns(declared.mid(0, k.size())));
+    }
     useColumns(declared);
 }
 

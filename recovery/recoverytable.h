@@ -2,9 +2,11 @@
 // by. A file that declares the table is carved with its own declaration,
 // unless that declaration is exactly one of the layouts the table is known to
 // have had (then those known layouts, as they always were); a file without
-// the table, or whose declaration cannot be read, gets the known layouts. Values are
-// found by column name, so a column that a phone put elsewhere is still read
-// from its place.
+// the table, or whose declaration cannot be read, gets the known layouts.
+// Rows written before the declaration's later columns were appended are
+// carved with its leading columns wherever these make a known layout. Values
+// are found by column name, so a column that a phone put elsewhere is still
+// read from its place.
 #pragma once
 
 #include <QHash>

@@ -23,7 +23,13 @@
 // - an error (one warning per call): a layout of fewer than two columns;
 // - the row id is set only when the cell prefix in front of the record lies
 //   inside the region and decodes to exactly one (payload size, row id) pair
-//   consistent with the record; otherwise it is 0.
+//   consistent with the record; otherwise it is 0;
+// - an accepted record resumes the scan 4 bytes past its bytes in the region,
+//   unless its body is empty: such a record is only serial types (every run
+//   of zero bytes reads as a row of NULLs), and skipping them could step over
+//   the start of a real record behind them, so the scan goes on one byte later;
+// - the filter is asked once per call about a row of NULLs whose row id is
+//   unknown: it sees nothing else, so its answer cannot change.
 // Regions are clipped to their page's usable area and to the image.
 #include "sqlite3file.h"
 
@@ -101,11 +107,14 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
     const auto* u = reinterpret_cast<const uchar*>(from);
     QVarLengthArray<long long, 128> types(n);
 
+    // The filter's answer about a row of NULLs without a row id: -1 until asked.
+    int nullRowVerdict = -1;
     qint64 p0 = 0;
     while (p0 < length) {
         // Serial types of columns 1..n-1; one that cannot be read counts as 0.
         qint64 p = p0;
         bool fits = true;
+        bool allNull = true;
         for (int i = 1; i < n; ++i) {
             long long t = 0;
             if (p < length && u[p] < 0x80) {
@@ -119,6 +128,7 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
                 break;
             }
             types[i] = t;
+            allNull = allNull && t == 0;
         }
         if (!fits) {
             ++p0;
@@ -152,6 +162,22 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
             }
         }
         const qint64 localInRegion = qMin(localBody, length - typesEnd);
+        const qint64 rowid = provenRowid(from, from + p0, hv, headerSize, payloadSize);
+        const bool nullRow = allNull && firstColSize == 0 && rowid == 0;
+        if (nullRow && nullRowVerdict == 0) {
+            // Along a run of zero bytes the window of one-byte types slides:
+            // the next position reads the same row of NULLs while the byte
+            // it gains is zero and no cell prefix before it names a row id.
+            qint64 gained = typesEnd;
+            ++p0;
+            if (typesLen == n - 1) {
+                while (gained < length && u[gained] == 0 && provenRowid(from, from + p0, hv, headerSize, payloadSize) == 0) {
+                    ++p0;
+                    ++gained;
+                }
+            }
+            continue;
+        }
 
         QByteArray body = sqlitefile_bytearr(int(localInRegion), from + typesEnd, to);
         if (overflows)
@@ -163,15 +189,18 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
         qint64 offset = firstColSize;
         for (int i = 1; i < n; ++i)
             row.values.append(sqliteDecodeValue(types[i], body.constData(), body.size(), offset));
-        row.rowid = provenRowid(from, from + p0, hv, headerSize, payloadSize);
+        row.rowid = rowid;
         row.cut = body.size() < bodySize;
 
-        if (filter && !filter(row)) {
+        const bool accepted = !filter || filter(row);
+        if (nullRow)
+            nullRowVerdict = accepted;
+        if (!accepted) {
             ++p0;
             continue;
         }
         rows.append(row);
-        p0 = typesEnd + localInRegion + 4 + (overflows ? 4 : 0);
+        p0 = bodySize == 0 ? p0 + 1 : typesEnd + localInRegion + 4 + (overflows ? 4 : 0);
     }
     return rows;
 }

@@ -1,8 +1,12 @@
 // SQLite database files read without the engine: the header, every page as a
 // b-tree page with its cells decoded, the tree walks, the free list, and every
-// page carved with a handle-table layout and a layout of every column class.
+// page carved with the layouts and row tests that the three recoveries hand
+// the carver (deleted handles and messages of iOS 6+, messages of iOS 5), and
+// with a layout of every column class and no row test.
 #include "fuzzsupport.h"
-#include "ios6messagerowtest.h"
+#include "ios5messagerecovery.h"
+#include "ios6handlerecovery.h"
+#include "ios6messagerecovery.h"
 #include "sqlite3file.h"
 
 #include <QDir>
@@ -11,15 +15,6 @@
 #include <stdexcept>
 
 namespace {
-
-const CarveLayout& handleLayout()
-{
-    static const CarveLayout layout = CarveLayout::fromColumns(
-        {{"ROWID", "INTEGER", false, false, true}, {"id", "TEXT", true, false, false},
-         {"country", "TEXT", false, false, false}, {"service", "TEXT", true, false, false},
-         {"uncanonicalized_id", "TEXT", false, false, false}});
-    return layout;
-}
 
 const CarveLayout& mixedLayout()
 {
@@ -30,19 +25,43 @@ const CarveLayout& mixedLayout()
     return layout;
 }
 
+// The recoveries as they stand before they read a file: with the layouts
+// their tables are known to have had. Their databases are never opened.
+struct Recoveries
+{
+    Recoveries()
+        : folder(QDir(fuzz::scratchParent()).filePath(QStringLiteral("recoveries"))), ios6(QDir(folder), _CountryInfo(), false),
+          ios5(QDir(folder), _CountryInfo()), handles(ios6), messages(ios6, {}), ios5Messages(ios5)
+    {
+    }
+    QList<const RecoveryTarget*> all() const { return {&handles, &messages, &ios5Messages}; }
+
+    QString folder;
+    IOS6MessageDb ios6;
+    IOS5MessageDb ios5;
+    IOS6HandleRecovery handles;
+    IOS6MessageRecovery messages;
+    IOS5MessageRecovery ios5Messages;
+};
+
+const Recoveries& recoveries()
+{
+    static const Recoveries r;
+    return r;
+}
+
 void walkPage(const Sqlite3File& f, int pgno)
 {
     const _SqliteBtreePage page = f.btreePage(pgno);
-    if (!page.isBtreePage()) {
-        for (const CarveLayout* layout : {&handleLayout(), &mixedLayout()})
-            f.recoverFreeBlockRowsRaw(*layout, 0, pgno, 0, nullptr);
-        return;
+    for (const RecoveryTarget* target : recoveries().all()) {
+        const SqliteRowFilter rowTest = target->rowTest();
+        for (const CarveLayout& layout : target->shape().layouts())
+            RecoveryRun::carve(f, page, layout, rowTest);
+        for (const char* cell : page.cells)
+            rowTest(f.cellRowData(f.pageCellRow(page, cell)));
     }
-    for (const char* cell : page.cells)
-        checkMessageRowValid(f.cellRowData(f.pageCellRow(page, cell)));
-    for (const CarveLayout* layout : {&handleLayout(), &mixedLayout()})
-        f.recoverFreeBlockRows(*layout, 0, page, nullptr);
-    if (pgno <= 4) {
+    RecoveryRun::carve(f, page, mixedLayout(), nullptr);
+    if (page.isBtreePage() && pgno <= 4) {
         f.leafs(page);
         f.allBTreePages(page);
     }

@@ -29,13 +29,37 @@ _SqliteFileRowData rowOf(const RecoveryTable& shape, const QVariantHash& values)
 // What a deleted row of the fixture must come back as: kind, date (seconds
 // since 2001), correspondent, direction, text, and an iMessage's guid.
 const char* const kExpectedOfSource =
-    "select case is_madrid when 1 then 'iMessage' else 'SMS' end || '|' || "
+    "case is_madrid when 1 then 'iMessage' else 'SMS' end || '|' || "
     "case is_madrid when 1 then date else date - 978307200 end || '|' || coalesce(madrid_handle, address) || '|' || "
     "case is_madrid when 1 then madrid_date_delivered > 0 else flags = 3 end || '|' || text || '|' || "
-    "case is_madrid when 1 then madrid_guid || '|' || madrid_error else '' end as v from message";
+    "case is_madrid when 1 then madrid_guid || '|' || madrid_error else '' end";
 const char* const kStored =
     "select service || '|' || date || '|' || handle || '|' || is_from_me || '|' || text || '|' || "
     "case service when 'iMessage' then guid || '|' || error else '' end as v from message";
+
+
+// What each deleted row of `where` must come back as, by row id.
+QHash<qint64, QString> expectedOf(const QString& sms, const QString& where)
+{
+    QHash<qint64, QString> byRow;
+    const QString sql = QString("select group_concat(ROWID || char(9) || %1, char(10)) from message where %2")
+                            .arg(QLatin1String(kExpectedOfSource), where);
+    const QStringList lines = SqlFixture::scalar(sms, sql).toString().split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines)
+        byRow.insert(line.section('\t', 0, 0).toLongLong(), line.section('\t', 1));
+    return byRow;
+}
+
+QSet<QString> valuesOf(const QHash<qint64, QString>& byRow)
+{
+    return QSet<QString>(byRow.cbegin(), byRow.cend());
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 } // namespace
 
@@ -50,12 +74,14 @@ private slots:
     // Single rows go into freeblocks (four SMS, four iMessages, one of them
     // with an error); a range frees pages onto the free list. Every row stored
     // is a deleted row as it was (kind, date, correspondent, direction, text,
-    // guid and error), and no live row is stored.
+    // guid and error), and no live row is stored. Rows written before a
+    // column was appended hold one value fewer than the table declares.
     void deletedRowsOfEitherShapeComeBack_data()
     {
         QTest::addColumn<int>("shape");
         QTest::newRow("declared as a phone declares it") << int(Ios5Shape::Phone);
         QTest::newRow("iMessage columns appended") << int(Ios5Shape::Appended);
+        QTest::newRow("a phone's order, a column appended after the rows") << int(Ios5Shape::PhoneThenColumn);
     }
     void deletedRowsOfEitherShapeComeBack()
     {
@@ -65,22 +91,73 @@ private slots:
         const QString sms = SmsDbFixture::smsDbPath(folder);
         const QString singles = "ROWID IN (10, 11, 12, 13, 150, 297, 298, 450)";
         const QString range = "ROWID BETWEEN 200 AND 290";
-        const QSet<QString> expectedSingles = column(sms, QString(kExpectedOfSource) + " where " + singles);
-        const QSet<QString> expectedRange = column(sms, QString(kExpectedOfSource) + " where " + range);
+        const QHash<qint64, QString> expectedSingles = expectedOf(sms, singles);
+        const QHash<qint64, QString> expectedRange = expectedOf(sms, range);
         QCOMPARE(expectedSingles.size() + expectedRange.size(), 99);
+        QHash<qint64, QByteArray> records;
+        for (const SqliteFileFixture::LiveRow& r : SqliteFileFixture::liveRows(sms, "message"))
+            records.insert(r.rowid, SqliteFileFixture::recordFromValue1(r.values.mid(0, 33)));
         DeletedSmsFixture::exec(folder, "CREATE TABLE filler(x); INSERT INTO filler VALUES(zeroblob(20000)); DROP TABLE filler;"
                                         "DELETE FROM message WHERE " + singles + " OR " + range + ";");
 
         IOS5MessageDb db(QDir(folder), us());
         IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
         const QSet<QString> stored = column(recyclePath(folder), kStored);
-        QCOMPARE(stored - expectedSingles - expectedRange, QSet<QString>());
-        QCOMPARE(expectedSingles - stored, QSet<QString>());
+        const QSet<QString> singleRows = valuesOf(expectedSingles);
+        QCOMPARE(stored - singleRows - valuesOf(expectedRange), QSet<QString>());
+        QCOMPARE(singleRows - stored, QSet<QString>());
         // SQLite rebalances the pages the range leaves half empty and
-        // overwrites part of it; the pages it frees keep their rows whole.
-        QVERIFY((stored & expectedRange).size() >= 40);
+        // overwrites part of it; every row whose record it left whole comes
+        // back.
+        const QByteArray bytes = fileBytes(sms);
+        QSet<QString> whole;
+        for (auto it = expectedRange.cbegin(); it != expectedRange.cend(); ++it)
+            if (bytes.contains(records.value(it.key())))
+                whole.insert(it.value());
+        QVERIFY2(whole.size() >= 40, qPrintable(QString::number(whole.size())));
+        QCOMPARE(whole - stored, QSet<QString>());
         QVERIFY(SqlFixture::scalar(recyclePath(folder), "select count(*) from message where src_rowid between 200 and 290")
                     .toInt() >= 30);
+    }
+
+    // The newest row of a page has its cell at the start of the cell
+    // content. Deleted, its first four bytes take the freeblock header and
+    // the rest joins the unallocated gap, behind the zero bytes of the gap:
+    // every run of them reads as a row of NULLs. The text's length moves the
+    // record against the run, over every offset of the carver's steps.
+    void newestRowComesBack_data()
+    {
+        QTest::addColumn<bool>("imessage");
+        QTest::addColumn<int>("padding");
+        for (bool imessage : {false, true})
+            for (int padding = 0; padding < 40; ++padding)
+                QTest::addRow("%s, text padded by %d", imessage ? "iMessage" : "SMS", padding) << imessage << padding;
+    }
+    void newestRowComesBack()
+    {
+        QFETCH(bool, imessage);
+        QFETCH(int, padding);
+        const QString folder = newFolder();
+        DeletedSmsFixture::createIos5(folder, 2, 4, Ios5Shape::Phone);
+        const QString text = QStringLiteral("Deleted at last") + QString(padding, QLatin1Char('.'));
+        const QString insert = imessage
+            ? "INSERT INTO message (ROWID, date, text, flags, replace, UIFlags, version, read, is_madrid, madrid_handle, "
+              "madrid_guid, madrid_service, madrid_account, madrid_error, madrid_date_read, madrid_date_delivered, "
+              "madrid_flags, madrid_account_guid) VALUES (5, 322009999, '%1', 0, 0, 0, 0, 1, 1, '+12125550077', '" +
+                  DeletedSmsFixture::guidOf(5) + "', 'Madrid', 'e:me@example.com', 0, 322010100, 322010050, 12345, "
+              "'D1A0C0DE-0000-4000-8000-00000000ACC7');"
+            : "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, country, read, "
+              "is_madrid, madrid_version, madrid_type, madrid_flags, madrid_error, madrid_date_read, madrid_date_delivered) "
+              "VALUES (5, '+12125550077', 1300009999, '%1', 3, 0, 1, 0, 0, 'us', 1, 0, 0, 0, 0, 0, 0, 0);";
+        DeletedSmsFixture::exec(folder, insert.arg(text) + "DELETE FROM message WHERE ROWID = 5;");
+        const QString sms = SmsDbFixture::smsDbPath(folder);
+        QCOMPARE(SqliteFileFixture::pages(sms, "message").size(), 1);
+
+        IOS5MessageDb db(QDir(folder), us());
+        IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+        const QString expected = imessage ? "iMessage|322009999|+12125550077|1|" + text + "|" + DeletedSmsFixture::guidOf(5) + "|0"
+                                          : QStringLiteral("SMS|%1|+12125550077|1|%2|").arg(1300009999 - 978307200).arg(text);
+        QCOMPARE(column(recyclePath(folder), kStored), QSet<QString>{expected});
     }
 
     // The file's own declaration is carved with unless it is a known layout;
@@ -105,6 +182,8 @@ private slots:
         QTest::newRow("SMS columns only") << sms << false << QList<int>{33, 32, 17};
         QTest::newRow("one more column") << sms + madrid.arg("", ", madrid_account_guid TEXT, extra TEXT") << true
                                          << QList<int>{34, 33, 32, 17};
+        QTest::newRow("a phone's order, one more column") << sms + madrid.arg("madrid_account_guid TEXT, ", ", extra TEXT")
+                                                          << true << QList<int>{34, 33, 17};
         QTest::newRow("a core column missing") << QString(sms).remove(", UIFlags INTEGER") + madrid.arg("", "") << false
                                                << QList<int>{33, 32, 17};
         QTest::newRow("row id not first") << "address TEXT, ROWID INTEGER PRIMARY KEY, date INTEGER" << false
@@ -175,6 +254,69 @@ private slots:
             QCOMPARE(item.handle, QStringLiteral("+12125550100"));
             QCOMPARE(item.msg.error, values.value("madrid_error").toInt());
         }
+    }
+
+    // What a row must hold to be taken. The row test and the mapping answer
+    // alike, so the carver never takes, and steps over the bytes of, a row
+    // that the mapping then drops; a row of NULLs (what every run of zero
+    // bytes reads as) is refused by both. The known layouts' positions.
+    void rowTestAndMappingAgree_data()
+    {
+        QTest::addColumn<int>("values");
+        QTest::addColumn<QVariantHash>("set");
+        QTest::addColumn<bool>("accepted");
+        const QVariantHash sms{{"address", "+12125550100"}, {"date", 1300000000}, {"text", "hi"}};
+        const QVariantHash imessage{{"date", 322000000}, {"text", "hi"}, {"is_madrid", 1}, {"madrid_service", "Madrid"},
+                                    {"madrid_handle", "+12125550100"}};
+        auto with = [](QVariantHash v, const QVariantHash& more) {
+            v.insert(more);
+            return v;
+        };
+        auto without = [](QVariantHash v, const char* name) {
+            v.remove(name);
+            return v;
+        };
+        QTest::newRow("16 values") << 16 << sms << false;
+        QTest::newRow("17 values, read and UIFlags NULL") << 17 << sms << true;
+        QTest::newRow("17 NULLs") << 17 << QVariantHash() << false;
+        QTest::newRow("33 NULLs") << 33 << QVariantHash() << false;
+        QTest::newRow("read 2") << 17 << with(sms, {{"read", 2}}) << false;
+        QTest::newRow("read -1") << 17 << with(sms, {{"read", -1}}) << false;
+        QTest::newRow("UIFlags 5") << 17 << with(sms, {{"read", 1}, {"UIFlags", 5}}) << true;
+        QTest::newRow("UIFlags 3") << 17 << with(sms, {{"UIFlags", 3}}) << false;
+        QTest::newRow("28 values, no is_madrid") << 28 << with(sms, {{"madrid_guid", "G"}}) << true;
+        QTest::newRow("32 values, is_madrid 7") << 32 << with(sms, {{"is_madrid", 7}}) << false;
+        QTest::newRow("33 values, is_madrid 2") << 33 << with(sms, {{"is_madrid", 2}}) << false;
+        QTest::newRow("32 values, SMS with a madrid_guid") << 32 << with(sms, {{"madrid_guid", "G"}}) << false;
+        QTest::newRow("32 values, iMessage") << 32 << imessage << true;
+        QTest::newRow("SMS without a date") << 33 << without(sms, "date") << false;
+        QTest::newRow("SMS at 2001-01-01 00:00:00") << 33 << with(sms, {{"date", 978307200}}) << false;
+        QTest::newRow("SMS a second later") << 33 << with(sms, {{"date", 978307201}}) << true;
+        QTest::newRow("SMS in 2038") << 33 << with(sms, {{"date", 2147483647}}) << false;
+        QTest::newRow("SMS without an address") << 33 << without(sms, "address") << false;
+        QTest::newRow("SMS with an empty address") << 33 << with(sms, {{"address", ""}}) << false;
+        QTest::newRow("SMS without a text") << 33 << without(sms, "text") << true;
+        QTest::newRow("iMessage") << 33 << imessage << true;
+        QTest::newRow("iMessage, text only") << 33 << without(imessage, "madrid_handle") << true;
+        QTest::newRow("iMessage, correspondent only") << 33 << without(imessage, "text") << true;
+        QTest::newRow("iMessage, neither") << 33 << without(without(imessage, "text"), "madrid_handle") << false;
+        QTest::newRow("iMessage without madrid_service") << 33 << without(imessage, "madrid_service") << false;
+        QTest::newRow("iMessage, madrid in lower case") << 33 << with(imessage, {{"madrid_service", "madrid"}}) << false;
+        QTest::newRow("iMessage dated 0") << 33 << with(imessage, {{"date", 0}}) << false;
+        QTest::newRow("iMessage without a date") << 33 << without(imessage, "date") << false;
+    }
+    void rowTestAndMappingAgree()
+    {
+        QFETCH(int, values);
+        QFETCH(QVariantHash, set);
+        QFETCH(bool, accepted);
+        IOS5MessageDb db(QDir(newFolder()), us());
+        IOS5MessageRecovery recovery(db);
+        _SqliteFileRowData row = rowOf(recovery.shape(), set);
+        row.values = row.values.mid(0, values);
+        QCOMPARE(recovery.rowTest()(row), accepted);
+        IOS5RecycleMsgItem item;
+        QCOMPARE(recovery.recoverFetchMessage(row, item), accepted);
     }
 
     // With the known layout's positions a blob of no bytes is as good as NULL.

@@ -1,8 +1,10 @@
-// The row test of carved iOS 6+ message rows: enough columns, and a service
-// of SMS or iMessage in any letter case.
+// The row test that the recovery of iOS 6+ messages gives the carver, for a
+// file of the known layouts: enough columns, a service of SMS or iMessage in
+// any letter case, and a record that lies whole in its free space.
 #include <QtTest>
 
-#include "ios6messagerowtest.h"
+#include "ios6messagerecovery.h"
+#include "recoverytestsupport.h"
 
 class TestIos6MessageRowTest : public QObject
 {
@@ -30,10 +32,16 @@ private slots:
         QFETCH(int, columns);
         QFETCH(QVariant, service);
         QFETCH(bool, accepted);
+        RecoveryTestSupport::Folders folders;
+        IOS6MessageDb db(QDir(folders.next()), RecoveryTestSupport::us(), false);
+        const IOS6MessageRecovery recovery(db, {});
+        const SqliteRowFilter rowTest = recovery.rowTest();
         _SqliteFileRowData row;
         for (int i = 0; i < columns; ++i)
             row.values.append(i == 11 ? service : QVariant(QStringLiteral("SMS")));
-        QCOMPARE(checkMessageRowValid(row), accepted);
+        QCOMPARE(rowTest(row), accepted);
+        row.cut = true;
+        QVERIFY(!rowTest(row));
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 
 #include "sqlite3file.h"
 #include "sqlitefilefixture.h"
@@ -421,6 +422,51 @@ private slots:
         QCOMPARE(rows[0].values[2].toInt(), n);
         QCOMPARE(rows[0].rowid, rowid);
         QCOMPARE(rows[0].cut, cut);
+    }
+
+    // A run of zero bytes reads, at every position, as a record of NULLs
+    // with an empty body. A filter that takes such rows must not make the
+    // scan step over the start of a real record behind the run: with 32
+    // serial types a record of NULLs spans 32 bytes, and a step past it
+    // would land beyond the record for some run lengths, whatever they are
+    // modulo that step.
+    void recordBehindZeroBytesIsFound_data()
+    {
+        QTest::addColumn<int>("zeros");
+        QTest::addColumn<bool>("takesNulls");
+        for (bool takesNulls : {true, false})
+            for (int zeros = 36; zeros < 72; ++zeros)
+                QTest::addRow("%d zero bytes, rows of NULLs %s", zeros, takesNulls ? "taken" : "refused") << zeros << takesNulls;
+    }
+    void recordBehindZeroBytesIsFound()
+    {
+        QFETCH(int, zeros);
+        QFETCH(bool, takesNulls);
+        QList<_SqliteCol> cols{{"id", "INTEGER", false, false, true}, {"name", "TEXT", false, false, false}};
+        QList<QVariant> values{QVariant(), QStringLiteral("found me")};
+        for (int i = 2; i < 33; ++i) {
+            cols.append(_SqliteCol(QStringLiteral("n%1").arg(i), QStringLiteral("INTEGER"), false, false, false));
+            values.append(i);
+        }
+        const QByteArray region = QByteArray(zeros, 0) + recordFromValue1(values);
+        QByteArray image(8192, 0);
+        image[16] = 0x10;
+        image.replace(4096, region.size(), region);
+        const QString p = path(QStringLiteral("zeros.db"));
+        writeFile(p, image);
+        Sqlite3File f(p);
+        f.open();
+        const auto filter = [takesNulls](const _SqliteFileRowData& row) {
+            return (takesNulls && std::all_of(row.values.begin(), row.values.end(), [](const QVariant& v) { return v.isNull(); }))
+                || row.values.value(1).toString() == QLatin1String("found me");
+        };
+        const char* from = f.pBegin() + 4096;
+        const QList<_SqliteFileRowData> rows = f.recoverRows(cols, 0, 4096, from, from + region.size(), filter);
+        // A row of NULLs at every position that has 32 zero bytes ahead, when
+        // taken, then the record.
+        QCOMPARE(rows.size(), takesNulls ? zeros - 31 + 1 : 1);
+        for (int c = 1; c < values.size(); ++c)
+            QCOMPARE(rows.last().values.at(c).toString(), values.at(c).toString());
     }
 
     void columnTypeClasses_data()

@@ -35,7 +35,7 @@ void create(const QString& folder, int handles, int messages, int longEvery)
 void createIos5(const QString& folder, int handles, int messages, Ios5Shape shape)
 {
     const QString path = SmsDbFixture::smsDbPath(folder);
-    const bool phone = shape == Ios5Shape::Phone;
+    const bool phone = shape != Ios5Shape::Appended;
     IOS5SmsFixture::create(path, phone);
     if (!phone)
         SqliteFileFixture::exec(path, QStringLiteral(
@@ -72,6 +72,8 @@ void createIos5(const QString& folder, int handles, int messages, Ios5Shape shap
             "2 + i % 2, 0, 1 + i % {H}, CASE WHEN i % 2 THEN 4 ELSE 0 END, 0, 'us', 1, 0"))
         .replace(QLatin1String("{H}"), QString::number(handles))
         .replace(QLatin1String("{M}"), QString::number(messages)));
+    if (shape == Ios5Shape::PhoneThenColumn)
+        SqliteFileFixture::exec(path, QStringLiteral("ALTER TABLE message ADD COLUMN extra TEXT;"));
 }
 
 QString guidOf(qint64 rowid)

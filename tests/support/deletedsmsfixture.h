@@ -24,6 +24,9 @@ enum class Ios5Shape {
     // number columns and, every fifth, a blob of no bytes in
     // madrid_attributedBody.
     Phone,
+    // As Phone, with a TEXT column `extra` appended after the rows were
+    // written: their records hold one value fewer than the table declares.
+    PhoneThenColumn,
 };
 // Creates an iOS 5 sms.db with `messages` messages: every third an iMessage
 // (madrid_guid guidOf(rowid), madrid_error 4 on every ninth), the others SMS

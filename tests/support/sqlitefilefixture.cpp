@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
 
@@ -137,6 +138,60 @@ QList<_SqliteCol> columns(const QString& path, const QString& table)
                                sqlite3_column_type(st, 4) != SQLITE_NULL, sqlite3_column_int(st, 5) != 0));
     });
     return cols;
+}
+
+QByteArray recordFromValue1(const QList<QVariant>& values)
+{
+    QByteArray types, body;
+    auto addType = [&](qint64 t) {
+        // A varint of at most 9 bytes, big-endian groups of 7 bits.
+        QByteArray v;
+        do {
+            v.prepend(char((t & 0x7f) | (v.isEmpty() ? 0 : 0x80)));
+            t >>= 7;
+        } while (t > 0);
+        types += v;
+    };
+    for (int i = 1; i < values.size(); ++i) {
+        const QVariant& v = values.at(i);
+        if (v.typeId() == QMetaType::QString) {
+            const QByteArray utf8 = v.toString().toUtf8();
+            addType(13 + 2 * qint64(utf8.size()));
+            body += utf8;
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            addType(12 + 2 * qint64(v.toByteArray().size()));
+            body += v.toByteArray();
+        } else if (v.typeId() == QMetaType::Double) {
+            const double d = v.toDouble();
+            quint64 bits = 0;
+            std::memcpy(&bits, &d, sizeof bits);
+            addType(7);
+            for (int b = 7; b >= 0; --b)
+                body += char((bits >> (8 * b)) & 0xff);
+        } else if (v.isNull()) {
+            addType(0);
+        } else {
+            // The smallest of SQLite's integer widths; 0 and 1 take none.
+            const qint64 n = v.toLongLong();
+            if (n == 0 || n == 1) {
+                addType(8 + n);
+                continue;
+            }
+            static const int widths[] = {1, 2, 3, 4, 6, 8};
+            int type = 1;
+            for (int w : widths) {
+                const qint64 limit = w == 8 ? 0 : qint64(1) << (8 * w - 1);
+                if (w == 8 || (n >= -limit && n < limit)) {
+                    addType(type);
+                    for (int b = w - 1; b >= 0; --b)
+                        body += char((quint64(n) >> (8 * b)) & 0xff);
+                    break;
+                }
+                ++type;
+            }
+        }
+    }
+    return types + body;
 }
 
 void patch(const QString& path, qint64 offset, const QByteArray& bytes)

@@ -41,6 +41,11 @@ int freelistCount(const QString& path);
 // The table's columns in order, as the carver's layout.
 QList<_SqliteCol> columns(const QString& path, const QString& table);
 
+// A table row's record as SQLite writes it, from the serial type of value 1
+// on (where a carved candidate starts): the serial types of values 1.., then
+// their contents. Value 0, the row id, is stored as NULL and not included.
+QByteArray recordFromValue1(const QList<QVariant>& values);
+
 // Overwrites bytes of a file in place.
 void patch(const QString& path, qint64 offset, const QByteArray& bytes);
 QByteArray be16(int v);
