@@ -1,5 +1,6 @@
 #include "aboutusform.h"
 
+#include "desktopopen.h"
 #include "makerserver.h"
 #include "productinfo.h"
 #include "stylesheet.h"
@@ -50,7 +51,6 @@ public:
         lbHomePage = new QLabel(dialog);
         lbHomePage->setObjectName(QStringLiteral("lbHomePage"));
         lbHomePage->setGeometry(QRect(20, 120, 201, 16));
-        lbHomePage->setOpenExternalLinks(true);
 
         retranslateUi(dialog);
         QObject::connect(btnOK, &QPushButton::pressed, dialog, &QDialog::accept);
@@ -83,7 +83,10 @@ AboutUsForm::AboutUsForm(QWidget* parent)
 
     const QString home = homePageUrl();
     ui->lbHomePage->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(home.toHtmlEscaped()));
-    ui->lbHomePage->setOpenExternalLinks(true);
+    // Through the desktop opener every other link takes: when no browser
+    // answers, a box gives the address to copy.
+    ui->lbHomePage->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(ui->lbHomePage, &QLabel::linkActivated, this, [](const QString& link) { g_openLinkOrTell(link); });
     ui->lbCopyRight->setText(
         QStringLiteral("Copyright \u00A9 %1 Quillsprout. All rights reserved.").arg(QDate::currentDate().year()));
     fitToTexts();

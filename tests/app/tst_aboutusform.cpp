@@ -1,6 +1,9 @@
 // The about box: its layout (labels at their places, as wide as their texts), the product line, the rights line of the
-// current year, the home-page link, the picture, and OK on press.
+// current year, the home-page link (and the box that gives its address when no browser takes it), the picture, and OK
+// on press.
 #include "aboutusform.h"
+#include "data_path_util.h"
+#include "modalwatcher.h"
 #include "translation.h"
 
 #include <QDate>
@@ -20,6 +23,8 @@ private slots:
     void layout();
     void labelsHoldTheirTexts();
     void texts();
+    void homePageLinkOpensOrTells_data();
+    void homePageLinkOpensOrTells();
     void okAcceptsOnPress();
 };
 
@@ -89,7 +94,6 @@ void TestAboutUsForm::texts()
     QVERIFY(product->wordWrap());
     QVERIFY(form.findChild<QLabel*>("lbCopyRight")->text().contains(QString::number(QDate::currentDate().year())));
     auto* home = form.findChild<QLabel*>("lbHomePage");
-    QVERIFY(home->openExternalLinks());
     QVERIFY(home->text().contains(QString("href=\"%1\"").arg(AboutUsForm::homePageUrl())));
     QVERIFY(AboutUsForm::homePageUrl().startsWith("http://"));
 
@@ -99,6 +103,51 @@ void TestAboutUsForm::texts()
     QVERIFY(view->scene());
     QCOMPARE(view->scene()->items().size(), 1);
     QCOMPARE(view->scene()->itemsBoundingRect().height(), 64.0);
+}
+
+namespace {
+QList<QUrl> g_opened;
+} // namespace
+
+// The link goes to the desktop opener that every other link goes to; when
+// nothing opens it, a box gives the address as text to copy.
+void TestAboutUsForm::homePageLinkOpensOrTells_data()
+{
+    QTest::addColumn<bool>("browser");
+    QTest::newRow("a browser answers") << true;
+    QTest::newRow("no browser answers") << false;
+}
+
+void TestAboutUsForm::homePageLinkOpensOrTells()
+{
+    QFETCH(bool, browser);
+    g_opened.clear();
+    if (browser)
+        g_setDesktopOpener([](const QUrl& url) { g_opened.append(url); return true; });
+    else
+        g_setDesktopOpener([](const QUrl&) { return false; });
+    ModalWatcher watcher;
+    {
+        AboutUsForm form(nullptr);
+        auto* home = form.findChild<QLabel*>("lbHomePage");
+        QVERIFY(!home->openExternalLinks());
+        QVERIFY(home->textInteractionFlags() & Qt::LinksAccessibleByMouse);
+        form.show();
+        // A click on the link, as the label reports it.
+        const QString href = AboutUsForm::homePageUrl();
+        emit home->linkActivated(href);
+    }
+    g_setDesktopOpener(nullptr);
+    if (browser) {
+        QCOMPARE(g_opened, QList<QUrl>{QUrl(AboutUsForm::homePageUrl())});
+        QVERIFY(watcher.shown().isEmpty());
+        return;
+    }
+    QCOMPARE(watcher.shown().size(), 1);
+    const ModalWatcher::ShownBox& box = watcher.shown().first();
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QVERIFY2(box.text.contains(AboutUsForm::homePageUrl()), qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("You can copy")), qPrintable(box.text));
 }
 
 void TestAboutUsForm::okAcceptsOnPress()
