@@ -86,6 +86,17 @@ class TestSqlite3File : public QObject
         f.write(bytes);
     }
 
+    // A file of two 4096-byte pages, the second beginning with `region`.
+    QString pageImage(const QString& name, const QByteArray& region)
+    {
+        QByteArray image(8192, 0);
+        image[16] = 0x10;
+        image.replace(4096, region.size(), region);
+        const QString p = path(name);
+        writeFile(p, image);
+        return p;
+    }
+
     // Rows 1..count named name-<i>; row `longRow` (when given) holds a name
     // of 9150 bytes, which needs overflow pages at every page size used here
     // and on 1024-byte pages keeps only the smallest local part in its cell, so
@@ -404,11 +415,7 @@ private slots:
         QFETCH(qlonglong, rowid);
         QFETCH(int, n);
         QFETCH(bool, cut);
-        QByteArray image(8192, 0);
-        image[16] = 0x10;
-        image.replace(4096, region.size(), region);
-        const QString p = path(QStringLiteral("region.db"));
-        writeFile(p, image);
+        const QString p = pageImage(QStringLiteral("region.db"), region);
         Sqlite3File f(p);
         f.open();
         const QList<_SqliteCol> cols{{"id", "INTEGER", false, false, true},
@@ -449,11 +456,7 @@ private slots:
             values.append(i);
         }
         const QByteArray region = QByteArray(zeros, 0) + recordFromValue1(values);
-        QByteArray image(8192, 0);
-        image[16] = 0x10;
-        image.replace(4096, region.size(), region);
-        const QString p = path(QStringLiteral("zeros.db"));
-        writeFile(p, image);
+        const QString p = pageImage(QStringLiteral("zeros.db"), region);
         Sqlite3File f(p);
         f.open();
         const auto filter = [takesNulls](const _SqliteFileRowData& row) {
