@@ -291,19 +291,17 @@ void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreeP
     for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())
             return;
+        // Every row the carver gives has passed the mapping (the filter);
+        // mapping it again fills the item.
         const QList<_SqliteFileRowData> rows = RecoveryRun::carve(file, page, layout, filter);
-        int accepted = 0;
         for (const _SqliteFileRowData& row : rows) {
             IOS5RecycleMsgItem item;
-            if (recoverFetchMessage(row, item)) {
-                ++accepted;
-                if (!isLive(row))
-                    items.append(item);
-            }
+            if (recoverFetchMessage(row, item) && !isLive(row))
+                items.append(item);
         }
         // A longer layout that explains every row it found leaves the shorter
         // ones nothing but partial copies of the same rows.
-        if (!rows.isEmpty() && accepted == rows.size())
+        if (!rows.isEmpty())
             break;
     }
     for (const IOS5RecycleMsgItem& item : items) {
