@@ -5,11 +5,14 @@
 // (iMessage columns appended, or declared as a phone declares them with SMS
 // rows holding zeros), a third of them iMessages, with single rows and a
 // range deleted; then, in a phone's order, the newest row of every page
-// deleted (its record behind the zero bytes of the page's gap), and single
-// rows and a range deleted after a column was appended. Also counts live rows
-// reported as deleted (goal: none). Every deleted row counts, recoverable or
-// not; the ceiling line shows how many of them SQLite left in the file at
-// all, and the recall against those. Last, each refusal beyond the row tests
+// deleted (its record behind the zero bytes of the page's gap), single rows
+// and a range deleted after a column was appended, and the same deleted from
+// the table of a phone upgraded from iOS 4, whose pages hold rows of 17 and
+// of 33 values. Also counts live rows reported as deleted (goal: none).
+// Every deleted row counts, recoverable or not; the ceiling line shows how
+// many of them SQLite left in the file at all, and the recall against those,
+// and for iOS 5 the whole line how many deleted rows kept their whole record
+// (serial types and body) in the file, and the recall against those. Last, each refusal beyond the row tests
 // is turned off in turn, to show what it keeps out and what it costs.
 #include <QCoreApplication>
 #include <QDir>
@@ -161,6 +164,23 @@ QList<qint64> newestRowOfEachPage(const QString& sms)
     return rows;
 }
 
+// Each row's record as the file holds it (as many values as the row was
+// written with), by the row's text: what must still lie whole in the file
+// for the row to come back whole.
+QHash<QString, QByteArray> recordsByText(const QString& sms)
+{
+    Sqlite3File f(sms);
+    f.open();
+    QHash<QString, QByteArray> records;
+    for (const _SqliteBtreePage& page : f.leafs(f.btreePage(SqliteFileFixture::rootPage(sms, QStringLiteral("message"))))) {
+        for (const char* cell : page.cells) {
+            const _SqliteFileRowData row = f.cellRowData(f.pageCellRow(page, cell));
+            records.insert(row.values.value(3).toString(), SqliteFileFixture::recordFromValue1(row.values));
+        }
+    }
+    return records;
+}
+
 struct Ios5Scenario
 {
     DeletedSmsFixture::Ios5Shape shape;
@@ -182,6 +202,7 @@ void runIos5(const Ios5Scenario& s, const IOS5MessageChecks& checks = {}, const 
             ids.append(QString::number(id));
         deletion = QStringLiteral("DELETE FROM message WHERE ROWID IN (%1);").arg(ids.join(QLatin1Char(',')));
     }
+    const QHash<QString, QByteArray> records = recordsByText(sms);
     SqliteFileFixture::exec(sms, QString::fromLatin1(kFreeListFirst) + deletion);
     const QSet<QString> live = textsOf(sms);
     CountryLibDb countries{QString()};
@@ -205,12 +226,19 @@ void runIos5(const Ios5Scenario& s, const IOS5MessageChecks& checks = {}, const 
     QFile f(sms);
     f.open(QIODevice::ReadOnly);
     const QByteArray bytes = f.readAll();
-    QSet<QString> present;
-    for (const QString& text : deleted)
+    QSet<QString> present, whole;
+    for (const QString& text : deleted) {
         if (bytes.contains(text.toUtf8()))
             present.insert(text);
+        const QByteArray record = records.value(text);
+        if (!record.isEmpty() && bytes.contains(record))
+            whole.insert(text);
+    }
     std::printf("    ceiling   %lld of the deleted texts left in the file; recall of those %.3f\n", qlonglong(present.size()),
                 present.isEmpty() ? 1.0 : double((present & recovered).size()) / present.size());
+    std::printf("    whole     %lld of the deleted rows' records left whole in the file; recall of those %.3f "
+                "(goal >= 0.95)\n", qlonglong(whole.size()),
+                whole.isEmpty() ? 1.0 : double((whole & recovered).size()) / whole.size());
 }
 
 } // namespace
@@ -238,6 +266,8 @@ int main(int argc, char** argv)
         {Ios5Shape::Phone, "iOS 5, a phone's column order: the newest row of every page", true},
         {Ios5Shape::PhoneThenColumn, "iOS 5, a phone's column order, a column appended after the rows: single rows "
                                      "and a range", false},
+        {Ios5Shape::Upgraded, "iOS 5, upgraded from iOS 4, rows of both lengths deleted on the same pages: single rows "
+                              "and a range", false},
     };
     for (const Scenario& s : scenarios)
         run(s);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "carvedrecords.h"
 #include "msgidentifiers.h"
 
 namespace {
@@ -288,21 +289,21 @@ void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreeP
 {
     const SqliteRowFilter filter = rowTest();
     QList<IOS5RecycleMsgItem> items;
+    // Every layout is tried on every page: a table widened by ALTER TABLE
+    // keeps the shorter records of the rows written before, beside the
+    // longer ones. A shorter layout reading the start of a longer record
+    // that a layout before it took is that record misread, not a message.
+    CarvedRecords taken;
     for (const CarveLayout& layout : tableShape.layouts()) {
         if (run.cancelled())
             return;
         // Every row the carver gives has passed the mapping (the filter);
         // mapping it again fills the item.
-        const QList<_SqliteFileRowData> rows = RecoveryRun::carve(file, page, layout, filter);
-        for (const _SqliteFileRowData& row : rows) {
+        for (const _SqliteFileRowData& row : taken.takeClear(RecoveryRun::carve(file, page, layout, filter))) {
             IOS5RecycleMsgItem item;
             if (recoverFetchMessage(row, item) && !isLive(row))
                 items.append(item);
         }
-        // A longer layout that explains every row it found leaves the shorter
-        // ones nothing but partial copies of the same rows.
-        if (!rows.isEmpty())
-            break;
     }
     for (const IOS5RecycleMsgItem& item : items) {
         if (run.cancelled())

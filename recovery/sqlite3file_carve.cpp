@@ -191,6 +191,9 @@ QList<_SqliteFileRowData> Sqlite3File::recoverRows(const CarveLayout& layout, sh
             row.values.append(sqliteDecodeValue(types[i], body.constData(), body.size(), offset));
         row.rowid = rowid;
         row.cut = body.size() < bodySize;
+        const qint64 recordEnd = qMin(length, typesEnd + localInRegion + (overflows ? 4 : 0));
+        row.recordStart = (from - begin) + p0;
+        row.recordEnd = (from - begin) + recordEnd;
 
         const bool accepted = !filter || filter(row);
         if (nullRow)

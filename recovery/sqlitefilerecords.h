@@ -56,6 +56,12 @@ struct _SqliteFileRowData
     // record lies whole in the space it was freed into; one that does not
     // was partly overwritten.
     bool cut = false;
+    // Carved only: where the record's bytes lie in the file image, as
+    // offsets from its first byte: from the serial type of column 1 up to
+    // the end of its local part and overflow page number in the region. -1
+    // for rows decoded from cells.
+    qint64 recordStart = -1;
+    qint64 recordEnd = -1;
 };
 
 // Row filter of the carver: true keeps the candidate. It may carry what it

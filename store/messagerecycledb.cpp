@@ -87,9 +87,13 @@ qint64 MessageRecycleDb::findMessage(const _MsgMessage* msg, const QString& hand
 {
     openCheck();
     // The correspondent takes part: one text sent in the same second to
-    // several people is several messages.
+    // several people is several messages. The unary + keeps SQLite from
+    // searching by handle_id, which it would otherwise prefer to the date:
+    // every recovered iOS 5 message has handle_id 0, and an iOS 6+ one shares
+    // its handle_id with its whole conversation, so each lookup would read
+    // every message stored so far.
     Sqlite3Cursor c = queryThrow(
-        Sqlite3Sql("select rowid from message where guid=? or (date=? and is_from_me=? and text=? and handle_id=? "
+        Sqlite3Sql("select rowid from message where guid=? or (date=? and is_from_me=? and text=? and +handle_id=? "
                    "and (?=0 or handle=?))")
             .addTextParam(msg->guid)
             .addIntParam(msg->date)

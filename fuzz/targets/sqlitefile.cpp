@@ -1,8 +1,10 @@
 // SQLite database files read without the engine: the header, every page as a
 // b-tree page with its cells decoded, the tree walks, the free list, and every
 // page carved with the layouts and row tests that the three recoveries hand
-// the carver (deleted handles and messages of iOS 6+, messages of iOS 5), and
-// with a layout of every column class and no row test.
+// the carver (deleted handles and messages of iOS 6+, messages of iOS 5), the
+// records that each layout of a page takes kept apart from those of the
+// layouts before, and with a layout of every column class and no row test.
+#include "carvedrecords.h"
 #include "fuzzsupport.h"
 #include "ios5messagerecovery.h"
 #include "ios6handlerecovery.h"
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -51,17 +54,29 @@ const Recoveries& recoveries()
     return r;
 }
 
+// A carved row names bytes of the image that it was read from.
+void checkRecordBytes(const Sqlite3File& f, const QList<_SqliteFileRowData>& rows)
+{
+    for (const _SqliteFileRowData& row : rows)
+        if (row.recordStart < 0 || row.recordStart > row.recordEnd || row.recordEnd > f.pEnd() - f.pBegin())
+            std::abort();
+}
+
 void walkPage(const Sqlite3File& f, int pgno)
 {
     const _SqliteBtreePage page = f.btreePage(pgno);
     for (const RecoveryTarget* target : recoveries().all()) {
         const SqliteRowFilter rowTest = target->rowTest();
-        for (const CarveLayout& layout : target->shape().layouts())
-            RecoveryRun::carve(f, page, layout, rowTest);
+        CarvedRecords taken;
+        for (const CarveLayout& layout : target->shape().layouts()) {
+            const QList<_SqliteFileRowData> rows = RecoveryRun::carve(f, page, layout, rowTest);
+            checkRecordBytes(f, rows);
+            taken.takeClear(rows);
+        }
         for (const char* cell : page.cells)
             rowTest(f.cellRowData(f.pageCellRow(page, cell)));
     }
-    RecoveryRun::carve(f, page, mixedLayout(), nullptr);
+    checkRecordBytes(f, RecoveryRun::carve(f, page, mixedLayout(), nullptr));
     if (page.isBtreePage() && pgno <= 4) {
         f.leafs(page);
         f.allBTreePages(page);

@@ -6,6 +6,7 @@
 
 #include "deletedsmsfixture.h"
 #include "ios5messagerecovery.h"
+#include "ios5smsfixture.h"
 #include "recoverytestsupport.h"
 #include "smsdbfixture.h"
 #include "sqlitefilefixture.h"
@@ -59,6 +60,71 @@ QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A phone upgraded from iOS 4 made its message table with the 17 SMS columns
+// and gained the iMessage columns by ALTER TABLE: each row keeps as many
+// values as the table had when the row was written.
+struct UpgradedRow
+{
+    qint64 rowid = 0;
+    bool imessage = false;
+    int values = 17; // the table's columns when the row was written
+    QString text;
+
+    QString correspondent() const { return QStringLiteral("+1212555%1").arg(rowid, 4, 10, QLatin1Char('0')); }
+    qint64 date() const { return imessage ? 322000000 + rowid * 60 : 1300000000 + rowid * 60; }
+    bool fromMe() const { return rowid % 2 == 1; }
+    int error() const { return imessage && rowid % 3 == 0 ? 4 : 0; }
+
+    QString insert() const
+    {
+        if (imessage)
+            return QStringLiteral(
+                       "INSERT INTO message (ROWID, date, text, flags, replace, UIFlags, version, read, is_madrid, "
+                       "madrid_handle, madrid_guid, madrid_service, madrid_account, madrid_error, madrid_date_read, "
+                       "madrid_date_delivered, madrid_flags%1) VALUES (%2, %3, '%4', 0, 0, 0, 0, 1, 1, '%5', '%6', "
+                       "'Madrid', 'e:me@example.com', %7, %8, %9, 12345%10);")
+                .arg(values >= 33 ? ", madrid_account_guid" : "")
+                .arg(rowid).arg(date()).arg(text, correspondent(), DeletedSmsFixture::guidOf(rowid))
+                .arg(error()).arg(date() + 100).arg(fromMe() ? date() + 50 : 0)
+                .arg(values >= 33 ? ", 'D1A0C0DE-0000-4000-8000-00000000ACC7'" : "");
+        // Once the table has the iMessage columns, an SMS holds 0 in their
+        // number columns, as a phone writes it.
+        return QStringLiteral("INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, "
+                              "version, country, read%1) VALUES (%2, '%3', %4, '%5', %6, 0, 1, %7, 0, 'us', 1%8);")
+            .arg(values > 17 ? ", is_madrid, madrid_version, madrid_type, madrid_flags, madrid_error, "
+                               "madrid_date_read, madrid_date_delivered" : "")
+            .arg(rowid).arg(correspondent()).arg(date()).arg(text)
+            .arg(fromMe() ? 3 : 2).arg(rowid % 2 ? 4 : 0)
+            .arg(values > 17 ? ", 0, 0, 0, 0, 0, 0, 0" : "");
+    }
+    // What the row must come back as (kStored's form).
+    QString expected() const
+    {
+        const QString common = QStringLiteral("%1|%2|%3|%4|").arg(imessage ? "iMessage" : "SMS")
+                                   .arg(imessage ? date() : date() - 978307200).arg(correspondent())
+                                   .arg(fromMe() ? 1 : 0);
+        return common + text + QLatin1Char('|')
+            + (imessage ? DeletedSmsFixture::guidOf(rowid) + QStringLiteral("|%1").arg(error()) : QString());
+    }
+};
+
+// ALTER TABLE statements that widen the 17-column message table from `from`
+// to `to` columns, appending the iMessage columns in the known layout's
+// order (madrid_account_guid last) or a phone's (after madrid_account).
+QString widening(int from, int to, bool phoneOrder)
+{
+    QStringList cols{"madrid_attributedBody BLOB", "madrid_handle TEXT", "madrid_version INTEGER",
+                     "madrid_guid TEXT", "madrid_type INTEGER", "madrid_roomname TEXT", "madrid_service TEXT",
+                     "madrid_account TEXT", "madrid_flags INTEGER", "madrid_attachmentInfo BLOB",
+                     "madrid_url TEXT", "madrid_error INTEGER", "is_madrid INTEGER", "madrid_date_read INTEGER",
+                     "madrid_date_delivered INTEGER"};
+    cols.insert(phoneOrder ? 8 : cols.size(), QStringLiteral("madrid_account_guid TEXT"));
+    QString sql;
+    for (int c = from; c < to; ++c)
+        sql += QStringLiteral("ALTER TABLE message ADD COLUMN %1;").arg(cols.at(c - 17));
+    return sql;
 }
 
 } // namespace
@@ -158,6 +224,141 @@ private slots:
         const QString expected = imessage ? "iMessage|322009999|+12125550077|1|" + text + "|" + DeletedSmsFixture::guidOf(5) + "|0"
                                           : QStringLiteral("SMS|%1|+12125550077|1|%2|").arg(1300009999 - 978307200).arg(text);
         QCOMPARE(column(recyclePath(folder), kStored), QSet<QString>{expected});
+    }
+
+    // An upgraded phone's rows of every length, deleted from the one leaf
+    // page of its table: 17 values (written before the upgrade), then 33, or
+    // 32 and 33 where madrid_account_guid was appended on its own later. Each
+    // generation's second and last rows are deleted (the newest row's cell
+    // goes to the page's gap, a generation's last row and the next one's
+    // first are neighbours); by generation, oldest or newest first, or each
+    // generation's at once, before the next is written into the space they
+    // left. The text's length moves the records against each other and
+    // against the carver's steps. Every deleted row whose record still lies
+    // whole in the file comes back exactly, and nothing else is stored.
+    void upgradedRowsOfEveryLengthComeBack_data()
+    {
+        QTest::addColumn<QList<int>>("generations");
+        QTest::addColumn<bool>("phoneOrder");
+        QTest::addColumn<int>("deletion");
+        QTest::addColumn<int>("padding");
+        const char* const deletions[] = {"oldest first", "newest first", "before the next generation"};
+        struct Shape
+        {
+            const char* name;
+            QList<int> generations;
+            bool phoneOrder;
+        };
+        const Shape shapes[] = {{"17 and 33, known order", {17, 33}, false},
+                                {"17 and 33, a phone's order", {17, 33}, true},
+                                {"17, 32 and 33", {17, 32, 33}, false}};
+        for (const Shape& shape : shapes)
+            for (int deletion = 0; deletion < 3; ++deletion)
+                for (int padding = 0; padding < 8; ++padding)
+                    QTest::addRow("%s, %s, text padded by %d", shape.name, deletions[deletion], padding)
+                        << shape.generations << shape.phoneOrder << deletion << padding;
+    }
+    void upgradedRowsOfEveryLengthComeBack()
+    {
+        QFETCH(QList<int>, generations);
+        QFETCH(bool, phoneOrder);
+        QFETCH(int, deletion);
+        QFETCH(int, padding);
+        const QString folder = newFolder();
+        const QString sms = SmsDbFixture::smsDbPath(folder);
+        IOS5SmsFixture::create(sms, false);
+
+        QStringList deletes; // each generation's DELETE statement
+        QHash<qint64, QString> expected;  // every deleted row
+        QHash<qint64, QByteArray> records; // its record as it was written
+        qint64 rowid = 0;
+        for (int g = 0; g < generations.size(); ++g) {
+            const int values = generations.at(g);
+            QString sql = widening(g == 0 ? 17 : generations.at(g - 1), values, phoneOrder);
+            QList<UpgradedRow> rows;
+            for (int i = 0; i < 4; ++i) {
+                UpgradedRow row;
+                row.rowid = ++rowid;
+                row.imessage = values > 17 && (i + padding) % 2 == 1;
+                row.values = values;
+                row.text = QStringLiteral("%1 message %2").arg(g == 0 ? "Old" : "New").arg(rowid)
+                    + QString(padding, QLatin1Char('.'));
+                sql += row.insert();
+                rows.append(row);
+            }
+            DeletedSmsFixture::exec(folder, sql);
+            for (const SqliteFileFixture::LiveRow& r : SqliteFileFixture::liveRows(sms, "message"))
+                if (r.rowid > rowid - 4)
+                    records.insert(r.rowid, SqliteFileFixture::recordFromValue1(r.values.mid(0, values)));
+            QStringList ids;
+            for (int i : {1, 3}) {
+                expected.insert(rows.at(i).rowid, rows.at(i).expected());
+                ids.append(QString::number(rows.at(i).rowid));
+            }
+            const QString remove = "DELETE FROM message WHERE ROWID IN (" + ids.join(',') + ");";
+            if (deletion == 2)
+                DeletedSmsFixture::exec(folder, remove);
+            else
+                deletes.append(remove);
+        }
+        if (deletion == 1)
+            std::reverse(deletes.begin(), deletes.end());
+        for (const QString& remove : deletes)
+            DeletedSmsFixture::exec(folder, remove);
+        QCOMPARE(SqliteFileFixture::pages(sms, "message").size(), 1);
+
+        IOS5MessageDb db(QDir(folder), us());
+        IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+        const QSet<QString> stored = column(recyclePath(folder), kStored);
+        const QByteArray bytes = fileBytes(sms);
+        QSet<QString> whole;
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            if (bytes.contains(records.value(it.key())))
+                whole.insert(it.value());
+        // Rows deleted after every insert keep their records; rows deleted
+        // earlier may have given their space to later ones.
+        QVERIFY(whole.size() >= (deletion == 2 ? 2 : expected.size()));
+        QCOMPARE(stored - valuesOf(expected), QSet<QString>());
+        QCOMPARE(whole - stored, QSet<QString>());
+    }
+
+    // A shorter layout tried where a longer one took a record reads that
+    // record's last serial types as values. Here the 32-column layout, at
+    // the start of a 33-value SMS whose madrid_account_guid holds a guid,
+    // reads every value one byte early: the guid's serial type (85, "U")
+    // and the address but its last letter, a date made of that letter and
+    // the real date's first three bytes (a date of these years for the
+    // letters A to j), and a text behind the real date's last byte (nothing
+    // when that is zero). Such a row passes the row test; it must not be
+    // stored beside the message it was read from.
+    void shorterLayoutDoesNotMisreadALongerRecord_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<qint64>("date");
+        for (const QString& address : QStringList{"VISA", "HSBC", "AT&T", "Google", "Chase"})
+            for (qint64 date : {1300000000LL, 1300000065LL, 1300000120LL})
+                QTest::addRow("%s, date %lld", qPrintable(address), date) << address << date;
+    }
+    void shorterLayoutDoesNotMisreadALongerRecord()
+    {
+        QFETCH(QString, address);
+        QFETCH(qint64, date);
+        const QString folder = newFolder();
+        const QString sms = SmsDbFixture::smsDbPath(folder);
+        IOS5SmsFixture::create(sms, false);
+        DeletedSmsFixture::exec(folder, widening(17, 33, false) + QStringLiteral(
+            "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, read, "
+            "is_madrid, madrid_version, madrid_type, madrid_flags, madrid_error, madrid_date_read, "
+            "madrid_date_delivered, madrid_account_guid) VALUES (1, '%1', %2, 'Your code is 1234', 2, 0, 1, 0, 0, 1, "
+            "0, 0, 0, 0, 0, 0, 0, 'D1A0C0DE-0000-4000-8000-00000000ACC7');"
+            "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, read, is_madrid) "
+            "VALUES (2, '+12125550002', 1300000200, 'Kept', 2, 0, 1, 0, 0, 1, 0);"
+            "DELETE FROM message WHERE ROWID = 1;").arg(address).arg(date));
+
+        IOS5MessageDb db(QDir(folder), us());
+        IOS5MessageRecovery::recycleDeletedMessages(db, nullptr);
+        QCOMPARE(column(recyclePath(folder), kStored),
+                 QSet<QString>{QStringLiteral("SMS|%1|%2|0|Your code is 1234|").arg(date - 978307200).arg(address.toLower())});
     }
 
     // The file's own declaration is carved with unless it is a known layout;

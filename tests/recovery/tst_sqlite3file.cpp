@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
+#include <cmath>
 
 #include "sqlite3file.h"
 #include "sqlitefilefixture.h"
@@ -389,6 +390,17 @@ private slots:
                 found = true;
                 for (int c = 1; c < original.values.size(); ++c)
                     QVERIFY2(sameValue(row.values[c], original.values[c]), qPrintable(QStringLiteral("row %1 column %2").arg(id).arg(c)));
+                // The row names its record's bytes: the whole record, or its
+                // local part and the overflow page number after it. A REAL
+                // column keeps a whole number as an integer on disk.
+                QList<QVariant> stored = original.values;
+                for (QVariant& v : stored)
+                    if (v.typeId() == QMetaType::Double && v.toDouble() == std::floor(v.toDouble()))
+                        v = qint64(v.toDouble());
+                const QByteArray record = recordFromValue1(stored);
+                const QByteArray span(f.pBegin() + row.recordStart, int(row.recordEnd - row.recordStart));
+                QVERIFY2(span == record || (span.size() < record.size() && record.startsWith(span.chopped(4))),
+                         qPrintable(QStringLiteral("row %1 record bytes").arg(id)));
             }
             QVERIFY2(found, qPrintable(QStringLiteral("row %1 not carved").arg(id)));
         }
@@ -402,12 +414,14 @@ private slots:
         QTest::addColumn<qlonglong>("rowid");
         QTest::addColumn<int>("n");
         QTest::addColumn<bool>("cut");
+        QTest::addColumn<int>("recordAt"); // where the record's bytes lie in the region
+        QTest::addColumn<int>("recordEnd");
         const QByteArray record = QByteArray::fromHex("1B01616263646566670500000000");
-        QTest::newRow("types first") << record << 0LL << 5 << false;
-        QTest::newRow("whole cell") << QByteArray::fromHex("0C070400") + record << 7LL << 5 << false;
-        QTest::newRow("header size wrong") << QByteArray::fromHex("0C070500") + record << 0LL << 5 << false;
-        QTest::newRow("column 0 not NULL") << QByteArray::fromHex("0C070401") + record << 0LL << 5 << false;
-        QTest::newRow("region ends before the last value") << record.left(9) << 0LL << 0 << true;
+        QTest::newRow("types first") << record << 0LL << 5 << false << 0 << 10;
+        QTest::newRow("whole cell") << QByteArray::fromHex("0C070400") + record << 7LL << 5 << false << 4 << 14;
+        QTest::newRow("header size wrong") << QByteArray::fromHex("0C070500") + record << 0LL << 5 << false << 4 << 14;
+        QTest::newRow("column 0 not NULL") << QByteArray::fromHex("0C070401") + record << 0LL << 5 << false << 4 << 14;
+        QTest::newRow("region ends before the last value") << record.left(9) << 0LL << 0 << true << 0 << 9;
     }
     void carvesHandMadeRegion()
     {
@@ -415,6 +429,8 @@ private slots:
         QFETCH(qlonglong, rowid);
         QFETCH(int, n);
         QFETCH(bool, cut);
+        QFETCH(int, recordAt);
+        QFETCH(int, recordEnd);
         const QString p = pageImage(QStringLiteral("region.db"), region);
         Sqlite3File f(p);
         f.open();
@@ -429,6 +445,8 @@ private slots:
         QCOMPARE(rows[0].values[2].toInt(), n);
         QCOMPARE(rows[0].rowid, rowid);
         QCOMPARE(rows[0].cut, cut);
+        QCOMPARE(rows[0].recordStart, 4096 + recordAt);
+        QCOMPARE(rows[0].recordEnd, 4096 + recordEnd);
     }
 
     // A run of zero bytes reads, at every position, as a record of NULLs

@@ -32,11 +32,35 @@ void create(const QString& folder, int handles, int messages, int longEvery)
         .replace(QLatin1String("{L}"), QString::number(longEvery)));
 }
 
+namespace {
+
+// The SMS columns of row i, is_madrid last when the table has it.
+QString smsValues(bool isMadrid)
+{
+    return QStringLiteral("i, '+1212555' || printf('%04d', 1 + i % {H}), 1300000000 + i * 60, "
+                          "'Old message ' || i || ' of the phone', 2 + i % 2, 0, 1 + i % {H}, "
+                          "CASE WHEN i % 2 THEN 4 ELSE 0 END, 0, 'us', 1")
+        + QLatin1String(isMadrid ? ", 0" : "");
+}
+
+} // namespace
+
 void createIos5(const QString& folder, int handles, int messages, Ios5Shape shape)
 {
     const QString path = SmsDbFixture::smsDbPath(folder);
-    const bool phone = shape != Ios5Shape::Appended;
+    const bool phone = shape == Ios5Shape::Phone || shape == Ios5Shape::PhoneThenColumn;
     IOS5SmsFixture::create(path, phone);
+    // The rows an upgraded phone wrote before it had the iMessage columns.
+    const QString oldRows = QStringLiteral("i % 2 = 0 AND i % 3 <> 0");
+    if (shape == Ios5Shape::Upgraded)
+        SqliteFileFixture::exec(path, QStringLiteral(
+            "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < {M}) "
+            "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, country, read) "
+            "SELECT {SMS} FROM c WHERE {OLD};")
+            .replace(QLatin1String("{SMS}"), smsValues(false))
+            .replace(QLatin1String("{OLD}"), oldRows)
+            .replace(QLatin1String("{H}"), QString::number(handles))
+            .replace(QLatin1String("{M}"), QString::number(messages)));
     if (!phone)
         SqliteFileFixture::exec(path, QStringLiteral(
             "ALTER TABLE message ADD COLUMN madrid_attributedBody BLOB; ALTER TABLE message ADD COLUMN madrid_handle TEXT;"
@@ -56,7 +80,7 @@ void createIos5(const QString& folder, int handles, int messages, Ios5Shape shap
         "BEGIN;"
         "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < {M}) "
         "INSERT INTO message (ROWID, address, date, text, flags, replace, group_id, UIFlags, version, country, read, is_madrid"
-        "{SMSMADRID} FROM c WHERE i % 3 <> 0;"
+        "{SMSMADRID} FROM c WHERE i % 3 <> 0 AND NOT ({UPGRADED} AND {OLD});"
         "WITH RECURSIVE c(i) AS (SELECT 3 UNION ALL SELECT i + 3 FROM c WHERE i + 3 <= {M}) "
         "INSERT INTO message (ROWID, date, text, flags, replace, UIFlags, version, read, is_madrid, madrid_handle, "
         "madrid_guid, madrid_service, madrid_account, madrid_error, madrid_date_read, madrid_date_delivered, madrid_flags, "
@@ -67,9 +91,9 @@ void createIos5(const QString& folder, int handles, int messages, Ios5Shape shap
         "12345, 'D1A0C0DE-0000-4000-8000-00000000ACC7' FROM c;"
         "COMMIT;")
         .replace(QLatin1String("{SMSMADRID}"), smsMadrid)
-        .replace(QLatin1String("{SMS}"), QStringLiteral(
-            "i, '+1212555' || printf('%04d', 1 + i % {H}), 1300000000 + i * 60, 'Old message ' || i || ' of the phone', "
-            "2 + i % 2, 0, 1 + i % {H}, CASE WHEN i % 2 THEN 4 ELSE 0 END, 0, 'us', 1, 0"))
+        .replace(QLatin1String("{SMS}"), smsValues(true))
+        .replace(QLatin1String("{UPGRADED}"), QLatin1String(shape == Ios5Shape::Upgraded ? "1" : "0"))
+        .replace(QLatin1String("{OLD}"), oldRows)
         .replace(QLatin1String("{H}"), QString::number(handles))
         .replace(QLatin1String("{M}"), QString::number(messages)));
     if (shape == Ios5Shape::PhoneThenColumn)

@@ -27,6 +27,11 @@ enum class Ios5Shape {
     // As Phone, with a TEXT column `extra` appended after the rows were
     // written: their records hold one value fewer than the table declares.
     PhoneThenColumn,
+    // Upgraded from iOS 4: the table made with the 17 SMS columns, the
+    // even-numbered SMS written then (17 values), the iMessage columns
+    // appended as in Appended, and the other rows written after (33 values),
+    // so that every page holds rows of both lengths.
+    Upgraded,
 };
 // Creates an iOS 5 sms.db with `messages` messages: every third an iMessage
 // (madrid_guid guidOf(rowid), madrid_error 4 on every ninth), the others SMS
