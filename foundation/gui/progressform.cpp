@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <utility>
+
 class Ui_ProgressForm
 {
 public:
@@ -105,6 +107,39 @@ bool ProgressForm::waitForThread(QThread& thread)
     return thread.wait();
 }
 
+// QDialog::exec() shows the dialog and only then starts its loop. Whatever
+// the show lets run (a slot on Show, a nested box, anything that processes
+// events) may bring the outcome before the loop exists, and a loop started
+// on a dialog that has already ended would never end. So the dialog is shown
+// first, with any outcome that comes meanwhile held until the show is over
+// (the window of a dialog hidden during its own show stays on screen, modal),
+// and the loop runs only while no outcome is known.
+int ProgressForm::exec()
+{
+    if (outcomeReported)
+        return result(); // ended before it was run
+    const bool wasShowModal = testAttribute(Qt::WA_ShowModal);
+    setAttribute(Qt::WA_ShowModal, true);
+    setResult(0);
+    showing = true;
+    show();
+    showing = false;
+    const QList<std::function<void()>> held = std::exchange(heldOutcomes, {});
+    for (const std::function<void()>& effect : held)
+        effect();
+    const int result = outcomeReported ? this->result() : QDialog::exec();
+    setAttribute(Qt::WA_ShowModal, wasShowModal);
+    return result;
+}
+
+void ProgressForm::settle(std::function<void()> effect)
+{
+    if (showing)
+        heldOutcomes.append(std::move(effect));
+    else
+        effect();
+}
+
 // Return, Escape and close requests never end the dialog: only the worker's
 // report or the Cancel button do.
 void ProgressForm::accept()
@@ -129,20 +164,24 @@ void ProgressForm::updateProgress(QString status, int curProgress, QString progr
 void ProgressForm::errorOccurred(QString err)
 {
     outcomeReported = true;
-    hideWithResult(0);
-    // The box names the step the window's operation is at; the log keeps it.
-    g_logOperationError(err);
-    Tips::error(g_operationErrorText(err));
-    done(0);
+    settle([this, err] {
+        hideWithResult(0);
+        // The box names the step the window's operation is at; the log keeps it.
+        g_logOperationError(err);
+        Tips::error(g_operationErrorText(err));
+        done(0);
+    });
 }
 
 void ProgressForm::succeed(QString tipsStr)
 {
     outcomeReported = true;
-    hideWithResult(1);
-    if (!tipsStr.isEmpty())
-        Tips::info(tipsStr);
-    done(1);
+    settle([this, tipsStr] {
+        hideWithResult(1);
+        if (!tipsStr.isEmpty())
+            Tips::info(tipsStr);
+        done(1);
+    });
 }
 
 // The outcome's box stands alone, centred on the window below, instead of
@@ -168,8 +207,10 @@ void ProgressForm::tipsWait(QString info)
 void ProgressForm::cancel()
 {
     outcomeReported = true;
-    emit userCacel();
-    done(0);
+    settle([this] {
+        emit userCacel();
+        done(0);
+    });
 }
 
 void ProgressForm::workerEnded()

@@ -9,9 +9,11 @@
 #include "winmovable.h"
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class QThread;
 class Ui_ProgressForm;
@@ -53,6 +55,11 @@ public:
     // A thread is never stopped forcibly, so this returns true once it ended.
     bool waitForThread(QThread& thread);
 
+    // Shows the dialog and runs its loop until the worker's outcome or a
+    // cancel ends it. The step ends with the outcome's result whatever the
+    // order of the outcome, the worker's end and the start of the loop.
+    int exec() override;
+
     void accept() override;
     void reject() override;
 
@@ -73,6 +80,9 @@ private slots:
 
 private:
     void hideWithResult(int result);
+    // Runs an outcome's effect, or holds it until the dialog is fully shown
+    // when it comes while the dialog is being shown.
+    void settle(std::function<void()> effect);
 
     std::atomic<bool> waitingTips{false};
     WinMovable movable;
@@ -80,4 +90,6 @@ private:
     // Set by the first success, error or cancel; a worker that ends before
     // one arrived ended silently.
     bool outcomeReported = false;
+    bool showing = false;
+    QList<std::function<void()>> heldOutcomes;
 };

@@ -5,15 +5,19 @@
 #include "progressform.h"
 #include "progressrunner.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTest>
+#include <QWindow>
 
 #include <atomic>
 #include <functional>
+#include <utility>
 
 namespace {
 class FnWorker : public QThread
@@ -65,6 +69,30 @@ protected:
 
 private:
     const QWidget* m_form;
+};
+
+// Runs an action once from the dialog's Show event: inside exec(), after the
+// show began and before the dialog's loop could start, as a slot on Show
+// that processes events would.
+class AtShow : public QObject
+{
+public:
+    AtShow(QWidget* form, std::function<void()> action) : m_form(form), m_action(std::move(action))
+    {
+        form->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_form && event->type() == QEvent::Show && m_action)
+            std::exchange(m_action, {})();
+        return false;
+    }
+
+private:
+    QWidget* m_form;
+    std::function<void()> m_action;
 };
 
 const QString kSilentError = QStringLiteral("The operation ended without reporting its result.");
@@ -241,6 +269,78 @@ private slots:
         QVERIFY(form.cancelled);
         QCOMPARE(watcher.shown().size(), 1);
         QVERIFY(watcher.shown().first().text.contains(kSilentError));
+    }
+
+    // The worker's outcome, alone or with the worker's end, is handled while
+    // the dialog is being shown, before its loop starts: the step still ends,
+    // with the outcome's result, and leaves no dialog on screen.
+    void outcomeBeforeTheLoop_data()
+    {
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<bool>("workerEnded"); // its end is handled before the loop too
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("box"); // part of the box's text; empty: no box
+        QTest::newRow("success, worker ended") << "success" << true << true << "All done";
+        QTest::newRow("success, worker still running") << "success" << false << true << "All done";
+        QTest::newRow("error, worker ended") << "error" << true << false << "Disk full";
+        QTest::newRow("error, worker still running") << "error" << false << false << "Disk full";
+        QTest::newRow("cancel, worker ended") << "cancel" << true << false << "";
+        QTest::newRow("cancel, worker still running") << "cancel" << false << false << "";
+        QTest::newRow("worker ended without a report") << "silent" << true << false << kSilentError;
+    }
+    void outcomeBeforeTheLoop()
+    {
+        QFETCH(QString, outcome);
+        QFETCH(bool, workerEnded);
+        QFETCH(bool, result);
+        QFETCH(QString, box);
+        ModalWatcher watcher;
+        ProgressForm form(QStringLiteral("Working"));
+        // The worker reports when let go, then ends when let end.
+        QSemaphore go, reported, end;
+        FnWorker worker([&] {
+            go.acquire();
+            if (outcome == QLatin1String("success"))
+                form.invokeSucceed(QStringLiteral("All done"));
+            else if (outcome == QLatin1String("error"))
+                form.invokeErrorOccurred(QStringLiteral("Disk full"));
+            reported.release();
+            end.acquire();
+        });
+        AtShow atShow(&form, [&] {
+            if (outcome == QLatin1String("cancel"))
+                cancelButton(&form)->click();
+            go.release();
+            reported.acquire();
+            if (workerEnded) {
+                end.release();
+                worker.wait();
+            }
+            // The report, and the worker's end when it ended, are posted.
+            QCoreApplication::sendPostedEvents();
+            if (!workerEnded)
+                end.release();
+        });
+        QCOMPARE(g_runWithProgress(form, worker), result);
+        QCOMPARE(form.cancelled.load(), !result);
+        QCOMPARE(watcher.shown().size(), box.isEmpty() ? 0 : 1);
+        if (!box.isEmpty())
+            QVERIFY(watcher.shown().first().text.contains(box));
+        // No window of the ended dialog stays on screen, modal over the rest.
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.windowHandle() || !form.windowHandle()->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    // A report made in the GUI thread before the dialog runs has ended it:
+    // running it returns that result without showing it.
+    void reportBeforeExec()
+    {
+        ProgressForm form{QString()};
+        form.invokeSucceed(QString());
+        QCOMPARE(form.exec(), 1);
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.cancelled);
     }
 
     void chainStopsAtFirstFailure_data()
