@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <sqlite3.h>
 
-#include "carvedrecords.h"
 #include "deletedsmsfixture.h"
 #include "ios5messagerecovery.h"
 #include "ios6messagerecovery.h"
@@ -91,18 +90,13 @@ qint64 carveAll(const Sqlite3File& f, const CarveLayout& layout, const SqliteRow
     return rows;
 }
 
-// Every page carved with each layout of the recovery's table in turn, each
-// keeping the records clear of those the layouts before it took.
+// Every page carved as the recovery carves it: with each layout of its
+// table in turn.
 qint64 carveAllLayouts(const Sqlite3File& f, const RecoveryTarget& target)
 {
     qint64 rows = 0;
-    const SqliteRowFilter rowTest = target.rowTest();
-    for (int pg = 1; pg <= f.pages(); ++pg) {
-        const _SqliteBtreePage page = f.btreePage(pg);
-        CarvedRecords taken;
-        for (const CarveLayout& layout : target.shape().layouts())
-            rows += taken.takeClear(RecoveryRun::carve(f, page, layout, rowTest)).size();
-    }
+    for (int pg = 1; pg <= f.pages(); ++pg)
+        rows += RecoveryRun::carveEveryLayout(f, f.btreePage(pg), target, nullptr).size();
     return rows;
 }
 
@@ -114,8 +108,6 @@ qint64 bytePass(const Sqlite3File& f)
         small += quint8(*p) < 0x80;
     return small;
 }
-
-} // namespace
 
 // Seconds that `work` takes.
 template <typename Work>
@@ -173,6 +165,8 @@ void benchIos5()
     std::printf("whole recovery: %lld messages stored in %.2f s = %.0f MB/s\n", stored, recoverySeconds,
                 mb / recoverySeconds);
 }
+
+} // namespace
 
 int main()
 {

@@ -12,8 +12,9 @@
 // Every deleted row counts, recoverable or not; the ceiling line shows how
 // many of them SQLite left in the file at all, and the recall against those,
 // and for iOS 5 the whole line how many deleted rows kept their whole record
-// (serial types and body) in the file, and the recall against those. Last, each refusal beyond the row tests
-// is turned off in turn, to show what it keeps out and what it costs.
+// (serial types and body) in the file, and the recall against those. Last,
+// each refusal beyond the row tests is turned off in turn, to show what it
+// keeps out and what it costs.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>

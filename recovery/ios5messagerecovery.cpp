@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 
-#include "carvedrecords.h"
 #include "msgidentifiers.h"
 
 namespace {
@@ -287,24 +286,17 @@ SqliteRowFilter IOS5MessageRecovery::rowTest() const
 
 void IOS5MessageRecovery::carvePage(const Sqlite3File& file, const _SqliteBtreePage& page, const RecoveryRun& run)
 {
-    const SqliteRowFilter filter = rowTest();
-    QList<IOS5RecycleMsgItem> items;
     // Every layout is tried on every page: a table widened by ALTER TABLE
     // keeps the shorter records of the rows written before, beside the
-    // longer ones. A shorter layout reading the start of a longer record
-    // that a layout before it took is that record misread, not a message.
-    CarvedRecords taken;
-    for (const CarveLayout& layout : tableShape.layouts()) {
-        if (run.cancelled())
-            return;
-        // Every row the carver gives has passed the mapping (the filter);
-        // mapping it again fills the item.
-        for (const _SqliteFileRowData& row : taken.takeClear(RecoveryRun::carve(file, page, layout, filter))) {
-            IOS5RecycleMsgItem item;
-            if (recoverFetchMessage(row, item) && !isLive(row))
-                items.append(item);
-        }
+    // longer ones. Every row the carver gives has passed the mapping (the
+    // filter); mapping it again fills the item.
+    QList<IOS5RecycleMsgItem> items;
+    for (const _SqliteFileRowData& row : RecoveryRun::carveEveryLayout(file, page, *this, &run)) {
+        IOS5RecycleMsgItem item;
+        if (recoverFetchMessage(row, item) && !isLive(row))
+            items.append(item);
     }
+    // A cancel seen before a layout drops what the page gave.
     for (const IOS5RecycleMsgItem& item : items) {
         if (run.cancelled())
             return;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "absiosmessagedb.h"
+#include "carvedrecords.h"
 #include "messagerecycledb.h"
 #include "progressreporter.h"
 #include "recoverytable.h"
@@ -49,6 +50,20 @@ QList<_SqliteFileRowData> RecoveryRun::carve(const Sqlite3File& file, const _Sql
 {
     return page.isBtreePage() ? file.recoverFreeBlockRows(layout, 0, page, filter)
                               : file.recoverFreeBlockRowsRaw(layout, 0, page.pageNo, 0, filter);
+}
+
+QList<_SqliteFileRowData> RecoveryRun::carveEveryLayout(const Sqlite3File& file, const _SqliteBtreePage& page,
+                                                        const RecoveryTarget& target, const RecoveryRun* run)
+{
+    const SqliteRowFilter filter = target.rowTest();
+    QList<_SqliteFileRowData> rows;
+    CarvedRecords taken;
+    for (const CarveLayout& layout : target.shape().layouts()) {
+        if (run && run->cancelled())
+            break;
+        rows += taken.takeClear(carve(file, page, layout, filter));
+    }
+    return rows;
 }
 
 int RecoveryRun::rootPage(const QString& table, bool& present)

@@ -58,6 +58,13 @@ public:
     // A b-tree page carved over its free space, any other page whole.
     static QList<_SqliteFileRowData> carve(const Sqlite3File& file, const _SqliteBtreePage& page,
                                            const CarveLayout& layout, const SqliteRowFilter& filter);
+    // The page carved with each of the target's layouts in turn and its row
+    // test; a layout's rows whose records share bytes with one that a layout
+    // before it took are dropped (see CarvedRecords). `run` (may be null) is
+    // probed before each layout: a cancel ends the carving with the rows
+    // found so far.
+    static QList<_SqliteFileRowData> carveEveryLayout(const Sqlite3File& file, const _SqliteBtreePage& page,
+                                                      const RecoveryTarget& target, const RecoveryRun* run);
 
 private:
     // The table's root page; 0 when the file has no such table.

@@ -4,7 +4,6 @@
 // the carver (deleted handles and messages of iOS 6+, messages of iOS 5), the
 // records that each layout of a page takes kept apart from those of the
 // layouts before, and with a layout of every column class and no row test.
-#include "carvedrecords.h"
 #include "fuzzsupport.h"
 #include "ios5messagerecovery.h"
 #include "ios6handlerecovery.h"
@@ -66,13 +65,8 @@ void walkPage(const Sqlite3File& f, int pgno)
 {
     const _SqliteBtreePage page = f.btreePage(pgno);
     for (const RecoveryTarget* target : recoveries().all()) {
+        checkRecordBytes(f, RecoveryRun::carveEveryLayout(f, page, *target, nullptr));
         const SqliteRowFilter rowTest = target->rowTest();
-        CarvedRecords taken;
-        for (const CarveLayout& layout : target->shape().layouts()) {
-            const QList<_SqliteFileRowData> rows = RecoveryRun::carve(f, page, layout, rowTest);
-            checkRecordBytes(f, rows);
-            taken.takeClear(rows);
-        }
         for (const char* cell : page.cells)
             rowTest(f.cellRowData(f.pageCellRow(page, cell)));
     }
